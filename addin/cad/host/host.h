@@ -1,0 +1,16 @@
+#pragma once
+// All roles of the CAD host interface.
+#include "application.h"
+#include "array_reader.h"
+#include "body.h"
+#include "command_group.h"
+#include "command_manager.h"
+#include "component.h"
+#include "configuration.h"
+#include "display.h"
+#include "document.h"
+#include "extension.h"
+#include "feature.h"
+#include "part_document.h"
+#include "selection_manager.h"
+#include "tessellation.h"

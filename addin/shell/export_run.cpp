@@ -1,0 +1,171 @@
+#include "export_run.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <boost/process/child.hpp>
+#include <boost/process/extend.hpp>
+#include <cerrno>
+#include <cstring>
+#include <optional>
+#include <stdexcept>
+#include <thread>
+
+#include <thrift/protocol/TBinaryProtocol.h>
+#include <thrift/server/TSimpleServer.h>
+#include <thrift/transport/TBufferTransports.h>
+
+#include "CAD_RPC_Service.h"
+#include "addin/cad/host/application.h"
+#include "addin/cad/host/document.h"
+#include "addin/platform/module_path.h"
+#include "addin/platform/terminal_notice.h"
+#include "cad_rpc_service_handler.h"
+#include "current_server.h"
+#include "loopback_server_socket.h"
+
+namespace velmora::shell {
+namespace bp = boost::process;
+using apache::thrift::protocol::TBinaryProtocolFactory;
+using apache::thrift::server::TSimpleServer;
+using apache::thrift::transport::TBufferedTransportFactory;
+
+std::string gui_path_from_module(const std::string& module_path)
+{
+    const std::size_t cut = std::strlen(kModuleTail);
+    if (module_path.size() < cut) throw std::runtime_error(" CreateProcess failed: add-in module path '" + module_path + "' is too short");
+    return module_path.substr(0, module_path.size() - cut) + kGuiSuffix;
+}
+
+namespace {
+
+// The notice's thread: show until dismissed or closed, then stop the server.
+class MessageThread {
+public:
+    explicit MessageThread(std::unique_ptr<platform::LockNotice> notice) : notice_(std::move(notice))
+    {
+        thread_ = std::thread([this] {
+            notice_->show(kLockCaption, kLockText);
+            stop_current_server();
+        });
+    }
+    // Ends the thread on the add-in's initiative (a failure after it started).
+    void close_and_join()
+    {
+        notice_->close();
+        if (thread_.joinable()) thread_.join();
+    }
+    ~MessageThread() { close_and_join(); }
+
+private:
+    std::unique_ptr<platform::LockNotice> notice_;
+    std::thread thread_;
+};
+
+// The GUI must not inherit the add-in's sockets: a GUI that outlives the run
+// would otherwise keep the port.
+struct CloseInheritedDescriptors : bp::extend::handler {
+    template <class Executor>
+    void on_exec_setup(Executor&) const
+    {
+        const long max_fd = ::sysconf(_SC_OPEN_MAX);
+        for (int fd = 3; fd < max_fd && fd < 65536; ++fd) {
+            int flags = ::fcntl(fd, F_GETFD);
+            if (flags >= 0) ::fcntl(fd, F_SETFD, flags | FD_CLOEXEC);
+        }
+    }
+};
+
+std::optional<bp::child> start_gui(const std::string& program, int port)
+{
+    try {
+        return bp::child(program, std::to_string(port), CloseInheritedDescriptors{});
+    } catch (const std::exception& e) {
+        throw std::runtime_error(std::string(" CreateProcess failed: ") + program + ": " + e.what());
+    }
+}
+
+void dispose_of_gui(std::optional<bp::child>& gui)
+{
+    if (!gui) return;
+    // Reap it ourselves: boost's terminate() leaves a zombie behind.
+    const pid_t pid = gui->id();
+    gui->detach();
+    gui.reset();
+    int status = 0;
+    if (::waitpid(pid, &status, WNOHANG) == 0) {
+        // Still running: TerminateProcess's counterpart.
+        ::kill(pid, SIGKILL);
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+    }
+}
+
+void run(const cad::ApplicationPtr& application, const ExportRunOptions& options)
+{
+    cad::DocumentPtr document = application ? application->get_active_document() : nullptr;
+    if (!document) throw std::runtime_error("Unable to get Model!");
+
+    auto handler = std::make_shared<CAD_RPC_ServiceHandler>(application);
+    auto processor = std::make_shared<CAD_RPC::CAD_RPC_ServiceProcessor>(handler);
+    auto socket = std::make_shared<LoopbackServerSocket>(options.port);
+    auto server = std::make_shared<TSimpleServer>(processor, socket, std::make_shared<TBufferedTransportFactory>(),
+                                                  std::make_shared<TBinaryProtocolFactory>());
+    set_current_server(server);
+
+    // Listen first: a port that cannot be bound then fails the run before
+    // anything is locked or started, and a GUI that connects at once finds us.
+    socket->listen();
+    const int port = socket->bound_port();
+
+    document->lock();
+    std::optional<bp::child> gui;
+    try {
+        MessageThread message_thread(options.make_notice ? options.make_notice()
+                                                         : std::make_unique<platform::TerminalNotice>());
+        try {
+            if (options.start_gui) {
+                const std::string program = options.gui_program.empty()
+                                                ? gui_path_from_module(platform::own_module_path())
+                                                : options.gui_program;
+                gui = start_gui(program, port);
+            }
+            if (options.on_listening) options.on_listening(port);
+            server->serve();
+        } catch (...) {
+            message_thread.close_and_join();
+            server->stop();
+            throw;
+        }
+        document->unlock();
+        // Normally the notice has gone already; if the serve loop ended on
+        // its own, the notice must not outlive the run.
+        message_thread.close_and_join();
+    } catch (...) {
+        // A failed run must not leave the CAD host locked.
+        if (document) document->unlock();
+        dispose_of_gui(gui);
+        socket->close();
+        throw;
+    }
+    dispose_of_gui(gui);
+    socket->close();
+}
+
+}  // namespace
+
+void perform_export_run(const cad::ApplicationPtr& application, const ExportRunOptions& options)
+{
+    const auto report = options.report ? options.report : platform::MessageBoxFn(platform::show_warning_box);
+    try {
+        run(application, options);
+    } catch (const std::exception& e) {
+        report(kUncaughtCaption, e.what());
+    } catch (...) {
+        report(kUncaughtCaption, "unknown error");
+    }
+}
+
+}  // namespace velmora::shell

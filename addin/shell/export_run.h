@@ -1,0 +1,34 @@
+#pragma once
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "addin/cad/host/host_fwd.h"
+#include "addin/platform/lock_notice.h"
+#include "addin/platform/message_box.h"
+#include "rpc_constants.h"
+
+namespace velmora::shell {
+
+struct ExportRunOptions {
+    // 0 takes a free port (tests); the GUI is told the bound one.
+    int port = RPC_PORT;
+    bool start_gui = true;
+    // Empty: found from the add-in module's own path (gui_path_from_module).
+    std::string gui_program;
+    // Default: the terminal notice.
+    std::function<std::unique_ptr<platform::LockNotice>()> make_notice;
+    // Where "Uncaught exception!" goes; default: the warning box.
+    platform::MessageBoxFn report;
+    // Called on the serving thread once the server listens, with its port.
+    std::function<void(int port)> on_listening;
+};
+
+// One export run: serve the GUI until it calls stop_rpc_service or the user
+// dismisses the lock notice. Never throws; failures go to options.report.
+void perform_export_run(const cad::ApplicationPtr& application, const ExportRunOptions& options = {});
+
+// The GUI program next to the installed add-in module.
+std::string gui_path_from_module(const std::string& module_path);
+
+}  // namespace velmora::shell

@@ -1,0 +1,273 @@
+// The export run from the outside: what it starts, serves and leaves behind.
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <future>
+#include <thread>
+
+#include <thrift/transport/TTransportException.h>
+
+#include "addin/shell/current_server.h"
+#include "addin/shell/export_run.h"
+#include "addin/shell/loopback_server_socket.h"
+#include "cad_rpc_connection.h"
+#include "hosts/memory/memory_model.h"
+
+using namespace velmora;
+using namespace std::chrono_literals;
+
+namespace {
+
+int thread_count()
+{
+    int n = 0;
+    if (DIR* d = ::opendir("/proc/self/task")) {
+        while (dirent* e = ::readdir(d))
+            if (e->d_name[0] != '.') ++n;
+        ::closedir(d);
+    }
+    return n;
+}
+
+bool port_accepts(int port)
+{
+    try {
+        CAD_RPC::CAD_RPC_Connection c("127.0.0.1", port);
+        return true;
+    } catch (const apache::thrift::transport::TTransportException&) {
+        return false;
+    }
+}
+
+// A notice the test answers in place of the user.
+struct NoticeProbe {
+    platform::LockNotice* notice = nullptr;
+    int created = 0;
+    std::mutex mutex;
+    std::function<std::unique_ptr<platform::LockNotice>()> factory()
+    {
+        return [this] {
+            auto n = std::make_unique<platform::LockNotice>();
+            std::lock_guard lock(mutex);
+            notice = n.get();
+            ++created;
+            return n;
+        };
+    }
+};
+
+struct Reports {
+    std::mutex mutex;
+    std::vector<std::pair<std::string, std::string>> boxes;
+    platform::MessageBoxFn fn()
+    {
+        return [this](const std::string& c, const std::string& t) {
+            std::lock_guard lock(mutex);
+            boxes.emplace_back(c, t);
+        };
+    }
+};
+
+class ExportRun : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        out_file = ::testing::TempDir() + "fake_gui_" + std::to_string(::getpid()) + ".txt";
+        std::remove(out_file.c_str());
+        ::setenv("FAKE_GUI_OUT", out_file.c_str(), 1);
+        ::setenv("FAKE_GUI_MODE", "wait", 1);
+        model.open_part();
+        options.port = 0;
+        options.gui_program = FAKE_GUI;
+        options.make_notice = notices.factory();
+        options.report = reports.fn();
+        options.on_listening = [this](int p) { port_promise.set_value(p); };
+    }
+
+    void TearDown() override
+    {
+        // A failed assertion must not leave the run serving (the future would block).
+        if (run.valid() && run.wait_for(0s) != std::future_status::ready) {
+            shell::stop_current_server();
+            platform::close_notice_titled(shell::kLockCaption);
+            run.wait();
+        }
+    }
+
+    // Starts the run on its own thread (the host's UI thread) and waits until it listens.
+    int start()
+    {
+        run = std::async(std::launch::async, [this] { shell::perform_export_run(model.application, options); });
+        auto f = port_promise.get_future();
+        if (f.wait_for(10s) != std::future_status::ready) return -1;
+        return f.get();
+    }
+    bool ended_within(std::chrono::seconds s) { return run.wait_for(s) == std::future_status::ready; }
+
+    std::vector<std::string> gui_record()
+    {
+        std::vector<std::string> lines;
+        for (int i = 0; i < 500 && lines.size() < 2; ++i) {
+            lines.clear();
+            std::ifstream f(out_file);
+            for (std::string l; std::getline(f, l);) lines.push_back(l);
+            if (lines.size() < 2) std::this_thread::sleep_for(10ms);
+        }
+        return lines;
+    }
+
+    memory::MemoryModel model;
+    shell::ExportRunOptions options;
+    NoticeProbe notices;
+    Reports reports;
+    std::promise<int> port_promise;
+    std::future<void> run;
+    std::string out_file;
+};
+
+}  // namespace
+
+TEST_F(ExportRun, StopRpcServiceEndsTheRunAndClosesTheNotice)
+{
+    const int threads_before = thread_count();
+    const int port = start();
+    ASSERT_GT(port, 0);
+    {
+        CAD_RPC::CAD_RPC_Connection c("localhost", port);
+        c.client().stop_rpc_service();  // answered before the server goes
+    }
+    ASSERT_TRUE(ended_within(10s));
+    EXPECT_TRUE(reports.boxes.empty());
+    EXPECT_EQ(notices.created, 1);
+    EXPECT_EQ(model.application->active_document->lock_depth, 0);
+    EXPECT_EQ(model.log->count("Document::lock"), 1u);
+    EXPECT_EQ(model.log->count("Document::unlock"), 1u);
+    EXPECT_FALSE(port_accepts(port));
+    EXPECT_EQ(thread_count(), threads_before);
+
+    // Stopping again after the run is harmless.
+    shell::stop_current_server();
+    shell::stop_current_server();
+}
+
+TEST_F(ExportRun, GuiIsStartedWithThePortAsItsOnlyArgument)
+{
+    const int port = start();
+    ASSERT_GT(port, 0);
+    const auto rec = gui_record();
+    ASSERT_EQ(rec.size(), 3u);
+    EXPECT_EQ(rec[1], "1");
+    EXPECT_EQ(rec[2], std::to_string(port));
+    notices.notice->dismiss();
+    ASSERT_TRUE(ended_within(10s));
+}
+
+TEST_F(ExportRun, DismissingTheNoticeEndsTheRunAndTerminatesTheGui)
+{
+    const int port = start();
+    ASSERT_GT(port, 0);
+    const auto rec = gui_record();
+    ASSERT_GE(rec.size(), 1u);
+    const pid_t gui = std::stoi(rec[0]);
+    ASSERT_EQ(::kill(gui, 0), 0);
+
+    // A connected client is cut too.
+    CAD_RPC::CAD_RPC_Connection c("localhost", port);
+    notices.notice->dismiss();
+    ASSERT_TRUE(ended_within(10s));
+    EXPECT_EQ(::kill(gui, 0), -1);  // killed and reaped
+    EXPECT_EQ(errno, ESRCH);
+    EXPECT_THROW(c.client().refresh_display(), apache::thrift::TException);
+    EXPECT_EQ(model.application->active_document->lock_depth, 0);
+}
+
+TEST_F(ExportRun, TheGuiPlayingClientEndsTheRunItself)
+{
+    ::setenv("FAKE_GUI_MODE", "stop", 1);
+    options.on_listening = nullptr;
+    shell::perform_export_run(model.application, options);  // returns once the GUI stopped it
+    EXPECT_TRUE(reports.boxes.empty());
+    EXPECT_EQ(model.application->active_document->lock_depth, 0);
+}
+
+TEST_F(ExportRun, HandlerAnswersAndClientsMayReconnect)
+{
+    const int port = start();
+    ASSERT_GT(port, 0);
+    {
+        CAD_RPC::CAD_RPC_Connection c("localhost", port);
+        CAD_RPC::Tree tree;
+        try {
+            c.client().export_zel(tree, CAD_RPC::Settings{});
+            ADD_FAILURE() << "an operation that is not built answered";
+        } catch (const apache::thrift::TApplicationException& e) {
+            EXPECT_NE(std::string(e.what()).find("export_zel"), std::string::npos) << e.what();
+        }
+    }  // left without stop_rpc_service
+    CAD_RPC::CAD_RPC_Connection again("localhost", port);
+    again.client().stop_rpc_service();
+    ASSERT_TRUE(ended_within(10s));
+}
+
+TEST_F(ExportRun, NoActiveDocumentStartsNothing)
+{
+    model.application->active_document.reset();
+    model.log->clear();
+    options.on_listening = nullptr;
+    shell::perform_export_run(model.application, options);
+    ASSERT_EQ(reports.boxes.size(), 1u);
+    EXPECT_EQ(reports.boxes[0].first, "Uncaught exception!");
+    EXPECT_EQ(reports.boxes[0].second, "Unable to get Model!");
+    EXPECT_EQ(notices.created, 0);
+    EXPECT_EQ(model.log->calls(), std::vector<std::string>{"Application::get_active_document"});
+    EXPECT_FALSE(std::ifstream(out_file).good());
+}
+
+TEST_F(ExportRun, GuiThatCannotStartLeavesNothingBehind)
+{
+    const int threads_before = thread_count();
+    options.gui_program = "/nonexistent/Tarvik/bin/Tarvik";
+    options.on_listening = nullptr;
+    shell::perform_export_run(model.application, options);
+    ASSERT_EQ(reports.boxes.size(), 1u);
+    EXPECT_EQ(reports.boxes[0].first, "Uncaught exception!");
+    EXPECT_EQ(reports.boxes[0].second.rfind(" CreateProcess failed", 0), 0u) << reports.boxes[0].second;
+    EXPECT_EQ(notices.created, 1);
+    EXPECT_EQ(model.application->active_document->lock_depth, 0);
+    EXPECT_EQ(thread_count(), threads_before);
+    auto server = shell::current_server();
+    ASSERT_TRUE(server);
+    auto socket = std::dynamic_pointer_cast<shell::LoopbackServerSocket>(server->getServerTransport());
+    ASSERT_TRUE(socket);
+    EXPECT_EQ(socket->getSocketFD(), THRIFT_INVALID_SOCKET);  // closed
+}
+
+TEST_F(ExportRun, PortInUseIsReportedAndNothingIsLocked)
+{
+    shell::LoopbackServerSocket taken(0);
+    taken.listen();
+    options.port = taken.bound_port();
+    options.on_listening = nullptr;
+    const int threads_before = thread_count();
+    shell::perform_export_run(model.application, options);
+    ASSERT_EQ(reports.boxes.size(), 1u);
+    EXPECT_EQ(reports.boxes[0].second.rfind("Could not bind", 0), 0u) << reports.boxes[0].second;
+    EXPECT_EQ(model.log->count("Document::lock"), 0u);
+    EXPECT_EQ(notices.created, 0);
+    EXPECT_EQ(thread_count(), threads_before);
+    EXPECT_FALSE(std::ifstream(out_file).good());
+}
+
+TEST(GuiPath, CutsTheModuleTailAndAppendsTheGui)
+{
+    EXPECT_EQ(shell::gui_path_from_module("/opt/velmora/Velmora/lib/libVelmora.so"),
+              "/opt/velmora/Tarvik/bin/Tarvik");
+    EXPECT_THROW(shell::gui_path_from_module("short"), std::runtime_error);
+}

@@ -1,0 +1,28 @@
+// Plays the GUI in tests: records how it was started, then acts as told by
+// FAKE_GUI_MODE: "stop" connects and calls stop_rpc_service, "wait" sleeps
+// until it is killed.
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include "cad_rpc_connection.h"
+
+int main(int argc, char** argv)
+{
+    if (const char* out = std::getenv("FAKE_GUI_OUT")) {
+        std::ofstream f(out);
+        f << ::getpid() << "\n" << (argc - 1);
+        for (int i = 1; i < argc; ++i) f << "\n" << argv[i];
+        f << "\n";
+    }
+    const std::string mode = std::getenv("FAKE_GUI_MODE") ? std::getenv("FAKE_GUI_MODE") : "wait";
+    if (mode == "stop" && argc == 2) {
+        CAD_RPC::CAD_RPC_Connection c("localhost", std::atoi(argv[1]));
+        c.client().stop_rpc_service();
+        return 0;
+    }
+    for (;;) std::this_thread::sleep_for(std::chrono::seconds(1));
+}
