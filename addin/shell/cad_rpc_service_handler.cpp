@@ -2,7 +2,9 @@
 
 #include <stdexcept>
 
+#include "addin/cad/cad_tree_builder.h"
 #include "addin/cad/host/application.h"
+#include "addin/cad/node_identity.h"
 #include "addin/cad/host/document.h"
 #include "addin/platform/lock_notice.h"
 #include "current_server.h"
@@ -25,6 +27,7 @@ CAD_RPC_ServiceHandler::CAD_RPC_ServiceHandler(cad::ApplicationPtr application)
 {
     if (application_) document_ = application_->get_active_document();
     if (!document_) throw std::runtime_error("Unable to get Model!");
+    registry_.set_host(document_, application_);
 }
 
 CAD_RPC_ServiceHandler::~CAD_RPC_ServiceHandler() = default;
@@ -35,23 +38,30 @@ void CAD_RPC_ServiceHandler::stop_rpc_service()
     platform::close_notice_titled(kLockCaption);
 }
 
-void CAD_RPC_ServiceHandler::get_cad_tree(CAD_RPC::Tree&) { not_available("get_cad_tree"); }
-
-void CAD_RPC_ServiceHandler::set_highlight_status_of_ids(const std::vector<int32_t>&, bool)
+void CAD_RPC_ServiceHandler::get_cad_tree(CAD_RPC::Tree& tree)
 {
-    not_available("set_highlight_status_of_ids");
+    // Walk into a fresh tree: a failed walk must not hand out half of one.
+    CAD_RPC::Tree built;
+    cad::build_cad_tree(registry_, built);
+    tree = std::move(built);
 }
 
-void CAD_RPC_ServiceHandler::refresh_display() { not_available("refresh_display"); }
-
-void CAD_RPC_ServiceHandler::get_persistent_ids(std::vector<std::string>&, const std::vector<int32_t>&)
+void CAD_RPC_ServiceHandler::set_highlight_status_of_ids(const std::vector<int32_t>& node_ids, bool highlight)
 {
-    not_available("get_persistent_ids");
+    cad::set_highlight_status_of_ids(registry_, node_ids, highlight);
 }
 
-void CAD_RPC_ServiceHandler::get_node_ids(std::vector<int32_t>&, const std::vector<std::string>&)
+void CAD_RPC_ServiceHandler::refresh_display() { cad::refresh_display(registry_); }
+
+void CAD_RPC_ServiceHandler::get_persistent_ids(std::vector<std::string>& result,
+                                                const std::vector<int32_t>& node_ids)
 {
-    not_available("get_node_ids");
+    result = cad::get_persistent_ids(registry_, node_ids);
+}
+
+void CAD_RPC_ServiceHandler::get_node_ids(std::vector<int32_t>& result, const std::vector<std::string>& persistent_ids)
+{
+    result = cad::get_node_ids(registry_, persistent_ids);
 }
 
 void CAD_RPC_ServiceHandler::get_min_size_comparison_results(std::vector<bool>&, double,

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "CAD_RPC_Service.h"
+#include "addin/cad/cad_object_registry.h"
 #include "addin/cad/host/host_fwd.h"
 
 namespace velmora::shell {
@@ -27,10 +28,12 @@ public:
     void export_zel(const CAD_RPC::Tree& tree, const CAD_RPC::Settings& settings) override;
 
     const cad::DocumentPtr& document() const { return document_; }
+    const cad::CAD_ObjectRegistry& registry() const { return registry_; }
 
 private:
     cad::ApplicationPtr application_;
     cad::DocumentPtr document_;
+    cad::CAD_ObjectRegistry registry_;
 };
 
 }  // namespace velmora::shell

@@ -27,7 +27,7 @@ public:
         record("Configuration::get_identifier");
         return identifier;
     }
-    cad::ComponentPtr root;
+    std::shared_ptr<MemoryComponent> root;
     std::u16string identifier = u"Default";
 };
 

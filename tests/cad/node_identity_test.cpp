@@ -1,0 +1,154 @@
+// Highlighting, redraw and the two-way lookup of persistent ids.
+#include <gtest/gtest.h>
+
+#include "addin/cad/cad_tree_builder.h"
+#include "addin/cad/node_identity.h"
+#include "hosts/memory/memory_model.h"
+
+using namespace velmora;
+using memory::MemoryModel;
+
+namespace {
+
+// A part: root 0, bodies 1 and 2, point 3.
+struct PartFixture {
+    MemoryModel model;
+    std::shared_ptr<memory::MemoryDocument> doc = model.open_part();
+    std::shared_ptr<memory::MemoryBody> b1 = model.add_body(*doc->content, u"B1");
+    std::shared_ptr<memory::MemoryBody> b2 = model.add_body(*doc->content, u"B2");
+    std::shared_ptr<memory::MemoryFeature> p = model.add_feature(*doc->content, u"RefPoint", u"P");
+    cad::CAD_ObjectRegistry registry;
+    PartFixture()
+    {
+        registry.set_host(doc, model.application);
+        CAD_RPC::Tree tree;
+        cad::build_cad_tree(registry, tree);
+        model.log->clear();
+    }
+};
+
+std::vector<std::string> without(std::vector<std::string> calls, const std::string& prefix)
+{
+    std::erase_if(calls, [&](const std::string& c) { return c.rfind(prefix, 0) != 0; });
+    return calls;
+}
+
+}  // namespace
+
+TEST(Highlight, SelectionOptionsComeFirstAndOnceEvenForNoIds)
+{
+    PartFixture f;
+    cad::set_highlight_status_of_ids(f.registry, {}, true);
+    EXPECT_EQ(f.model.log->calls(), (std::vector<std::string>{"Document::get_selection_manager",
+                                                               "SelectionManager::create_selection_options",
+                                                               "SelectionOptions::set_mark"}));
+    f.model.log->clear();
+    cad::set_highlight_status_of_ids(f.registry, {1, 3}, false);
+    const auto calls = f.model.log->calls();
+    ASSERT_EQ(calls.size(), 5u);
+    EXPECT_EQ(calls[0], "Document::get_selection_manager");
+    EXPECT_EQ(calls[3], "Body::deselect");
+    EXPECT_EQ(calls[4], "Feature::deselect");
+}
+
+TEST(Highlight, EachKindIsSelectedWithItsArguments)
+{
+    MemoryModel model;
+    auto doc = model.open_assembly(u"R");
+    auto c = model.add_component(*doc->configuration->root, u"C");
+    auto body = model.add_body(*c, u"B");
+    auto curve = model.add_feature(*c, u"RefCurve", u"K");
+    cad::CAD_ObjectRegistry registry;
+    registry.set_host(doc, model.application);
+    CAD_RPC::Tree tree;
+    cad::build_cad_tree(registry, tree);  // R 0, C 1, B 2, K 3
+
+    cad::set_highlight_status_of_ids(registry, {1, 2, 3}, true);
+    EXPECT_TRUE(c->selected);
+    EXPECT_TRUE(c->last_append);
+    EXPECT_FALSE(c->last_by_user);
+    ASSERT_TRUE(c->last_options);
+    EXPECT_EQ(std::dynamic_pointer_cast<memory::MemorySelectionOptions>(c->last_options)->mark, 1);
+    EXPECT_TRUE(body->selected);
+    EXPECT_EQ(body->last_options, c->last_options);
+    EXPECT_TRUE(curve->selected);
+    EXPECT_EQ(curve->last_mark, 1);
+
+    cad::set_highlight_status_of_ids(registry, {3, 2, 1}, false);
+    EXPECT_FALSE(c->selected);
+    EXPECT_FALSE(body->selected);
+    EXPECT_FALSE(curve->selected);
+}
+
+TEST(Highlight, PartRootIsIgnoredAndUnknownIdStopsTheCall)
+{
+    PartFixture f;
+    cad::set_highlight_status_of_ids(f.registry, {0}, true);
+    EXPECT_TRUE(without(f.model.log->calls(), "Body").empty());
+    EXPECT_TRUE(without(f.model.log->calls(), "Feature").empty());
+
+    try {
+        cad::set_highlight_status_of_ids(f.registry, {2, 99, 3}, true);
+        FAIL() << "no error for id 99";
+    } catch (const std::out_of_range& e) {
+        EXPECT_STREQ(e.what(), "invalid vector subscript");
+    }
+    EXPECT_TRUE(f.b2->selected);
+    EXPECT_FALSE(f.p->selected);
+    EXPECT_THROW(cad::set_highlight_status_of_ids(f.registry, {-1}, true), std::out_of_range);
+}
+
+TEST(Display, RedrawsTheWholeViewOrNothingWithoutADisplay)
+{
+    PartFixture f;
+    f.doc->display->last_rect.fill(0xAB);
+    cad::refresh_display(f.registry);
+    EXPECT_EQ(f.model.log->count("Display::redraw"), 1u);
+    for (auto byte : f.doc->display->last_rect) EXPECT_EQ(byte, 0);
+
+    f.doc->display.reset();
+    f.model.log->clear();
+    cad::refresh_display(f.registry);
+    EXPECT_EQ(f.model.log->calls(), std::vector<std::string>{"Document::get_display"});
+}
+
+TEST(PersistentIds, TextIsDecimalBytesEachFollowedByASpace)
+{
+    PartFixture f;
+    f.b1->persistent_id = {12, 0, 255};
+    EXPECT_EQ(f.registry.persistent_id_text(1), "12 0 255 ");
+    f.b1->persistent_id = {};
+    EXPECT_EQ(f.registry.persistent_id_text(1), "");
+    // Computed afresh from the host at each call.
+    f.b1->has_dispatch = false;
+    f.b1->persistent_id = {1};
+    EXPECT_EQ(f.registry.persistent_id_text(1), "");
+}
+
+TEST(PersistentIds, LookupBothWaysAndUnknownTexts)
+{
+    PartFixture f;
+    const auto texts = cad::get_persistent_ids(f.registry, {0, 1, 2, 3});
+    ASSERT_EQ(texts.size(), 4u);
+    EXPECT_EQ(cad::get_node_ids(f.registry, texts), (std::vector<int32_t>{0, 1, 2, 3}));
+    EXPECT_EQ(cad::get_node_ids(f.registry, {"", "1 2 3 ", texts[1].substr(0, texts[1].size() - 1)}),
+              (std::vector<int32_t>{-1, -1, -1}));
+    EXPECT_THROW(cad::get_persistent_ids(f.registry, {1, 500}), std::out_of_range);
+}
+
+TEST(PersistentIds, SharedTextsMapToTheLatestRegistration)
+{
+    MemoryModel model;
+    auto doc = model.open_part();
+    auto a = model.add_body(*doc->content, u"A");
+    auto b = model.add_body(*doc->content, u"B");
+    a->persistent_id = {9, 9};
+    b->persistent_id = {9, 9};
+    auto c = model.add_body(*doc->content, u"C");
+    c->persistent_id = {};
+    cad::CAD_ObjectRegistry registry;
+    registry.set_host(doc, model.application);
+    CAD_RPC::Tree tree;
+    cad::build_cad_tree(registry, tree);
+    EXPECT_EQ(cad::get_node_ids(registry, {"9 9 ", ""}), (std::vector<int32_t>{2, 3}));
+}
