@@ -191,3 +191,28 @@ TEST(CadTree, EmptyEntriesAreSkipped)
     EXPECT_EQ(tree.nodes.at(0).children_ids, (V{1}));
     EXPECT_TRUE(tree.nodes.at(1).children_ids.empty());
 }
+
+TEST(CadTree, HostCallsGrowLinearlyWithTheTree)
+{
+    // An assembly of components, each with one body and one point: 3 nodes a component.
+    auto calls_for = [](int components) {
+        Fixture f;
+        auto doc = f.model.open_assembly(u"R");
+        for (int i = 0; i < components; ++i) {
+            auto c = f.model.add_component(*doc->configuration->root, u"C");
+            f.model.add_body(*c, u"B");
+            f.model.add_feature(*c, u"RefPoint", u"P");
+        }
+        f.attach();
+        f.model.log->clear();
+        const auto tree = f.build();
+        EXPECT_EQ(tree.nodes.size(), static_cast<std::size_t>(3 * components + 1));
+        return f.model.log->size();
+    };
+    const auto small = calls_for(1000);
+    const auto large = calls_for(33334);  // 100,003 nodes
+    const double per_node_small = double(small) / 3001;
+    const double per_node_large = double(large) / 100003;
+    EXPECT_NEAR(per_node_large, per_node_small, 0.01 * per_node_small) << small << " vs " << large;
+    EXPECT_LT(per_node_large, 20.0);
+}
