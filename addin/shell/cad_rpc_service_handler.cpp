@@ -5,22 +5,13 @@
 #include "addin/cad/cad_tree_builder.h"
 #include "addin/cad/host/application.h"
 #include "addin/cad/node_identity.h"
+#include "addin/export/export_driver.h"
 #include "addin/cad/host/document.h"
 #include "addin/platform/lock_notice.h"
 #include "current_server.h"
 #include "rpc_constants.h"
 
 namespace velmora::shell {
-namespace {
-
-// Until an operation's implementation lands it answers with an error that
-// names it, never with a made-up result.
-[[noreturn]] void not_available(const char* operation)
-{
-    throw std::runtime_error(std::string(operation) + " is not available in this build of the add-in");
-}
-
-}  // namespace
 
 CAD_RPC_ServiceHandler::CAD_RPC_ServiceHandler(cad::ApplicationPtr application)
     : application_(std::move(application))
@@ -64,15 +55,15 @@ void CAD_RPC_ServiceHandler::get_node_ids(std::vector<int32_t>& result, const st
     result = cad::get_node_ids(registry_, persistent_ids);
 }
 
-void CAD_RPC_ServiceHandler::get_min_size_comparison_results(std::vector<bool>&, double,
-                                                              const std::vector<int32_t>&)
+void CAD_RPC_ServiceHandler::get_min_size_comparison_results(std::vector<bool>& result, double min_size,
+                                                              const std::vector<int32_t>& node_ids)
 {
-    not_available("get_min_size_comparison_results");
+    result = cad::get_min_size_comparison_results(registry_, size_cache_, geometry_cache_, min_size, node_ids);
 }
 
-void CAD_RPC_ServiceHandler::export_zel(const CAD_RPC::Tree&, const CAD_RPC::Settings&)
+void CAD_RPC_ServiceHandler::export_zel(const CAD_RPC::Tree& tree, const CAD_RPC::Settings& settings)
 {
-    not_available("export_zel");
+    exporter::export_zel(tree, settings, registry_, geometry_cache_);
 }
 
 }  // namespace velmora::shell

@@ -3,7 +3,9 @@
 #include <vector>
 
 #include "CAD_RPC_Service.h"
+#include "addin/cad/body_size_cache.h"
 #include "addin/cad/cad_object_registry.h"
+#include "addin/export/geometry.h"
 #include "addin/cad/host/host_fwd.h"
 
 namespace velmora::shell {
@@ -29,11 +31,14 @@ public:
 
     const cad::DocumentPtr& document() const { return document_; }
     const cad::CAD_ObjectRegistry& registry() const { return registry_; }
+    const exporter::BodyGeometryCache& geometry_cache() const { return geometry_cache_; }
 
 private:
     cad::ApplicationPtr application_;
     cad::DocumentPtr document_;
     cad::CAD_ObjectRegistry registry_;
+    exporter::BodyGeometryCache geometry_cache_;
+    cad::BodySizeCache size_cache_;
 };
 
 }  // namespace velmora::shell

@@ -1,0 +1,117 @@
+#pragma once
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace velmora::zel {
+
+using Id = std::int64_t;
+using Point3 = std::array<double, 3>;
+using Triangle = std::array<std::uint64_t, 3>;
+// Centre x, y, z; mass; Ixx, Iyy, Izz, Ixy, Ixz, Iyz.
+using MIPData = std::array<double, 10>;
+using CoordSystem = std::array<double, 12>;
+
+struct Colour {
+    std::uint8_t red = 0, green = 0, blue = 0;
+    bool operator==(const Colour&) const = default;
+};
+
+enum class MethodType : std::uint32_t { Triangulation = 0, MIP = 1, PointXYZ = 2, Polyline = 3 };
+
+struct GeomElem {
+    MethodType method = MethodType::Triangulation;
+    std::string name;
+    std::optional<std::string> comment;
+    std::optional<std::string> inform;
+    std::optional<CoordSystem> LCS;
+    std::optional<Colour> color;
+    bool visible = true;
+};
+
+struct SolidElem : GeomElem {
+    std::optional<MIPData> MIP;
+    std::vector<Point3> vertices;
+    std::vector<Triangle> faces;
+};
+
+struct MIPElem : GeomElem {
+    MIPData MIP{};
+};
+
+struct LineElem : GeomElem {
+    std::vector<Point3> vertices;
+};
+
+struct PointElem : GeomElem {
+    Point3 center{};
+};
+
+// The eight object lists, in the order the file writes their kinds.
+struct ObjectLists {
+    std::vector<Id> solids, element_MIPs, lines, points;
+    std::vector<Id> solid_refs, element_MIP_refs, line_refs, point_refs;
+};
+
+struct StructureRecord : ObjectLists {
+    std::vector<Id> structures;
+    std::vector<Id> structure_refs;
+    std::string name;
+    std::optional<std::string> comment;
+    std::optional<std::string> inform;
+    std::optional<CoordSystem> LCS;
+};
+
+struct RefElem {
+    std::string name;
+    CoordSystem MCS{};
+    std::string template_name;
+    std::optional<std::string> comment;
+    std::optional<std::string> inform;
+    bool visible = true;
+};
+
+struct StructureRefElem {
+    std::string name;
+    CoordSystem MCS{};
+    std::string template_name;
+    std::optional<std::string> comment;
+    std::optional<std::string> inform;
+};
+
+template <class T>
+using IdMap = std::unordered_map<Id, T>;
+
+// Templates are written in the order of their maps: keep them ordered by id.
+template <class T>
+using TemplateMap = std::vector<std::pair<Id, T>>;
+
+struct ZelDocument : ObjectLists {
+    std::optional<std::string> inform;
+    std::uint32_t minorVersion = 0;
+    std::uint32_t majorVersion = 0;
+    std::optional<std::string> producerPlatform, producerVersion, producerName;
+
+    std::vector<Id> structures;
+    std::vector<Id> structure_refs;
+
+    TemplateMap<SolidElem> template_solids;
+    TemplateMap<MIPElem> template_element_MIPs;
+    TemplateMap<LineElem> template_lines;
+    TemplateMap<PointElem> template_points;
+    TemplateMap<StructureRecord> template_structures;
+
+    IdMap<SolidElem> solid_map;
+    IdMap<MIPElem> element_MIP_map;
+    IdMap<LineElem> line_map;
+    IdMap<PointElem> point_map;
+    IdMap<StructureRecord> structure_map;
+
+    IdMap<RefElem> solid_ref_map, element_MIP_ref_map, line_ref_map, point_ref_map;
+    IdMap<StructureRefElem> structure_ref_map;
+};
+
+}  // namespace velmora::zel
