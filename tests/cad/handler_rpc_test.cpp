@@ -2,6 +2,10 @@
 // a real loopback connection.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include <thrift/TApplicationException.h>
@@ -112,4 +116,26 @@ TEST_F(ServedAssembly, ErrorsReachTheGuiAndTheConnectionLives)
     std::vector<int32_t> ids;
     client.get_node_ids(ids, {});
     EXPECT_TRUE(ids.empty());
+}
+
+TEST_F(ServedAssembly, ExportAndSizeComparisonShareOneTessellation)
+{
+    body->add_face({memory::Facet{{0, 0, 0}, {0.02, 0, 0}, {0, 0.01, 0}}});
+    auto& client = connection->client();
+    CAD_RPC::Tree tree;
+    client.get_cad_tree(tree);
+    std::vector<bool> flags;
+    client.get_min_size_comparison_results(flags, 0.02, {3, 1});
+    EXPECT_EQ(flags, (std::vector<bool>{true, false}));
+
+    CAD_RPC::Settings settings;
+    settings.export_solids = settings.export_curves = true;
+    settings.save_filepath = ::testing::TempDir() + "served-" + std::to_string(::getpid()) + ".zel";
+    client.export_zel(tree, settings);
+    std::ifstream in(settings.save_filepath);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("<solid method=\"triangulation\" name=\"Корпус\">"), std::string::npos) << text;
+    EXPECT_NE(text.find("<line method=\"polyline\" name=\"Axis\" visible=\"false\">"), std::string::npos) << text;
+    EXPECT_EQ(model.log->count("Body::get_tessellation"), 1u);
+    std::filesystem::remove(settings.save_filepath);
 }
