@@ -126,7 +126,9 @@ void write_point(pugi::xml_node parent, const char* tag, const PointElem& e)
     common_attributes(node, e);
 }
 
-void write_ref(pugi::xml_node parent, const char* tag, const RefElem& e)
+// RefElem and StructureRefElem: the same attributes, the latter without `visible`.
+template <class Ref>
+void write_ref(pugi::xml_node parent, const char* tag, const Ref& e)
 {
     auto node = parent.append_child(tag);
     add(node, "name", e.name);
@@ -134,17 +136,9 @@ void write_ref(pugi::xml_node parent, const char* tag, const RefElem& e)
     add(node, "template", e.template_name);
     add_optional(node, "comment", e.comment);
     add_optional(node, "inform", e.inform);
-    if (!e.visible) add(node, "visible", "false");
-}
-
-void write_structure_ref(pugi::xml_node parent, const StructureRefElem& e)
-{
-    auto node = parent.append_child("structureRef");
-    add(node, "name", e.name);
-    add(node, "MCS", numbers("CS, ", e.MCS));
-    add(node, "template", e.template_name);
-    add_optional(node, "comment", e.comment);
-    add_optional(node, "inform", e.inform);
+    if constexpr (requires { e.visible; }) {
+        if (!e.visible) add(node, "visible", "false");
+    }
 }
 
 void write_objects(pugi::xml_node node, const ObjectLists& lists, const ZelDocument& doc)
@@ -191,7 +185,7 @@ void write_structure_tree(pugi::xml_node element, const StructureRecord& record,
             frames.push_back({&lookup(doc.structure_map, child), node.append_child("structure"), child, index});
             pending.push_back(frames.size() - 1);
         }
-        for (Id ref : r.structure_refs) write_structure_ref(node, lookup(doc.structure_ref_map, ref));
+        for (Id ref : r.structure_refs) write_ref(node, "structureRef", lookup(doc.structure_ref_map, ref));
     }
 }
 
@@ -215,7 +209,7 @@ void build(pugi::xml_document& xml, const ZelDocument& doc)
 
     write_objects(root, doc, doc);
     for (Id id : doc.structures) write_structure_tree(root.append_child("structure"), lookup(doc.structure_map, id), doc, id);
-    for (Id id : doc.structure_refs) write_structure_ref(root, lookup(doc.structure_ref_map, id));
+    for (Id id : doc.structure_refs) write_ref(root, "structureRef", lookup(doc.structure_ref_map, id));
 }
 
 constexpr unsigned kSaveFlags = pugi::format_indent;
