@@ -12,20 +12,22 @@ namespace velmora::shell {
 // command, the command performs an export run, disconnect cleans up.
 class C_Velmora : public virtual cad::HostObject, public std::enable_shared_from_this<C_Velmora> {
 public:
+    // Virtual, like a COM interface: a host that loads the module at run time
+    // calls through the object's table, not through linked symbols.
     // Always reports success; the host's answers are not checked.
-    bool connect(const cad::HostObjectPtr& host, int cookie);
-    void disconnect();
+    virtual bool connect(const cad::HostObjectPtr& host, int cookie);
+    virtual void disconnect();
 
     // The command's callback and enable method, as the host calls them by name.
-    void ToolbarCallback0();
-    int ToolbarEnable0() const { return 1; }
+    virtual void ToolbarCallback0();
+    virtual int ToolbarEnable0() const { return 1; }
     // Calls a method by its name; false when there is no such method.
-    bool invoke(const std::u16string& method, int* result = nullptr);
+    virtual bool invoke(const std::u16string& method, int* result = nullptr);
 
     cad::HostObjectPtr as_dispatch() override { return shared_from_this(); }
 
     // Linux host only: where the run listens and which GUI it starts.
-    void set_run_options(ExportRunOptions options) { run_options_ = std::move(options); }
+    virtual void set_run_options(ExportRunOptions options) { run_options_ = std::move(options); }
 
     int host_major_version() const { return major_version_; }
     const CBitmapHandler* bitmap_handler() const { return bitmap_handler_.get(); }
