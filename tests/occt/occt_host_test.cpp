@@ -1,0 +1,150 @@
+// The OpenCASCADE host behind the add-in: the tree, meshes, sizes and mass
+// properties of real shapes.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <map>
+
+#include <BRepPrimAPI_MakeBox.hxx>
+#include <Interface_Static.hxx>
+#include <STEPCAFControl_Writer.hxx>
+#include <STEPControl_Writer.hxx>
+#include <TDataStd_Name.hxx>
+#include <TDocStd_Document.hxx>
+#include <XCAFApp_Application.hxx>
+#include <XCAFDoc_DocumentTool.hxx>
+#include <XCAFDoc_ShapeTool.hxx>
+
+#include "addin/cad/body_size_cache.h"
+#include "addin/cad/cad_tree_builder.h"
+#include "addin/cad/host/host.h"
+#include "addin/cad/node_identity.h"
+#include "addin/export/export_driver.h"
+#include "addin/export/geometry.h"
+#include "addin/export/mass_properties.h"
+#include "addin/export/zel_writer.h"
+#include "hosts/occt/occt_host.h"
+
+using namespace velmora;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string temp_path(const std::string& name)
+{
+    auto dir = fs::path(::testing::TempDir()) / ("occt-host-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    return (dir / name).string();
+}
+
+struct Served {
+    cad::ApplicationPtr app;
+    cad::CAD_ObjectRegistry registry;
+    CAD_RPC::Tree tree;
+    explicit Served(const std::string& path)
+    {
+        app = occt::open_occt_application(path);
+        registry.set_host(app->get_active_document(), app);
+        cad::build_cad_tree(registry, tree);
+    }
+};
+
+}  // namespace
+
+TEST(OcctHost, BoxPartMeshSizeAndMass)
+{
+    const std::string path = temp_path("box.step");
+    Interface_Static::SetCVal("write.step.unit", "MM");
+    STEPControl_Writer writer;
+    writer.Transfer(BRepPrimAPI_MakeBox(1000.0, 2000.0, 3000.0).Shape(), STEPControl_AsIs);
+    writer.Write(path.c_str());
+
+    Served s(path);
+    ASSERT_EQ(s.tree.nodes.size(), 2u);
+    EXPECT_EQ(s.tree.nodes.at(0).name, "Part");
+    EXPECT_EQ(s.tree.nodes.at(1).name, "Body1");
+    EXPECT_EQ(s.tree.nodes.at(1).type, CAD_RPC::NodeType::Solid);
+
+    const cad::BodyPtr body = s.registry.object_at(1)->as_body();
+    const auto g = exporter::tessellateBody(body);
+    EXPECT_EQ(g.vertices.size(), 8u);
+    ASSERT_EQ(g.faces.size(), 12u);
+    // Watertight and consistently oriented: every directed edge once, its reverse once.
+    std::map<std::pair<std::uint64_t, std::uint64_t>, int> edges;
+    for (const auto& t : g.faces)
+        for (int k = 0; k < 3; ++k) ++edges[{t[k], t[(k + 1) % 3]}];
+    for (const auto& [e, n] : edges) {
+        EXPECT_EQ(n, 1);
+        EXPECT_EQ(edges.count({e.second, e.first}), 1u);
+    }
+
+    exporter::BodyGeometryCache cache;
+    cad::BodySizeCache sizes;
+    EXPECT_EQ(cad::get_min_size_comparison_results(s.registry, sizes, cache, 3.0 - 1e-9, {1}), std::vector<bool>{true});
+    EXPECT_EQ(cad::get_min_size_comparison_results(s.registry, sizes, cache, 3.0 + 1e-9, {1}), std::vector<bool>{false});
+
+    const auto mip = exporter::bodyMIP(body, s.app->get_active_document());
+    ASSERT_TRUE(mip);
+    const double m = 6.0 * 1000.0;
+    EXPECT_NEAR((*mip)[3], m, 1e-6);
+    EXPECT_NEAR((*mip)[0], 0.5, 1e-9);
+    EXPECT_NEAR((*mip)[1], 1.0, 1e-9);
+    EXPECT_NEAR((*mip)[2], 1.5, 1e-9);
+    EXPECT_NEAR((*mip)[4], m * (4.0 + 9.0) / 12.0, 1e-6);
+    EXPECT_NEAR((*mip)[7], 0.0, 1e-6);
+}
+
+TEST(OcctHost, AssemblyPlacementsAndPersistentIds)
+{
+    Handle(TDocStd_Document) doc;
+    XCAFApp_Application::GetApplication()->NewDocument("MDTV-XCAF", doc);
+    Handle(XCAFDoc_ShapeTool) tool = XCAFDoc_DocumentTool::ShapeTool(doc->Main());
+    const TDF_Label part = tool->AddShape(BRepPrimAPI_MakeBox(10.0, 10.0, 10.0).Shape(), false);
+    TDataStd_Name::Set(part, "Cube");
+    const TDF_Label sub = tool->NewShape();
+    TDataStd_Name::Set(sub, "Sub");
+    gp_Trsf x100, y50;
+    x100.SetTranslation(gp_Vec(100, 0, 0));
+    y50.SetTranslation(gp_Vec(0, 50, 0));
+    tool->AddComponent(sub, part, TopLoc_Location(x100));
+    const TDF_Label top = tool->NewShape();
+    TDataStd_Name::Set(top, "Top");
+    tool->AddComponent(top, sub, TopLoc_Location(y50));
+    tool->AddComponent(top, part, TopLoc_Location(gp_Trsf()));
+    tool->UpdateAssemblies();
+    const std::string path = temp_path("nested.step");
+    Interface_Static::SetCVal("xstep.cascade.unit", "MM");
+    Interface_Static::SetCVal("write.step.unit", "MM");
+    STEPCAFControl_Writer writer;
+    ASSERT_TRUE(writer.Transfer(doc, STEPControl_AsIs));
+    ASSERT_EQ(writer.Write(path.c_str()), IFSelect_RetDone);
+    XCAFApp_Application::GetApplication()->Close(doc);
+
+    Served s(path);
+    // Top 0, its children Sub and Cube, their bodies.
+    ASSERT_EQ(s.tree.nodes.at(0).children_ids.size(), 2u);
+    std::vector<std::string> texts;
+    std::vector<int32_t> solids;
+    for (const auto& [id, n] : s.tree.nodes)
+        if (n.type == CAD_RPC::NodeType::Solid) solids.push_back(id);
+    ASSERT_EQ(solids.size(), 2u);
+    texts = cad::get_persistent_ids(s.registry, solids);
+    EXPECT_NE(texts[0], texts[1]);
+    Served again(path);
+    std::vector<int32_t> again_solids;
+    for (const auto& [id, n] : again.tree.nodes)
+        if (n.type == CAD_RPC::NodeType::Solid) again_solids.push_back(id);
+    EXPECT_EQ(cad::get_persistent_ids(again.registry, again_solids), texts);
+
+    // The nested cube lands at (0.1, 0.05, 0) in the exported file.
+    CAD_RPC::Settings settings;
+    settings.export_solids = true;
+    exporter::BodyGeometryCache cache;
+    const std::string text = zel::formatZelDocument(
+        exporter::buildZelDocument(s.tree, settings, s.registry, cache, s.app->get_active_document()));
+    EXPECT_NE(text.find("\n0.1, 0.05, 0;\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\n0.11, 0.06, 0.01;\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\n0.01, 0.01, 0.01;\n"), std::string::npos) << text;
+}
