@@ -3,9 +3,14 @@
 #include "occt_host.h"
 
 #include <map>
+#include <optional>
 #include <mutex>
+#include <ostream>
 
+#include <BRepAdaptor_Curve.hxx>
 #include <BRepBndLib.hxx>
+#include <BRepTools_WireExplorer.hxx>
+#include <GCPnts_QuasiUniformDeflection.hxx>
 #include <BRepGProp.hxx>
 #include <BRepMesh_IncrementalMesh.hxx>
 #include <BRep_Tool.hxx>
@@ -14,47 +19,19 @@
 #include <Poly_Triangulation.hxx>
 #include <TopExp_Explorer.hxx>
 #include <TopoDS.hxx>
+#include <TopExp.hxx>
 #include <TopoDS_Face.hxx>
 #include <cmath>
 
 #include "addin/cad/host/host.h"
+#include "addin/cad/host_text.h"
 #include "occt_model.h"
 
 namespace velmora::occt {
 namespace {
 
-std::u16string utf16(const std::string& utf8)
-{
-    std::u16string out;
-    for (std::size_t i = 0; i < utf8.size();) {
-        const unsigned char c = static_cast<unsigned char>(utf8[i]);
-        char32_t cp;
-        int len;
-        if (c < 0x80) {
-            cp = c;
-            len = 1;
-        } else if ((c >> 5) == 6) {
-            cp = c & 0x1F;
-            len = 2;
-        } else if ((c >> 4) == 14) {
-            cp = c & 0x0F;
-            len = 3;
-        } else {
-            cp = c & 0x07;
-            len = 4;
-        }
-        for (int k = 1; k < len && i + k < utf8.size(); ++k) cp = (cp << 6) | (utf8[i + k] & 0x3F);
-        i += static_cast<std::size_t>(len);
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out += static_cast<char16_t>(0xD800 + (cp >> 10));
-            out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-        } else {
-            out += static_cast<char16_t>(cp);
-        }
-    }
-    return out;
-}
+using cad::utf8_from_utf16;
+using cad::utf16_from_utf8;
 
 cad::ByteArray bytes_of(const std::string& s) { return {s.begin(), s.end()}; }
 
@@ -63,6 +40,12 @@ struct ModelState {
     OcctModel model;
     OcctHostOptions options;
     std::vector<bool> meshed;
+
+    // The host's state changes (selection, redraw, lock), shown with --verbose.
+    void note(const std::string& what) const
+    {
+        if (options.log) *options.log << "host: " << what << std::endl;
+    }
 
     void ensure_mesh(int part)
     {
@@ -123,6 +106,13 @@ public:
                 int a, b, c;
                 tri->Triangle(t).Get(a, b, c);
                 if (reversed) std::swap(b, c);
+                // A triangle that collapses onto a pole (a degenerate edge) has two
+                // corners at one position; after merging it would be an edge
+                // walked both ways, so it is left out.
+                const auto& pa = points_[static_cast<std::size_t>(base + a - 1)];
+                const auto& pb = points_[static_cast<std::size_t>(base + b - 1)];
+                const auto& pc = points_[static_cast<std::size_t>(base + c - 1)];
+                if (pa == pb || pb == pc || pc == pa) continue;
                 ids.push_back(static_cast<int>(triangles_.size()));
                 triangles_.push_back({base + a - 1, base + b - 1, base + c - 1});
             }
@@ -169,9 +159,14 @@ public:
 
     cad::BodyPtr as_body() override { return std::dynamic_pointer_cast<cad::Body>(shared_from_this()); }
     std::u16string get_name() override { return name; }
-    bool select(bool, const cad::SelectionOptionsPtr&) override { return selected = true; }
+    bool select(bool, const cad::SelectionOptionsPtr&) override
+    {
+        state->note("select body " + utf8_from_utf16(name));
+        return selected = true;
+    }
     bool deselect() override
     {
+        state->note("deselect body " + utf8_from_utf16(name));
         selected = false;
         return true;
     }
@@ -199,10 +194,20 @@ private:
     {
         if (!faces_) {
             std::shared_ptr<OcctFace> last;
-            const auto& colour = state->model.parts[static_cast<std::size_t>(part)].colour;
+            const OcctPart& p = state->model.parts[static_cast<std::size_t>(part)];
+            // The face's own colour, else its solid's, else the part's.
+            auto colour_of = [&p](const TopoDS_Shape& shape) -> std::optional<Rgb> {
+                for (const auto& [sub, rgb] : p.sub_colours)
+                    if (sub.IsPartner(shape)) return rgb;
+                return std::nullopt;
+            };
+            std::optional<Rgb> body_colour = colour_of(solid);
+            if (!body_colour) body_colour = p.colour;
             for (TopExp_Explorer e(solid, TopAbs_FACE); e.More(); e.Next()) {
                 auto f = std::make_shared<OcctFace>();
                 f->face = TopoDS::Face(e.Current());
+                std::optional<Rgb> colour = p.sub_colours.empty() ? std::nullopt : colour_of(f->face);
+                if (!colour) colour = body_colour;
                 if (colour) f->appearance = {(*colour)[0], (*colour)[1], (*colour)[2]};
                 (last ? last->next : faces_) = f;
                 last = f;
@@ -212,6 +217,168 @@ private:
     }
     std::shared_ptr<OcctFace> faces_;
 };
+
+// An edge of a reference curve; samples run from the segment's start to its end.
+class OcctCurve : public OcctObject, public cad::Curve {
+public:
+    explicit OcctCurve(TopoDS_Edge edge) : edge_(std::move(edge)) {}
+    int get_sample_count(const double start[3], const double end[3], double chord, double length) override
+    {
+        return static_cast<int>(get_samples(start, end, chord, length).size() / 3);
+    }
+    std::vector<double> get_samples(const double start[3], const double[3], double chord, double) override
+    {
+        std::vector<double> out;
+        if (BRep_Tool::Degenerated(edge_)) return out;
+        BRepAdaptor_Curve curve(edge_);
+        // The add-in asks for 1e-6 m; anything not positive falls back to that.
+        const double deflection = chord > 0 ? chord : 1e-6;
+        GCPnts_QuasiUniformDeflection sampler(curve, deflection, curve.FirstParameter(), curve.LastParameter());
+        if (!sampler.IsDone()) {
+            for (const double u : {curve.FirstParameter(), curve.LastParameter()}) {
+                const gp_Pnt p = curve.Value(u);
+                out.insert(out.end(), {p.X(), p.Y(), p.Z()});
+            }
+        } else {
+            for (int i = 1; i <= sampler.NbPoints(); ++i) {
+                const gp_Pnt p = sampler.Value(i);
+                out.insert(out.end(), {p.X(), p.Y(), p.Z()});
+            }
+        }
+        // Points in the direction the segment runs.
+        const std::size_t n = out.size() / 3;
+        if (n > 1) {
+            const gp_Pnt s(start[0], start[1], start[2]);
+            const double to_first = s.SquareDistance(gp_Pnt(out[0], out[1], out[2]));
+            const double to_last = s.SquareDistance(gp_Pnt(out[3 * n - 3], out[3 * n - 2], out[3 * n - 1]));
+            if (to_last < to_first)
+                for (std::size_t i = 0; i < n / 2; ++i)
+                    for (std::size_t k = 0; k < 3; ++k) std::swap(out[3 * i + k], out[3 * (n - 1 - i) + k]);
+        }
+        return out;
+    }
+
+private:
+    TopoDS_Edge edge_;
+};
+
+class OcctCurveSegment : public OcctObject, public cad::CurveSegment {
+public:
+    explicit OcctCurveSegment(const TopoDS_Edge& edge) : curve_(std::make_shared<OcctCurve>(edge))
+    {
+        // Start and end as the edge runs in its wire; then its parameter range.
+        const gp_Pnt a = BRep_Tool::Pnt(TopExp::FirstVertex(edge, true));
+        const gp_Pnt b = BRep_Tool::Pnt(TopExp::LastVertex(edge, true));
+        double u1 = 0, u2 = 0;
+        BRep_Tool::Range(edge, u1, u2);
+        params_ = {a.X(), a.Y(), a.Z(), b.X(), b.Y(), b.Z(), u1, u2, 0, 0, 0};
+    }
+    cad::CurvePtr get_curve() override { return curve_; }
+    std::vector<double> get_curve_params() override { return params_; }
+
+private:
+    std::shared_ptr<OcctCurve> curve_;
+    std::vector<double> params_;
+};
+
+class OcctCurveDefinition : public OcctObject, public cad::CurveDefinition {
+public:
+    explicit OcctCurveDefinition(const TopoDS_Shape& shape)
+    {
+        if (shape.ShapeType() == TopAbs_WIRE) {
+            for (BRepTools_WireExplorer e(TopoDS::Wire(shape)); e.More(); e.Next())
+                segments_.push_back(std::make_shared<OcctCurveSegment>(e.Current()));
+            // A wire the explorer cannot order (not connected) still has its edges.
+            if (segments_.empty())
+                for (TopExp_Explorer e(shape, TopAbs_EDGE); e.More(); e.Next())
+                    segments_.push_back(std::make_shared<OcctCurveSegment>(TopoDS::Edge(e.Current())));
+        } else {
+            segments_.push_back(std::make_shared<OcctCurveSegment>(TopoDS::Edge(shape)));
+        }
+    }
+    int get_segment_count() override { return static_cast<int>(segments_.size()); }
+    std::vector<cad::CurveSegmentPtr> get_segments() override { return {segments_.begin(), segments_.end()}; }
+
+private:
+    std::vector<std::shared_ptr<OcctCurveSegment>> segments_;
+};
+
+class OcctPointDefinition : public OcctObject, public cad::PointDefinition {
+public:
+    explicit OcctPointDefinition(const TopoDS_Vertex& vertex) : point_(BRep_Tool::Pnt(vertex)) {}
+    std::vector<double> get_point() override { return {point_.X(), point_.Y(), point_.Z()}; }
+
+private:
+    gp_Pnt point_;
+};
+
+class OcctFeatureObject : public OcctObject, public cad::Feature {
+public:
+    std::shared_ptr<ModelState> state;
+    OcctFeature feature;
+    std::shared_ptr<OcctFeatureObject> next;
+    bool selected = false;
+
+    cad::FeaturePtr as_feature() override { return std::dynamic_pointer_cast<cad::Feature>(shared_from_this()); }
+    std::u16string get_type_name() override
+    {
+        if (feature.kind == OcctFeature::Point) return u"RefPoint";
+        return feature.shape.ShapeType() == TopAbs_WIRE && count_edges() > 1 ? u"CompositeCurve" : u"RefCurve";
+    }
+    std::u16string get_name() override { return utf16_from_utf8(feature.name); }
+    int get_visible() override { return feature.visible ? 1 : 0; }
+    cad::FeaturePtr get_next_feature() override { return next; }
+    bool select(bool, int) override
+    {
+        state->note("select feature " + feature.name);
+        return selected = true;
+    }
+    bool deselect() override
+    {
+        state->note("deselect feature " + feature.name);
+        selected = false;
+        return true;
+    }
+    cad::CurveDefinitionPtr get_curve_definition() override
+    {
+        if (feature.kind != OcctFeature::Curve) return nullptr;
+        return std::make_shared<OcctCurveDefinition>(feature.shape);
+    }
+    cad::PointDefinitionPtr get_point_definition() override
+    {
+        if (feature.kind != OcctFeature::Point) return nullptr;
+        return std::make_shared<OcctPointDefinition>(TopoDS::Vertex(feature.shape));
+    }
+    std::vector<double> get_appearance(int, int, const std::u16string&) override
+    {
+        if (!feature.colour) return {};
+        return {(*feature.colour)[0], (*feature.colour)[1], (*feature.colour)[2]};
+    }
+
+private:
+    int count_edges() const
+    {
+        int n = 0;
+        for (TopExp_Explorer e(feature.shape, TopAbs_EDGE); e.More(); e.Next()) ++n;
+        return n;
+    }
+};
+
+// The chain of reference features of one owner, whose place in the file is `path`.
+std::shared_ptr<OcctFeatureObject> feature_chain(const std::shared_ptr<ModelState>& state,
+                                                 const std::vector<OcctFeature>& features, const std::string& path)
+{
+    std::shared_ptr<OcctFeatureObject> first, last;
+    for (const OcctFeature& f : features) {
+        auto object = std::make_shared<OcctFeatureObject>();
+        object->state = state;
+        object->feature = f;
+        object->persistent_id = bytes_of(path + f.id);
+        (last ? last->next : first) = object;
+        last = object;
+    }
+    return first;
+}
 
 class OcctBodyEnumerator : public OcctObject, public cad::BodyEnumerator {
 public:
@@ -225,7 +392,9 @@ private:
 
 class OcctComponent : public OcctObject, public cad::Component {
 public:
+    std::shared_ptr<ModelState> state;
     std::u16string name;
+    std::shared_ptr<OcctFeatureObject> features;
     std::vector<cad::ComponentPtr> children;
     std::vector<std::shared_ptr<OcctBody>> bodies;
     std::vector<double> transform;
@@ -239,10 +408,15 @@ public:
     int get_child_count() override { return static_cast<int>(children.size()); }
     std::vector<cad::ComponentPtr> get_children() override { return children; }
     cad::BodyEnumeratorPtr enumerate_bodies(int, int) override { return std::make_shared<OcctBodyEnumerator>(bodies); }
-    cad::FeaturePtr get_first_feature() override { return nullptr; }
-    bool select(bool, const cad::SelectionOptionsPtr&, bool) override { return selected = true; }
+    cad::FeaturePtr get_first_feature() override { return features; }
+    bool select(bool, const cad::SelectionOptionsPtr&, bool) override
+    {
+        state->note("select component " + utf8_from_utf16(name));
+        return selected = true;
+    }
     bool deselect() override
     {
+        state->note("deselect component " + utf8_from_utf16(name));
         selected = false;
         return true;
     }
@@ -261,7 +435,11 @@ public:
 
 class OcctDisplay : public OcctObject, public cad::Display {
 public:
-    void redraw(const unsigned char*) override {}
+    explicit OcctDisplay(std::shared_ptr<ModelState> state) : state_(std::move(state)) {}
+    void redraw(const unsigned char*) override { state_->note("redraw"); }
+
+private:
+    std::shared_ptr<ModelState> state_;
 };
 
 class OcctMassProperty : public OcctObject, public cad::MassProperty {
@@ -302,8 +480,9 @@ public:
 class OcctPartDocument : public OcctObject, public cad::PartDocument {
 public:
     std::vector<std::shared_ptr<OcctBody>> bodies;
+    std::shared_ptr<OcctFeatureObject> features;
     cad::BodyEnumeratorPtr enumerate_bodies(int, int) override { return std::make_shared<OcctBodyEnumerator>(bodies); }
-    cad::FeaturePtr get_first_feature() override { return nullptr; }
+    cad::FeaturePtr get_first_feature() override { return features; }
 };
 
 class OcctDocument : public OcctObject, public cad::Document {
@@ -312,17 +491,26 @@ public:
     std::shared_ptr<OcctPartDocument> part;
     std::shared_ptr<OcctConfiguration> configuration = std::make_shared<OcctConfiguration>();
     std::shared_ptr<OcctExtension> extension;
+    std::shared_ptr<OcctFeatureObject> features;  // of the root: the part's, or the assembly's own
     int locks = 0;
 
     int get_document_type() override { return state->model.is_assembly ? kAssembly : kPart; }
     cad::PartDocumentPtr as_part_document() override { return part; }
     cad::ConfigurationPtr get_active_configuration() override { return configuration; }
-    cad::FeaturePtr get_first_feature() override { return nullptr; }
+    cad::FeaturePtr get_first_feature() override { return features; }
     cad::ExtensionPtr get_extension() override { return extension; }
     cad::SelectionManagerPtr get_selection_manager() override { return std::make_shared<OcctSelectionManager>(); }
-    cad::DisplayPtr get_display() override { return std::make_shared<OcctDisplay>(); }
-    void lock() override { ++locks; }
-    void unlock() override { --locks; }
+    cad::DisplayPtr get_display() override { return std::make_shared<OcctDisplay>(state); }
+    void lock() override
+    {
+        ++locks;
+        state->note("document locked");
+    }
+    void unlock() override
+    {
+        --locks;
+        state->note("document unlocked");
+    }
 };
 
 class OcctArrayReader : public OcctObject, public cad::ArrayReader {
@@ -330,12 +518,74 @@ public:
     std::uint8_t read_byte(const cad::ByteArray& a, int i) override { return a.at(static_cast<std::size_t>(i)); }
 };
 
+class OcctCommandGroup : public OcctObject, public cad::CommandGroup {
+public:
+    OcctCommandGroup(std::shared_ptr<ModelState> state, std::u16string title)
+        : state_(std::move(state)), title_(std::move(title))
+    {
+    }
+    void set_main_icon_list(const std::vector<std::u16string>& files) override { main_icons_ = files; }
+    void set_icon_list(const std::vector<std::u16string>& files) override { icons_ = files; }
+    int add_command_item(const std::u16string& name, int, const std::u16string&, const std::u16string&, int,
+                         const std::u16string& callback, const std::u16string& enable_method, int user_id,
+                         int) override
+    {
+        commands.push_back({name, callback, enable_method});
+        ids.push_back(user_id);
+        return static_cast<int>(commands.size()) - 1;
+    }
+    void set_has_toolbar(bool) override {}
+    void set_has_menu(bool) override {}
+    bool activate() override
+    {
+        state_->note("command group \"" + utf8_from_utf16(title_) + "\" with " + std::to_string(commands.size()) +
+                     " command(s) and " + std::to_string(icons_.size()) + " icon file(s)");
+        return true;
+    }
+    std::vector<OcctCommand> commands;
+    std::vector<int> ids;
+
+private:
+    std::shared_ptr<ModelState> state_;
+    std::u16string title_;
+    std::vector<std::u16string> main_icons_, icons_;
+};
+
+// The host keeps a group's command ids while it lives; a new run starts with none.
+class OcctCommandManager : public OcctObject, public cad::CommandManager {
+public:
+    explicit OcctCommandManager(std::shared_ptr<ModelState> state) : state_(std::move(state)) {}
+    std::optional<std::vector<int>> get_group_data_from_registry(int user_id) override
+    {
+        auto it = groups.find(user_id);
+        if (it == groups.end()) return std::nullopt;
+        return it->second->ids;
+    }
+    cad::CommandGroupPtr create_command_group(int user_id, const std::u16string& title, const std::u16string&,
+                                              const std::u16string&, int, bool) override
+    {
+        auto group = std::make_shared<OcctCommandGroup>(state_, title);
+        groups[user_id] = group;
+        return group;
+    }
+    bool remove_command_group(int user_id) override
+    {
+        state_->note("command group " + std::to_string(user_id) + " removed");
+        return groups.erase(user_id) > 0;
+    }
+    std::map<int, std::shared_ptr<OcctCommandGroup>> groups;
+
+private:
+    std::shared_ptr<ModelState> state_;
+};
+
 class OcctApplication : public OcctObject, public cad::Application {
 public:
     cad::DocumentPtr document;
+    std::shared_ptr<OcctCommandManager> commands;
     cad::DocumentPtr get_active_document() override { return document; }
     cad::ArrayReaderPtr get_array_reader() override { return std::make_shared<OcctArrayReader>(); }
-    cad::CommandManagerPtr get_command_manager(int) override { return nullptr; }
+    cad::CommandManagerPtr get_command_manager(int) override { return commands; }
     bool set_addin_callback_info(std::int32_t, cad::HostObjectPtr, int) override { return true; }
     std::u16string get_revision_number() override { return u"31.0.0"; }
 };
@@ -351,7 +601,7 @@ std::vector<std::shared_ptr<OcctBody>> bodies_of(const std::shared_ptr<ModelStat
         b->state = state;
         b->part = part;
         b->solid = p.solids[i];
-        b->name = utf16(p.solid_names[i].empty() ? "Body" + std::to_string(i + 1) : p.solid_names[i]);
+        b->name = utf16_from_utf8(p.solid_names[i].empty() ? "Body" + std::to_string(i + 1) : p.solid_names[i]);
         b->persistent_id = bytes_of(path + "#s" + std::to_string(i + 1));
         out.push_back(std::move(b));
     }
@@ -361,13 +611,20 @@ std::vector<std::shared_ptr<OcctBody>> bodies_of(const std::shared_ptr<ModelStat
 std::shared_ptr<OcctComponent> component_of(const std::shared_ptr<ModelState>& state, const OcctOccurrence& occ)
 {
     auto c = std::make_shared<OcctComponent>();
-    c->name = utf16(occ.name);
+    c->state = state;
+    c->name = utf16_from_utf8(occ.name);
     c->persistent_id = bytes_of(occ.path);
     const gp_Trsf& t = occ.placement;
     c->transform = {t.Value(1, 1), t.Value(1, 2), t.Value(1, 3), t.Value(2, 1), t.Value(2, 2), t.Value(2, 3),
                     t.Value(3, 1), t.Value(3, 2), t.Value(3, 3), t.Value(1, 4), t.Value(2, 4), t.Value(3, 4),
                     1,             0,             0,             0};
     c->bodies = bodies_of(state, occ.part, occ.path);
+    std::vector<OcctFeature> features = occ.features;
+    if (occ.part >= 0) {
+        const auto& own = state->model.parts[static_cast<std::size_t>(occ.part)].features;
+        features.insert(features.begin(), own.begin(), own.end());
+    }
+    c->features = feature_chain(state, features, occ.path);
     for (const auto& child : occ.children) c->children.push_back(component_of(state, child));
     return c;
 }
@@ -377,7 +634,7 @@ std::shared_ptr<OcctComponent> component_of(const std::shared_ptr<ModelState>& s
 cad::ApplicationPtr open_occt_application(const std::string& path, const OcctHostOptions& options)
 {
     auto state = std::make_shared<ModelState>();
-    state->model = read_model(path);
+    state->model = read_model(path, options.progress);
     state->options = options;
     state->meshed.assign(state->model.parts.size(), false);
 
@@ -386,15 +643,39 @@ cad::ApplicationPtr open_occt_application(const std::string& path, const OcctHos
     doc->persistent_id = bytes_of("document");
     doc->extension = std::make_shared<OcctExtension>(options.density);
     if (state->model.is_assembly) {
-        doc->configuration->root = component_of(state, state->model.root);
+        auto root = component_of(state, state->model.root);
+        doc->features = root->features;
+        doc->configuration->root = root;
     } else {
         doc->part = std::make_shared<OcctPartDocument>();
         doc->part->persistent_id = bytes_of(state->model.root.path);
         doc->part->bodies = bodies_of(state, state->model.root.part, state->model.root.path);
+        doc->part->features = feature_chain(
+            state, state->model.parts[static_cast<std::size_t>(state->model.root.part)].features, state->model.root.path);
+        doc->features = doc->part->features;
     }
     auto app = std::make_shared<OcctApplication>();
     app->document = doc;
+    app->commands = std::make_shared<OcctCommandManager>(state);
+    if (options.mesh_on_open) {
+        const std::size_t n = state->model.parts.size();
+        for (std::size_t i = 0; i < n; ++i) {
+            if (options.progress) options.progress("meshing", static_cast<double>(i) / static_cast<double>(n));
+            state->ensure_mesh(static_cast<int>(i));
+        }
+        if (options.progress) options.progress("meshing", 1.0);
+    }
     return app;
+}
+
+std::vector<OcctCommand> occt_commands(const cad::ApplicationPtr& application)
+{
+    std::vector<OcctCommand> out;
+    auto* app = dynamic_cast<OcctApplication*>(application.get());
+    if (!app) return out;
+    for (const auto& [id, group] : app->commands->groups)
+        out.insert(out.end(), group->commands.begin(), group->commands.end());
+    return out;
 }
 
 }  // namespace velmora::occt

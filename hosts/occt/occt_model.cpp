@@ -4,12 +4,15 @@
 #include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <stdexcept>
 
 #include <BRepBuilderAPI_Transform.hxx>
 #include <BRep_Builder.hxx>
 #include <BRepTools.hxx>
 #include <IGESCAFControl_Reader.hxx>
+#include <Message_ProgressIndicator.hxx>
+#include <Message_ProgressScope.hxx>
 #include <IGESControl_Controller.hxx>
 #include <Interface_Static.hxx>
 #include <STEPCAFControl_Controller.hxx>
@@ -23,7 +26,10 @@
 #include <TDF_Tool.hxx>
 #include <TDataStd_Name.hxx>
 #include <TDocStd_Document.hxx>
+#include <Precision.hxx>
+#include <ShapeAnalysis_FreeBounds.hxx>
 #include <TopExp_Explorer.hxx>
+#include <TopTools_HSequenceOfShape.hxx>
 #include <TopoDS.hxx>
 #include <XCAFApp_Application.hxx>
 #include <XCAFDoc_ColorTool.hxx>
@@ -59,6 +65,15 @@ std::string label_name(const TDF_Label& label)
     return out;
 }
 
+// OpenCASCADE's writer names an unnamed instance after the entry of what it
+// refers to ("=>[0:1:1:2]"); that is no name the user gave.
+std::string instance_name(const TDF_Label& component)
+{
+    std::string name = label_name(component);
+    if (name.rfind("=>[", 0) == 0 && !name.empty() && name.back() == ']') name.clear();
+    return name;
+}
+
 std::string entry_of(const TDF_Label& label)
 {
     TCollection_AsciiString entry;
@@ -70,6 +85,77 @@ std::vector<TopoDS_Shape> solids_of(const TopoDS_Shape& shape)
 {
     std::vector<TopoDS_Shape> out;
     for (TopExp_Explorer e(shape, TopAbs_SOLID); e.More(); e.Next()) out.push_back(e.Current());
+    return out;
+}
+
+// A shape with neither faces nor solids is only reference geometry.
+bool is_reference_only(const TopoDS_Shape& shape)
+{
+    return !TopExp_Explorer(shape, TopAbs_FACE).More();
+}
+
+// The free vertices, wires and edges of a shape, in that order: vertices on
+// no edge, wires on no face, edges on no wire.
+std::vector<std::pair<OcctFeature::Kind, TopoDS_Shape>> free_elements(const TopoDS_Shape& shape)
+{
+    std::vector<std::pair<OcctFeature::Kind, TopoDS_Shape>> out;
+    for (TopExp_Explorer e(shape, TopAbs_VERTEX, TopAbs_EDGE); e.More(); e.Next())
+        out.emplace_back(OcctFeature::Point, e.Current());
+    for (TopExp_Explorer e(shape, TopAbs_WIRE, TopAbs_FACE); e.More(); e.Next())
+        out.emplace_back(OcctFeature::Curve, e.Current());
+    // STEP carries a wire as separate curves of a curve set: edges whose ends
+    // meet are one curve again, as they were drawn.
+    Handle(TopTools_HSequenceOfShape) edges = new TopTools_HSequenceOfShape;
+    for (TopExp_Explorer e(shape, TopAbs_EDGE, TopAbs_WIRE); e.More(); e.Next()) edges->Append(e.Current());
+    if (edges->IsEmpty()) return out;
+    Handle(TopTools_HSequenceOfShape) wires;
+    ShapeAnalysis_FreeBounds::ConnectEdgesToWires(edges, Precision::Confusion(), false, wires);
+    for (int i = 1; i <= wires->Length(); ++i) {
+        const TopoDS_Shape& wire = wires->Value(i);
+        int count = 0;
+        TopoDS_Shape single;
+        for (TopExp_Explorer e(wire, TopAbs_EDGE); e.More(); e.Next(), ++count) single = e.Current();
+        out.emplace_back(OcctFeature::Curve, count == 1 ? single : wire);
+    }
+    return out;
+}
+
+std::optional<Rgb> colour_of(const Handle(XCAFDoc_ColorTool) & colours, const TDF_Label& label,
+                             XCAFDoc_ColorType type)
+{
+    Quantity_Color c;
+    if (colours->GetColor(label, type, c) || colours->GetColor(label, XCAFDoc_ColorGen, c))
+        return Rgb{c.Red(), c.Green(), c.Blue()};
+    return std::nullopt;
+}
+
+// The reference elements of `shape` (the shape of `label`). Unnamed ones
+// are called `owner_name` when there is one element and an owner name,
+// else "Point" or "Curve" with their number from 1.
+std::vector<OcctFeature> features_of(const Handle(XCAFDoc_ShapeTool) & shapes, const Handle(XCAFDoc_ColorTool) & colours,
+                                 const TDF_Label& label, const TopoDS_Shape& shape, const std::string& owner_name)
+{
+    std::vector<OcctFeature> out;
+    const auto elements = free_elements(shape);
+    int points = 0, curves = 0;
+    for (const auto& [kind, element] : elements) {
+        OcctFeature f;
+        f.kind = kind;
+        f.shape = element;
+        const int number = kind == OcctFeature::Point ? ++points : ++curves;
+        f.id = (kind == OcctFeature::Point ? "#p" : "#c") + std::to_string(number);
+        TDF_Label sub;
+        const bool labelled = !shapes.IsNull() && !label.IsNull() && shapes->FindSubShape(label, element, sub);
+        const TDF_Label& own = labelled ? sub : label;
+        if (labelled) f.name = label_name(sub);
+        if (f.name.empty() && elements.size() == 1 && !owner_name.empty()) f.name = owner_name;
+        if (f.name.empty()) f.name = (kind == OcctFeature::Point ? "Point" : "Curve") + std::to_string(number);
+        if (!colours.IsNull() && !own.IsNull()) {
+            f.visible = colours->IsVisible(own) && (labelled ? colours->IsVisible(label) : true);
+            f.colour = colour_of(colours, own, XCAFDoc_ColorCurv);
+        }
+        out.push_back(std::move(f));
+    }
     return out;
 }
 
@@ -94,9 +180,13 @@ public:
             TDF_Label sub;
             part.solid_names.push_back(shapes_->FindSubShape(label, solid, sub) ? label_name(sub) : std::string{});
         }
-        Quantity_Color c;
-        if (colours_->GetColor(label, XCAFDoc_ColorSurf, c) || colours_->GetColor(label, XCAFDoc_ColorGen, c))
-            part.colour = std::array<double, 3>{c.Red(), c.Green(), c.Blue()};
+        part.colour = colour_of(colours_, label, XCAFDoc_ColorSurf);
+        for (TDF_ChildIterator it(label); it.More(); it.Next()) {
+            const TopoDS_Shape sub = XCAFDoc_ShapeTool::GetShape(it.Value());
+            if (sub.IsNull() || (sub.ShapeType() != TopAbs_FACE && sub.ShapeType() != TopAbs_SOLID)) continue;
+            if (auto c = colour_of(colours_, it.Value(), XCAFDoc_ColorSurf)) part.sub_colours.emplace_back(sub, *c);
+        }
+        part.features = features_of(shapes_, colours_, label, part.shape, {});
         model_.parts.push_back(std::move(part));
         part_entries_.push_back(entry);
         return static_cast<int>(model_.parts.size()) - 1;
@@ -107,15 +197,25 @@ public:
     {
         TDF_LabelSequence components;
         XCAFDoc_ShapeTool::GetComponents(assembly, components, false);
-        std::vector<int> counts;
+        std::map<std::string, int> occurrences;  // per product, numbered from 1 in this assembly
         for (int i = 1; i <= components.Length(); ++i) {
             const TDF_Label& component = components.Value(i);
             TDF_Label referred;
             if (!XCAFDoc_ShapeTool::GetReferredShape(component, referred)) continue;
-            OcctOccurrence child;
             const std::string product = label_name(referred);
-            const std::string instance = label_name(component);
-            child.name = !instance.empty() && instance != product ? instance : product + "-" + std::to_string(i);
+            const std::string instance = instance_name(component);
+            if (!XCAFDoc_ShapeTool::IsAssembly(referred)) {
+                const TopoDS_Shape shape = XCAFDoc_ShapeTool::GetShape(referred);
+                if (is_reference_only(shape)) {
+                    // A curve or point placed in the assembly belongs to the assembly.
+                    add_placed_features(parent, component, referred, instance.empty() ? product : instance,
+                                        XCAFDoc_ShapeTool::GetLocation(component));
+                    continue;
+                }
+            }
+            OcctOccurrence child;
+            const int number = ++occurrences[product];
+            child.name = !instance.empty() && instance != product ? instance : product + "-" + std::to_string(number);
             child.placement = parent.placement * XCAFDoc_ShapeTool::GetLocation(component).Transformation();
             child.path = parent.path + "/" + entry_of(component);
             if (XCAFDoc_ShapeTool::IsAssembly(referred))
@@ -123,6 +223,20 @@ public:
             else
                 child.part = part_of(referred);
             parent.children.push_back(std::move(child));
+        }
+    }
+
+    void add_placed_features(OcctOccurrence& owner, const TDF_Label& component, const TDF_Label& referred,
+                             const std::string& name, const TopLoc_Location& location)
+    {
+        TopoDS_Shape shape = XCAFDoc_ShapeTool::GetShape(referred);
+        shape.Location(location);
+        const bool shown = colours_->IsVisible(component) && colours_->IsVisible(referred);
+        for (OcctFeature& f : features_of(shapes_, colours_, referred, shape, name)) {
+            f.id = "/" + entry_of(component) + f.id;
+            f.visible = f.visible && shown;
+            if (!f.colour) f.colour = colour_of(colours_, component, XCAFDoc_ColorCurv);
+            owner.features.push_back(std::move(f));
         }
     }
 
@@ -162,6 +276,10 @@ OcctModel from_document(const Handle(TDocStd_Document) & doc, const std::string&
     model.root.path = "file";
     for (int i = 1; i <= free.Length(); ++i) {
         const TDF_Label& label = free.Value(i);
+        if (!XCAFDoc_ShapeTool::IsAssembly(label) && is_reference_only(XCAFDoc_ShapeTool::GetShape(label))) {
+            walker.add_placed_features(model.root, label, label, label_name(label), TopLoc_Location());
+            continue;
+        }
         OcctOccurrence child;
         child.name = label_name(label);
         child.path = model.root.path + "/" + entry_of(label);
@@ -195,6 +313,7 @@ OcctModel read_brep(const std::string& path)
     part.shape = shape;
     part.solids = solids_of(shape);
     part.solid_names.assign(part.solids.size(), std::string{});
+    part.features = features_of({}, {}, TDF_Label(), shape, {});
     model.parts.push_back(std::move(part));
     model.root.name = model.parts[0].name;
     model.root.path = "brep";
@@ -204,7 +323,30 @@ OcctModel read_brep(const std::string& path)
 
 }  // namespace
 
-OcctModel read_model(const std::string& path)
+// Hands OpenCASCADE's progress to the caller, at most once per whole percent.
+class ProgressRelay : public Message_ProgressIndicator {
+public:
+    ProgressRelay(std::function<void(const std::string&, double)> report, std::string stage)
+        : report_(std::move(report)), stage_(std::move(stage))
+    {
+    }
+
+protected:
+    void Show(const Message_ProgressScope&, const Standard_Boolean) override
+    {
+        const int percent = static_cast<int>(GetPosition() * 100.0);
+        if (percent == last_) return;
+        last_ = percent;
+        report_(stage_, GetPosition());
+    }
+
+private:
+    std::function<void(const std::string&, double)> report_;
+    std::string stage_;
+    int last_ = -1;
+};
+
+OcctModel read_model(const std::string& path, const std::function<void(const std::string&, double)>& progress)
 {
     std::error_code ec;
     if (!fs::is_regular_file(path, ec)) fail(path, "no such file");
@@ -216,6 +358,12 @@ OcctModel read_model(const std::string& path)
     XCAFApp_Application::GetApplication()->NewDocument("MDTV-XCAF", doc);
     // Lengths in metres whatever unit the file was written in; the setting
     // is process-wide, so put the caller's back afterwards.
+    Handle(ProgressRelay) relay;
+    auto range = [&relay](const std::function<void(const std::string&, double)>& report, const char* stage) {
+        if (!report) return Message_ProgressRange();
+        relay = new ProgressRelay(report, stage);
+        return relay->Start();
+    };
     STEPCAFControl_Controller::Init();
     IGESControl_Controller::Init();
     const char* unit = Interface_Static::CVal("xstep.cascade.unit");
@@ -226,17 +374,20 @@ OcctModel read_model(const std::string& path)
         ~RestoreUnit() { Interface_Static::SetCVal("xstep.cascade.unit", unit.c_str()); }
     } restore{previous_unit};
     if (ext == ".step" || ext == ".stp") {
+        Interface_Static::SetIVal("read.stepcaf.subshapes.name", 1);
         STEPCAFControl_Reader reader;
         reader.SetNameMode(true);
         reader.SetColorMode(true);
+        if (progress) progress("reading", 0.0);
         if (reader.ReadFile(path.c_str()) != IFSelect_RetDone) fail(path, "not a readable STEP file");
-        if (!reader.Transfer(doc)) fail(path, "the STEP data could not be transferred");
+        if (!reader.Transfer(doc, range(progress, "translating"))) fail(path, "the STEP data could not be transferred");
     } else if (ext == ".igs" || ext == ".iges") {
         IGESCAFControl_Reader reader;
         reader.SetNameMode(true);
         reader.SetColorMode(true);
+        if (progress) progress("reading", 0.0);
         if (reader.ReadFile(path.c_str()) != IFSelect_RetDone) fail(path, "not a readable IGES file");
-        if (!reader.Transfer(doc)) fail(path, "the IGES data could not be transferred");
+        if (!reader.Transfer(doc, range(progress, "translating"))) fail(path, "the IGES data could not be transferred");
     } else {
         fail(path, "unknown file type (use .step, .stp, .igs, .iges or .brep)");
     }

@@ -1,13 +1,28 @@
 #pragma once
 #include <array>
+#include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <TopoDS_Shape.hxx>
 #include <gp_Trsf.hxx>
 
 namespace velmora::occt {
+
+using Rgb = std::array<double, 3>;  // red, green, blue in 0..1
+
+// A reference element: a free vertex (a point) or a free edge or wire (a
+// curve), in its owner's coordinates.
+struct OcctFeature {
+    enum Kind { Point, Curve } kind = Point;
+    std::string name;  // as the file names it, else made up by the reader
+    TopoDS_Shape shape;
+    bool visible = true;
+    std::optional<Rgb> colour;
+    std::string id;  // its place in the file below its owner, stable across loads
+};
 
 // One distinct part of a model: its shape in its own coordinates (metres)
 // and its solids. Occurrences of a part share it (and so its mesh).
@@ -16,7 +31,10 @@ struct OcctPart {
     TopoDS_Shape shape;
     std::vector<TopoDS_Shape> solids;
     std::vector<std::string> solid_names;  // empty where the file names none
-    std::optional<std::array<double, 3>> colour;  // red, green, blue in 0..1
+    std::optional<Rgb> colour;  // the part's own colour
+    // Colours the file gives single faces or solids of the part.
+    std::vector<std::pair<TopoDS_Shape, Rgb>> sub_colours;
+    std::vector<OcctFeature> features;
 };
 
 // One place in the assembly tree. `placement` is the whole placement from
@@ -27,6 +45,9 @@ struct OcctOccurrence {
     int part = -1;  // index into OcctModel::parts; -1 for a sub-assembly or the root
     std::string path;  // the occurrence's place in the file, stable across loads
     std::vector<OcctOccurrence> children;
+    // Reference elements placed in this assembly itself (curves or points
+    // that are components of it in the file).
+    std::vector<OcctFeature> features;
 };
 
 struct OcctModel {
@@ -41,6 +62,8 @@ struct OcctModel {
 // Reads STEP (.step, .stp), IGES (.igs, .iges) or BREP (.brep, millimetres)
 // with lengths in metres. A missing, empty, unreadable or shape-less file
 // fails with a message that names it.
-OcctModel read_model(const std::string& path);
+// `progress`, when given, hears how far the reading has come (0..1).
+OcctModel read_model(const std::string& path,
+                     const std::function<void(const std::string& stage, double fraction)>& progress = {});
 
 }  // namespace velmora::occt
