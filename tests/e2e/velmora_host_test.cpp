@@ -1,0 +1,225 @@
+// velmora-host as users run it: the sample model served without a GUI, a
+// client over loopback taking the tree and exporting it; and the ways the
+// program refuses bad input.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <array>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <sstream>
+
+#include <BRepGProp.hxx>
+#include <GProp_GProps.hxx>
+#include <pugixml.hpp>
+
+#include "cad_rpc_connection.h"
+#include "child_process.h"
+#include "hosts/occt/occt_model.h"
+
+using namespace std::chrono_literals;
+using velmora::testing::ChildProcess;
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path scratch(const std::string& name)
+{
+    auto dir = fs::path(::testing::TempDir()) / ("velmora-host-" + std::to_string(::getpid())) / name;
+    fs::create_directories(dir);
+    return dir;
+}
+
+// Starts velmora-host --no-gui on `model` and returns the port it serves on.
+int start(ChildProcess& host)
+{
+    for (int i = 0; i < 5; ++i) {
+        const auto line = host.read_line(60s);
+        if (!line) break;
+        std::smatch m;
+        if (std::regex_search(*line, m, std::regex("serving on port (\\d+)"))) return std::stoi(m[1]);
+    }
+    ADD_FAILURE() << "no port reported; stderr:\n" << host.error_text();
+    return 0;
+}
+
+using Point = std::array<double, 3>;
+
+std::vector<Point> parse_points(const char* text)
+{
+    std::vector<Point> out;
+    std::istringstream in(text);
+    Point p;
+    char sep;
+    while (in >> p[0] >> sep >> p[1] >> sep >> p[2] >> sep) out.push_back(p);
+    return out;
+}
+
+std::vector<std::array<long, 3>> parse_triangles(const char* text)
+{
+    std::vector<std::array<long, 3>> out;
+    std::istringstream in(text);
+    std::array<long, 3> t;
+    char sep;
+    while (in >> t[0] >> sep >> t[1] >> sep >> t[2] >> sep) out.push_back(t);
+    return out;
+}
+
+// Every directed edge once and its reverse once: closed and consistently oriented.
+bool watertight(const std::vector<std::array<long, 3>>& triangles)
+{
+    std::map<std::pair<long, long>, int> edges;
+    for (const auto& t : triangles)
+        for (int k = 0; k < 3; ++k) ++edges[{t[k], t[(k + 1) % 3]}];
+    for (const auto& [e, n] : edges)
+        if (n != 1 || edges.count({e.second, e.first}) != 1) return false;
+    return !triangles.empty();
+}
+
+double mesh_volume(const std::vector<Point>& v, const std::vector<std::array<long, 3>>& triangles)
+{
+    double six_v = 0;
+    for (const auto& t : triangles) {
+        // The file numbers vertices from 1.
+        const Point &a = v.at(t[0] - 1), &b = v.at(t[1] - 1), &c = v.at(t[2] - 1);
+        six_v += a[0] * (b[1] * c[2] - b[2] * c[1]) - a[1] * (b[0] * c[2] - b[2] * c[0]) +
+                 a[2] * (b[0] * c[1] - b[1] * c[0]);
+    }
+    return six_v / 6.0;
+}
+
+// OpenCASCADE's own volume of every solid of every placed part.
+double model_volume(const velmora::occt::OcctModel& model, const velmora::occt::OcctOccurrence& occurrence)
+{
+    double sum = 0;
+    if (occurrence.part >= 0)
+        for (const auto& solid : model.parts[static_cast<std::size_t>(occurrence.part)].solids) {
+            GProp_GProps props;
+            BRepGProp::VolumeProperties(solid, props);
+            sum += props.Mass();
+        }
+    for (const auto& child : occurrence.children) sum += model_volume(model, child);
+    return sum;
+}
+
+const CAD_RPC::Node* find(const CAD_RPC::Tree& tree, const std::string& name)
+{
+    for (const auto& [id, node] : tree.nodes)
+        if (node.name == name) return &node;
+    return nullptr;
+}
+
+}  // namespace
+
+TEST(VelmoraHost, ExportsTheSampleOverRpcWatertightAndWithTheModelsVolume)
+{
+    const fs::path dir = scratch("export");
+    const fs::path tmp = scratch("tmp");
+    ChildProcess host({VELMORA_HOST, "--no-gui", "--port", "0", SAMPLE_MODEL}, {"TMPDIR=" + tmp.string()});
+    const int port = start(host);
+    ASSERT_GT(port, 0);
+    // The add-in's bitmap files exist while it is connected.
+    EXPECT_FALSE(fs::is_empty(tmp));
+
+    CAD_RPC::Tree tree;
+    const fs::path out = dir / "sample.zel";
+    {
+        CAD_RPC::CAD_RPC_Connection connection("localhost", port);
+        connection.client().get_cad_tree(tree);
+
+        // The sample's structure as the file names it.
+        ASSERT_NE(find(tree, "Gearbox-1"), nullptr);
+        ASSERT_NE(find(tree, "Shaft-2"), nullptr);
+        ASSERT_NE(find(tree, "Bracket mirrored"), nullptr);
+        ASSERT_NE(find(tree, "Foot"), nullptr);
+        const CAD_RPC::Node* path = find(tree, "Slider path");
+        const CAD_RPC::Node* hidden = find(tree, "Centre line");
+        const CAD_RPC::Node* boundary = find(tree, "Boundary");
+        ASSERT_TRUE(path && hidden && boundary);
+        EXPECT_EQ(path->type, CAD_RPC::NodeType::Curve);
+        EXPECT_FALSE(hidden->is_visible);
+        EXPECT_EQ(boundary->parent_id, tree.root_id);
+        EXPECT_EQ(tree.nodes.at(find(tree, "Point2")->parent_id).name, "Rail-1");
+
+        CAD_RPC::Settings settings;
+        settings.save_filepath = out.string();
+        settings.export_solids = settings.export_curves = settings.export_points = settings.export_MIPs = true;
+        connection.client().export_zel(tree, settings);
+        connection.client().stop_rpc_service();
+    }
+    const auto code = host.wait(30s);
+    ASSERT_TRUE(code.has_value()) << "velmora-host did not end after stop_rpc_service";
+    EXPECT_EQ(*code, 0) << host.error_text();
+    EXPECT_TRUE(fs::is_empty(tmp)) << "files left in the temporary folder";
+
+    pugi::xml_document zel;
+    ASSERT_TRUE(zel.load_file(out.c_str())) << out;
+    int solids = 0;
+    double volume = 0;
+    for (const auto& x : zel.select_nodes("//solid")) {
+        const pugi::xml_node solid = x.node();
+        const auto vertices = parse_points(solid.child_value("vertices"));
+        const auto triangles = parse_triangles(solid.child_value("faces"));
+        EXPECT_TRUE(watertight(triangles))
+            << solid.parent().attribute("name").value() << "/" << solid.attribute("name").value();
+        volume += mesh_volume(vertices, triangles);
+        ++solids;
+    }
+    EXPECT_EQ(solids, 11);
+    const auto model = velmora::occt::read_model(SAMPLE_MODEL);
+    const double expected = model_volume(model, model.root);
+    EXPECT_NEAR(volume, expected, 0.01 * expected);
+
+    // The boundary circle (radius 220 mm about (100, 60, 0) mm) is sampled on the curve.
+    int lines = 0;
+    for (const auto& x : zel.select_nodes("//line")) {
+        ++lines;
+        if (std::string(x.node().attribute("name").value()) != "Boundary") continue;
+        const auto points = parse_points(x.node().child_value("vertices"));
+        ASSERT_GT(points.size(), 100u);
+        for (const auto& p : points) EXPECT_NEAR(std::hypot(p[0] - 0.1, p[1] - 0.06), 0.22, 1e-5);
+    }
+    EXPECT_EQ(lines, 3);
+    EXPECT_EQ(zel.select_nodes("//point").size(), 2u);
+}
+
+TEST(VelmoraHost, BadArgumentsAndBadModelsExitWithTwoAndSayWhy)
+{
+    const fs::path dir = scratch("bad");
+    const fs::path empty = dir / "empty.step", text = dir / "notes.step", shapeless = dir / "nothing.step";
+    std::ofstream(empty.string()).close();
+    std::ofstream(text.string()) << "these are not the droids\n";
+    // A valid STEP file whose data section holds no shape.
+    std::ofstream(shapeless.string()) << "ISO-10303-21;\nHEADER;\nFILE_DESCRIPTION(('none'),'2;1');\n"
+                                         "FILE_NAME('nothing.step','',(''),(''),'','','');\n"
+                                         "FILE_SCHEMA(('AUTOMOTIVE_DESIGN { 1 0 10303 214 1 1 1 1 }'));\nENDSEC;\n"
+                                         "DATA;\nENDSEC;\nEND-ISO-10303-21;\n";
+    const std::string missing = (dir / "missing.step").string();
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{}, "no model given"},
+        {{"--port"}, "--port needs a value"},
+        {{"--port", "70000", SAMPLE_MODEL}, "bad port"},
+        {{"--density", "-3", SAMPLE_MODEL}, "bad density"},
+        {{"--colour", SAMPLE_MODEL}, "unknown option --colour"},
+        {{"--no-gui", "--gui", "/bin/true", SAMPLE_MODEL}, "exclude each other"},
+        {{SAMPLE_MODEL, SAMPLE_MODEL}, "more than one model"},
+        {{"--no-gui", missing}, missing},
+        {{"--no-gui", empty.string()}, empty.string()},
+        {{"--no-gui", text.string()}, text.string()},
+        {{"--no-gui", shapeless.string()}, shapeless.string()},
+        {{"--no-gui", "--addin", (dir / "none.so").string(), SAMPLE_MODEL}, "cannot load the add-in"},
+    };
+    for (const auto& [args, says] : cases) {
+        std::vector<std::string> argv{VELMORA_HOST};
+        argv.insert(argv.end(), args.begin(), args.end());
+        ChildProcess host(argv);
+        const auto code = host.wait(60s);
+        ASSERT_TRUE(code.has_value()) << argv.back();
+        EXPECT_EQ(*code, 2) << argv.back();
+        EXPECT_NE(host.error_text().find(says), std::string::npos) << host.error_text();
+    }
+}
