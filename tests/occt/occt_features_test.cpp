@@ -1,0 +1,244 @@
+// Reference points and curves, colours and the command group of the
+// OpenCASCADE host, read back from real files.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+
+#include <BRepBuilderAPI_MakeEdge.hxx>
+#include <BRepBuilderAPI_MakeVertex.hxx>
+#include <BRepBuilderAPI_MakeWire.hxx>
+#include <BRepPrimAPI_MakeBox.hxx>
+#include <BRepTools.hxx>
+#include <BRep_Builder.hxx>
+#include <GC_MakeArcOfCircle.hxx>
+#include <Interface_Static.hxx>
+#include <Quantity_Color.hxx>
+#include <STEPCAFControl_Controller.hxx>
+#include <STEPCAFControl_Writer.hxx>
+#include <TDataStd_Name.hxx>
+#include <TDocStd_Document.hxx>
+#include <TopExp_Explorer.hxx>
+#include <TopoDS.hxx>
+#include <TopoDS_Compound.hxx>
+#include <XCAFApp_Application.hxx>
+#include <XCAFDoc_ColorTool.hxx>
+#include <XCAFDoc_DocumentTool.hxx>
+#include <XCAFDoc_ShapeTool.hxx>
+
+#include "addin/cad/cad_tree_builder.h"
+#include "addin/cad/host/host.h"
+#include "addin/export/export_driver.h"
+#include "addin/export/geometry.h"
+#include "addin/export/zel_writer.h"
+#include "addin/shell/velmora_addin.h"
+#include "examples/sample_model.h"
+#include "hosts/occt/occt_host.h"
+
+using namespace velmora;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string temp_path(const std::string& name)
+{
+    auto dir = fs::path(::testing::TempDir()) / ("occt-features-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    return (dir / name).string();
+}
+
+struct Served {
+    cad::ApplicationPtr app;
+    cad::CAD_ObjectRegistry registry;
+    CAD_RPC::Tree tree;
+    explicit Served(const std::string& path)
+    {
+        app = occt::open_occt_application(path);
+        registry.set_host(app->get_active_document(), app);
+        cad::build_cad_tree(registry, tree);
+    }
+    int32_t id_of(const std::string& name) const
+    {
+        for (const auto& [id, node] : tree.nodes)
+            if (node.name == name) return id;
+        ADD_FAILURE() << "no node " << name;
+        return -1;
+    }
+    cad::FeaturePtr feature(const std::string& name) { return registry.object_at(id_of(name))->as_feature(); }
+    std::string export_text(bool solids, bool curves, bool points)
+    {
+        CAD_RPC::Settings settings;
+        settings.export_solids = solids;
+        settings.export_curves = curves;
+        settings.export_points = points;
+        exporter::BodyGeometryCache cache;
+        return zel::formatZelDocument(
+            exporter::buildZelDocument(tree, settings, registry, cache, app->get_active_document()));
+    }
+};
+
+double distance(const std::vector<double>& a, const gp_Pnt& b)
+{
+    return std::sqrt(std::pow(a.at(0) - b.X(), 2) + std::pow(a.at(1) - b.Y(), 2) + std::pow(a.at(2) - b.Z(), 2));
+}
+
+// A BREP part (millimetres): a 10 mm cube, a free vertex, a wire of a line
+// and an arc whose second edge was drawn backwards, and a lone edge.
+std::string write_reference_brep()
+{
+    const gp_Pnt p0(0, 0, 50), p1(100, 0, 50), p2(150, 0, 100);
+    const TopoDS_Edge line = BRepBuilderAPI_MakeEdge(p0, p1);
+    // Drawn from p2 to p1; the wire runs it from p1 to p2.
+    const TopoDS_Edge arc = BRepBuilderAPI_MakeEdge(GC_MakeArcOfCircle(p2, gp_Vec(0, 0, -1), p1).Value());
+    BRepBuilderAPI_MakeWire wire(line, arc);
+    TopoDS_Compound c;
+    BRep_Builder b;
+    b.MakeCompound(c);
+    b.Add(c, BRepPrimAPI_MakeBox(10.0, 10.0, 10.0).Shape());
+    b.Add(c, BRepBuilderAPI_MakeVertex(gp_Pnt(1, 2, 3)).Vertex());
+    b.Add(c, wire.Wire());
+    b.Add(c, BRepBuilderAPI_MakeEdge(gp_Pnt(0, 200, 0), gp_Pnt(0, 300, 0)).Edge());
+    const std::string path = temp_path("reference.brep");
+    BRepTools::Write(c, path.c_str());
+    return path;
+}
+
+}  // namespace
+
+TEST(OcctFeatures, FreeVerticesEdgesAndWiresArePointAndCurveFeatures)
+{
+    Served s(write_reference_brep());
+    const auto& root = s.tree.nodes.at(s.tree.root_id);
+    std::vector<std::string> names;
+    for (int32_t id : root.children_ids) names.push_back(s.tree.nodes.at(id).name);
+    EXPECT_EQ(names, (std::vector<std::string>{"Body1", "Point1", "Curve1", "Curve2"}));
+
+    EXPECT_EQ(s.feature("Point1")->get_type_name(), u"RefPoint");
+    EXPECT_EQ(s.feature("Curve1")->get_type_name(), u"CompositeCurve");
+    EXPECT_EQ(s.feature("Curve2")->get_type_name(), u"RefCurve");
+    EXPECT_EQ(s.tree.nodes.at(s.id_of("Point1")).type, CAD_RPC::NodeType::Point);
+    EXPECT_EQ(s.tree.nodes.at(s.id_of("Curve1")).type, CAD_RPC::NodeType::Curve);
+
+    // Positions in metres.
+    const auto point = s.feature("Point1")->get_point_definition()->get_point();
+    EXPECT_LT(distance(point, gp_Pnt(0.001, 0.002, 0.003)), 1e-12);
+    EXPECT_EQ(s.feature("Point1")->get_curve_definition(), nullptr);
+
+    // Segments in wire order, each from where the previous one ended.
+    const auto segments = s.feature("Curve1")->get_curve_definition()->get_segments();
+    ASSERT_EQ(segments.size(), 2u);
+    const gp_Pnt p0(0, 0, 0.05), p1(0.1, 0, 0.05), p2(0.15, 0, 0.1);
+    const auto first = segments[0]->get_curve_params(), second = segments[1]->get_curve_params();
+    ASSERT_EQ(first.size(), 11u);
+    EXPECT_LT(distance({first[0], first[1], first[2]}, p0), 1e-9);
+    EXPECT_LT(distance({first[3], first[4], first[5]}, p1), 1e-9);
+    EXPECT_LT(distance({second[0], second[1], second[2]}, p1), 1e-9);
+    EXPECT_LT(distance({second[3], second[4], second[5]}, p2), 1e-9);
+
+    // The arc's samples run from its start to its end, on the circle, and
+    // close enough together for a chord error of 1e-6 m.
+    const double start[3] = {second[0], second[1], second[2]}, end[3] = {second[3], second[4], second[5]};
+    const auto samples = segments[1]->get_curve()->get_samples(start, end, 1e-6, 1e-6);
+    const std::size_t n = samples.size() / 3;
+    ASSERT_GT(n, 20u);
+    EXPECT_EQ(segments[1]->get_curve()->get_sample_count(start, end, 1e-6, 1e-6), static_cast<int>(n));
+    EXPECT_LT(distance({samples[0], samples[1], samples[2]}, p1), 1e-9);
+    EXPECT_LT(distance({samples[3 * n - 3], samples[3 * n - 2], samples[3 * n - 1]}, p2), 1e-9);
+    // The arc through p1 (tangent +x) and p2: centre (0.1, 0, 0.1), radius 0.05.
+    for (std::size_t i = 0; i < n; ++i)
+        EXPECT_NEAR(std::hypot(samples[3 * i] - 0.1, samples[3 * i + 2] - 0.1), 0.05, 1e-9);
+
+    // A file without colours gives none, and the export writes none.
+    EXPECT_TRUE(s.feature("Curve2")->get_appearance(4, 1, u"Default").empty());
+    const std::string text = s.export_text(true, true, true);
+    EXPECT_EQ(text.find("color="), std::string::npos) << text;
+    EXPECT_NE(text.find("<point method=\"pointXYZ\" center=\"0.001, 0.002, 0.003\" name=\"Point1\""), std::string::npos)
+        << text;
+}
+
+TEST(OcctFeatures, FaceColoursComeBeforeTheirPartsAndHiddenCurvesStayHidden)
+{
+    Handle(TDocStd_Document) doc;
+    XCAFApp_Application::GetApplication()->NewDocument("MDTV-XCAF", doc);
+    Handle(XCAFDoc_ShapeTool) shapes = XCAFDoc_DocumentTool::ShapeTool(doc->Main());
+    Handle(XCAFDoc_ColorTool) colours = XCAFDoc_DocumentTool::ColorTool(doc->Main());
+    const TopoDS_Shape box = BRepPrimAPI_MakeBox(10.0, 10.0, 10.0).Shape();
+    const TDF_Label part = shapes->AddShape(box, false);
+    TDataStd_Name::Set(part, "Cube");
+    colours->SetColor(part, Quantity_Color(0.8, 0.2, 0.2, Quantity_TOC_RGB), XCAFDoc_ColorSurf);
+    const TopoDS_Shape top = TopExp_Explorer(box, TopAbs_FACE).Current();
+    colours->SetColor(shapes->AddSubShape(part, top), Quantity_Color(0.1, 0.3, 0.9, Quantity_TOC_RGB),
+                      XCAFDoc_ColorSurf);
+    const TDF_Label line = shapes->AddShape(BRepBuilderAPI_MakeEdge(gp_Pnt(0, 0, 0), gp_Pnt(0, 0, 50)).Edge(), false);
+    TDataStd_Name::Set(line, "Axis");
+    colours->SetColor(line, Quantity_Color(0.5, 0.5, 0.5, Quantity_TOC_RGB), XCAFDoc_ColorCurv);
+    colours->SetVisibility(line, false);
+    const TDF_Label top_assembly = shapes->NewShape();
+    TDataStd_Name::Set(top_assembly, "Top");
+    shapes->AddComponent(top_assembly, part, TopLoc_Location());
+    shapes->AddComponent(top_assembly, line, TopLoc_Location());
+    shapes->UpdateAssemblies();
+    const std::string path = temp_path("coloured.step");
+    STEPCAFControl_Controller::Init();
+    Interface_Static::SetCVal("write.step.unit", "MM");
+    STEPCAFControl_Writer writer;
+    ASSERT_TRUE(writer.Transfer(doc, STEPControl_AsIs));
+    ASSERT_EQ(writer.Write(path.c_str()), IFSelect_RetDone);
+    XCAFApp_Application::GetApplication()->Close(doc);
+
+    Served s(path);
+    const cad::BodyPtr body = s.registry.object_at(s.id_of("Body1"))->as_body();
+    int blue = 0, red = 0;
+    for (cad::FacePtr f = body->get_first_face(); f; f = f->get_next_face()) {
+        const auto rgb = f->get_appearance();
+        ASSERT_EQ(rgb.size(), 3u);
+        if (std::abs(rgb[2] - 0.9) < 0.01) ++blue;
+        if (std::abs(rgb[0] - 0.8) < 0.01) ++red;
+    }
+    EXPECT_EQ(blue, 1);
+    EXPECT_EQ(red, 5);
+
+    // The curve placed in the assembly is the assembly's, hidden, in its colour.
+    const auto& axis = s.tree.nodes.at(s.id_of("Axis"));
+    EXPECT_EQ(axis.parent_id, s.tree.root_id);
+    EXPECT_FALSE(axis.is_visible);
+    EXPECT_EQ(s.feature("Axis")->get_appearance(4, 1, u"Default").size(), 3u);
+    EXPECT_EQ(s.tree.nodes.at(s.id_of("Cube-1")).type, CAD_RPC::NodeType::Structure);
+}
+
+TEST(OcctFeatures, TheCommittedSampleIsWhatTheGeneratorWrites)
+{
+    const std::string fresh = temp_path("sample.step");
+    examples::write_sample_model(fresh);
+    Served committed(SAMPLE_MODEL), generated(fresh);
+    ASSERT_EQ(committed.tree.nodes.size(), generated.tree.nodes.size());
+    for (const auto& [id, node] : committed.tree.nodes) {
+        const auto& other = generated.tree.nodes.at(id);
+        EXPECT_EQ(node.name, other.name);
+        EXPECT_EQ(node.type, other.type);
+        EXPECT_EQ(node.is_visible, other.is_visible);
+        EXPECT_EQ(node.children_ids, other.children_ids);
+    }
+}
+
+TEST(OcctFeatures, TheAddInsCommandGroupLivesInTheHostUntilDisconnect)
+{
+    const cad::ApplicationPtr app = occt::open_occt_application(SAMPLE_MODEL);
+    const auto addin = std::make_shared<shell::C_Velmora>();
+    ASSERT_TRUE(addin->connect(app, 1));
+    const auto commands = occt::occt_commands(app);
+    ASSERT_EQ(commands.size(), 1u);
+    EXPECT_EQ(commands[0].name, u"Export ZEL");
+    EXPECT_EQ(commands[0].callback, u"ToolbarCallback0");
+    EXPECT_EQ(commands[0].enable_method, u"ToolbarEnable0");
+    // While the group exists the host holds its command ids, as a CAD system stores them.
+    const auto stored = app->get_command_manager(1)->get_group_data_from_registry(0);
+    ASSERT_TRUE(stored.has_value());
+    EXPECT_EQ(*stored, std::vector<int>{0});
+    addin->disconnect();
+    EXPECT_TRUE(occt::occt_commands(app).empty());
+    EXPECT_FALSE(app->get_command_manager(1)->get_group_data_from_registry(0).has_value());
+}
