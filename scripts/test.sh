@@ -5,7 +5,5 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
 
-"$root/scripts/install-deps.sh"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build "$build" -j "$(nproc)"
-ctest --test-dir "$build" --output-on-failure -j "$(nproc)" --timeout 120
+BUILD_DIR=$build "$root/scripts/build.sh"
+ctest --test-dir "$build" --output-on-failure -j "$(nproc)" --timeout 180
