@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -59,6 +60,13 @@ void TerminalNotice::present_and_wait(const std::string& caption, const std::str
     struct sigaction old_int {}, old_term {};
     ::sigaction(SIGINT, &sa, &old_int);
     ::sigaction(SIGTERM, &sa, &old_term);
+    // A host may block the two signals for the run so that one sent before
+    // the notice is up waits instead of killing it; this thread takes them.
+    sigset_t dismissing, old_mask;
+    sigemptyset(&dismissing);
+    sigaddset(&dismissing, SIGINT);
+    sigaddset(&dismissing, SIGTERM);
+    ::pthread_sigmask(SIG_UNBLOCK, &dismissing, &old_mask);
 
     bool stdin_open = interactive;
     while (!finished()) {
@@ -88,6 +96,7 @@ void TerminalNotice::present_and_wait(const std::string& caption, const std::str
         }
     }
 
+    ::pthread_sigmask(SIG_SETMASK, &old_mask, nullptr);
     ::sigaction(SIGINT, &old_int, nullptr);
     ::sigaction(SIGTERM, &old_term, nullptr);
     g_signal_fd.store(-1);

@@ -65,11 +65,15 @@ private:
 };
 
 // The GUI must not inherit the add-in's sockets: a GUI that outlives the run
-// would otherwise keep the port.
+// would otherwise keep the port. Nor the host's blocked signals: a GUI that
+// SIGINT or SIGTERM could not end would outlive every attempt to close it.
 struct CloseInheritedDescriptors : bp::extend::handler {
     template <class Executor>
     void on_exec_setup(Executor&) const
     {
+        sigset_t none;
+        sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
         const long max_fd = ::sysconf(_SC_OPEN_MAX);
         for (int fd = 3; fd < max_fd && fd < 65536; ++fd) {
             int flags = ::fcntl(fd, F_GETFD);

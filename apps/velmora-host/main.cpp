@@ -2,6 +2,8 @@
 // document, loads the add-in module, performs its "Export ZEL" command and
 // ends when the run ends.
 #include <dlfcn.h>
+#include <pthread.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <climits>
@@ -193,7 +195,16 @@ int main(int argc, char** argv)
             return 2;
         }
         if (verbose) std::cerr << "velmora-host: running \"Export ZEL\"" << std::endl;
+        // SIGINT and SIGTERM dismiss the lock notice. Blocked here (and so in
+        // every thread the run starts), one that comes before the notice is up
+        // waits for it instead of killing the host with the add-in's files left.
+        sigset_t dismissing, previous;
+        sigemptyset(&dismissing);
+        sigaddset(&dismissing, SIGINT);
+        sigaddset(&dismissing, SIGTERM);
+        ::pthread_sigmask(SIG_BLOCK, &dismissing, &previous);
         addin->invoke(callback);
+        ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
         addin->disconnect();
     }
     application.reset();

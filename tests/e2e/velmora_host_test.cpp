@@ -119,7 +119,8 @@ TEST(VelmoraHost, ExportsTheSampleOverRpcWatertightAndWithTheModelsVolume)
 {
     const fs::path dir = scratch("export");
     const fs::path tmp = scratch("tmp");
-    ChildProcess host({VELMORA_HOST, "--no-gui", "--port", "0", SAMPLE_MODEL}, {"TMPDIR=" + tmp.string()});
+    ChildProcess host({VELMORA_HOST, "--no-gui", "--verbose", "--port", "0", SAMPLE_MODEL},
+                      {"TMPDIR=" + tmp.string()});
     const int port = start(host);
     ASSERT_GT(port, 0);
     // The add-in's bitmap files exist while it is connected.
@@ -155,6 +156,14 @@ TEST(VelmoraHost, ExportsTheSampleOverRpcWatertightAndWithTheModelsVolume)
     ASSERT_TRUE(code.has_value()) << "velmora-host did not end after stop_rpc_service";
     EXPECT_EQ(*code, 0) << host.error_text();
     EXPECT_TRUE(fs::is_empty(tmp)) << "files left in the temporary folder";
+    // The host's state, in order: the command added, the document locked for
+    // the run and unlocked at its end, the command group removed.
+    const std::string& log = host.error_text();
+    const auto added = log.find("host: command group \"ZEL SW Plugin\" with 1 command(s)");
+    const auto locked = log.find("host: document locked"), unlocked = log.find("host: document unlocked");
+    const auto removed = log.find("host: command group 0 removed");
+    ASSERT_NE(removed, std::string::npos) << log;
+    EXPECT_TRUE(added < locked && locked < unlocked && unlocked < removed) << log;
 
     pugi::xml_document zel;
     ASSERT_TRUE(zel.load_file(out.c_str())) << out;
@@ -222,4 +231,36 @@ TEST(VelmoraHost, BadArgumentsAndBadModelsExitWithTwoAndSayWhy)
         EXPECT_EQ(*code, 2) << argv.back();
         EXPECT_NE(host.error_text().find(says), std::string::npos) << host.error_text();
     }
+}
+
+TEST(VelmoraHost, DismissingTheNoticeEndsTheRunAndCleansUp)
+{
+    const fs::path tmp = scratch("dismissed");
+    ChildProcess host({VELMORA_HOST, "--no-gui", "--port", "0", SAMPLE_MODEL}, {"TMPDIR=" + tmp.string()});
+    const int port = start(host);
+    ASSERT_GT(port, 0);
+    // SIGTERM dismisses the lock notice, as closing its box does.
+    ::kill(host.pid(), SIGTERM);
+    const auto code = host.wait(30s);
+    ASSERT_TRUE(code.has_value());
+    EXPECT_EQ(*code, 0) << host.error_text();
+    EXPECT_TRUE(fs::is_empty(tmp));
+    // Nothing serves on the port any more.
+    EXPECT_THROW(CAD_RPC::CAD_RPC_Connection("localhost", port), apache::thrift::transport::TTransportException);
+}
+
+TEST(VelmoraHost, TheGuiGetsThePortAndNoBlockedSignals)
+{
+    const fs::path report = scratch("gui") / "gui.txt";
+    fs::remove(report);
+    ChildProcess host({VELMORA_HOST, "--gui", REPORT_GUI, "--port", "0", "--verbose", SAMPLE_MODEL},
+                      {"REPORT_GUI_FILE=" + report.string()});
+    const int port = start(host);
+    ASSERT_GT(port, 0);
+    for (int i = 0; i < 500 && !fs::exists(report); ++i) std::this_thread::sleep_for(20ms);
+    ::kill(host.pid(), SIGTERM);
+    ASSERT_TRUE(host.wait(30s).has_value());
+    std::ifstream in(report.string());
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text, "arguments 1\nport " + std::to_string(port) + "\nSIGINT open\nSIGTERM open\n");
 }

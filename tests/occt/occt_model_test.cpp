@@ -10,6 +10,8 @@
 #include <BRepPrimAPI_MakeBox.hxx>
 #include <BRepTools.hxx>
 #include <GProp_GProps.hxx>
+#include <IGESControl_Controller.hxx>
+#include <IGESControl_Writer.hxx>
 #include <Interface_Static.hxx>
 #include <STEPCAFControl_Writer.hxx>
 #include <STEPControl_Writer.hxx>
@@ -121,6 +123,22 @@ TEST(OcctModel, BrepWithOrWithoutTheDrawHeaderIsMillimetres)
         ASSERT_EQ(model.parts[0].solids.size(), 1u) << p;
         EXPECT_NEAR(volume(model.parts[0].solids[0]), 6e-6, 1e-12) << p;
     }
+}
+
+TEST(OcctModel, IgesSolidsReadInMetres)
+{
+    const std::string path = temp_path("box.igs");
+    IGESControl_Controller::Init();
+    // BRep mode keeps the solid a solid.
+    IGESControl_Writer writer("MM", 1);
+    writer.AddShape(BRepPrimAPI_MakeBox(10.0, 20.0, 30.0).Shape());
+    writer.ComputeModel();
+    ASSERT_TRUE(writer.Write(path.c_str()));
+    const OcctModel model = read_model(path);
+    EXPECT_FALSE(model.is_assembly);
+    ASSERT_EQ(model.parts.size(), 1u);
+    ASSERT_EQ(model.parts[0].solids.size(), 1u);
+    EXPECT_NEAR(volume(model.parts[0].solids[0]), 6e-6, 1e-10);
 }
 
 TEST(OcctModel, BadFilesFailNamingTheFile)
