@@ -129,14 +129,25 @@ std::optional<Rgb> colour_of(const Handle(XCAFDoc_ColorTool) & colours, const TD
     return std::nullopt;
 }
 
-// The reference elements of `shape` (the shape of `label`). Unnamed ones
-// are called `owner_name` when there is one element and an owner name,
-// else "Point" or "Curve" with their number from 1.
+// The reference elements of `shape` (the shape of `label`). An element
+// takes its name from its own sub-shape label; its colour from that label,
+// else from a labelled sub-shape that holds it, else from `label`; it is
+// visible when none of them is hidden. Unnamed elements are called
+// `owner_name` when they are its only element, else "Point" or "Curve" with
+// their number from 1 (after the owner's name, when there is one).
 std::vector<OcctFeature> features_of(const Handle(XCAFDoc_ShapeTool) & shapes, const Handle(XCAFDoc_ColorTool) & colours,
-                                 const TDF_Label& label, const TopoDS_Shape& shape, const std::string& owner_name)
+                                     const TDF_Label& label, const TopoDS_Shape& shape, const std::string& owner_name)
 {
     std::vector<OcctFeature> out;
     const auto elements = free_elements(shape);
+    const bool xcaf = !shapes.IsNull() && !colours.IsNull() && !label.IsNull();
+    // The labelled sub-shapes of the owner, located as `shape` is.
+    std::vector<std::pair<TDF_Label, TopoDS_Shape>> subs;
+    if (xcaf)
+        for (TDF_ChildIterator it(label); it.More(); it.Next()) {
+            TopoDS_Shape sub = XCAFDoc_ShapeTool::GetShape(it.Value());
+            if (!sub.IsNull()) subs.emplace_back(it.Value(), sub.Moved(shape.Location()));
+        }
     int points = 0, curves = 0;
     for (const auto& [kind, element] : elements) {
         OcctFeature f;
@@ -144,16 +155,26 @@ std::vector<OcctFeature> features_of(const Handle(XCAFDoc_ShapeTool) & shapes, c
         f.shape = element;
         const int number = kind == OcctFeature::Point ? ++points : ++curves;
         f.id = (kind == OcctFeature::Point ? "#p" : "#c") + std::to_string(number);
-        TDF_Label sub;
-        const bool labelled = !shapes.IsNull() && !label.IsNull() && shapes->FindSubShape(label, element, sub);
-        const TDF_Label& own = labelled ? sub : label;
-        if (labelled) f.name = label_name(sub);
-        if (f.name.empty() && elements.size() == 1 && !owner_name.empty()) f.name = owner_name;
-        if (f.name.empty()) f.name = (kind == OcctFeature::Point ? "Point" : "Curve") + std::to_string(number);
-        if (!colours.IsNull() && !own.IsNull()) {
-            f.visible = colours->IsVisible(own) && (labelled ? colours->IsVisible(label) : true);
-            f.colour = colour_of(colours, own, XCAFDoc_ColorCurv);
+        if (xcaf) {
+            f.visible = colours->IsVisible(label);
+            std::optional<Rgb> own_colour, held_colour;
+            for (const auto& [sub_label, sub] : subs) {
+                bool holds = sub.IsSame(element);
+                if (holds) {
+                    f.name = label_name(sub_label);
+                    own_colour = colour_of(colours, sub_label, XCAFDoc_ColorCurv);
+                } else {
+                    for (TopExp_Explorer e(sub, element.ShapeType()); e.More() && !holds; e.Next())
+                        holds = e.Current().IsSame(element);
+                    if (holds && !held_colour) held_colour = colour_of(colours, sub_label, XCAFDoc_ColorCurv);
+                }
+                if (holds) f.visible = f.visible && colours->IsVisible(sub_label);
+            }
+            f.colour = own_colour ? own_colour : held_colour ? held_colour : colour_of(colours, label, XCAFDoc_ColorCurv);
         }
+        const std::string kind_name = kind == OcctFeature::Point ? "Point" : "Curve";
+        if (f.name.empty() && elements.size() == 1) f.name = owner_name;
+        if (f.name.empty()) f.name = (owner_name.empty() ? "" : owner_name + " ") + kind_name + std::to_string(number);
         out.push_back(std::move(f));
     }
     return out;

@@ -176,10 +176,22 @@ TEST(OcctFeatures, FaceColoursComeBeforeTheirPartsAndHiddenCurvesStayHidden)
     TDataStd_Name::Set(line, "Axis");
     colours->SetColor(line, Quantity_Color(0.5, 0.5, 0.5, Quantity_TOC_RGB), XCAFDoc_ColorCurv);
     colours->SetVisibility(line, false);
+    // A hidden datum of a line and a point: OpenCASCADE's writer hides the
+    // curve set inside it, and the reader has to find the line in there.
+    TopoDS_Compound datum_shape;
+    BRep_Builder builder;
+    builder.MakeCompound(datum_shape);
+    builder.Add(datum_shape, BRepBuilderAPI_MakeEdge(gp_Pnt(0, 0, 0), gp_Pnt(50, 0, 0)).Edge());
+    builder.Add(datum_shape, BRepBuilderAPI_MakeVertex(gp_Pnt(25, 0, 0)).Vertex());
+    const TDF_Label datum = shapes->AddShape(datum_shape, false);
+    TDataStd_Name::Set(datum, "Datum");
+    colours->SetColor(datum, Quantity_Color(0.5, 0.5, 0.5, Quantity_TOC_RGB), XCAFDoc_ColorCurv);
+    colours->SetVisibility(datum, false);
     const TDF_Label top_assembly = shapes->NewShape();
     TDataStd_Name::Set(top_assembly, "Top");
     shapes->AddComponent(top_assembly, part, TopLoc_Location());
     shapes->AddComponent(top_assembly, line, TopLoc_Location());
+    shapes->AddComponent(top_assembly, datum, TopLoc_Location());
     shapes->UpdateAssemblies();
     const std::string path = temp_path("coloured.step");
     STEPCAFControl_Controller::Init();
@@ -207,6 +219,9 @@ TEST(OcctFeatures, FaceColoursComeBeforeTheirPartsAndHiddenCurvesStayHidden)
     EXPECT_FALSE(axis.is_visible);
     EXPECT_EQ(s.feature("Axis")->get_appearance(4, 1, u"Default").size(), 3u);
     EXPECT_EQ(s.tree.nodes.at(s.id_of("Cube-1")).type, CAD_RPC::NodeType::Structure);
+    // Several elements of one product are numbered after it.
+    EXPECT_FALSE(s.tree.nodes.at(s.id_of("Datum Curve1")).is_visible);
+    EXPECT_EQ(s.tree.nodes.at(s.id_of("Datum Point1")).type, CAD_RPC::NodeType::Point);
 }
 
 TEST(OcctFeatures, TheCommittedSampleIsWhatTheGeneratorWrites)
