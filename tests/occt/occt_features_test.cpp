@@ -37,8 +37,10 @@
 #include "addin/shell/velmora_addin.h"
 #include "examples/sample_model.h"
 #include "hosts/occt/occt_host.h"
+#include "served_model.h"
 
 using namespace velmora;
+using velmora::testing::Served;
 namespace fs = std::filesystem;
 
 namespace {
@@ -49,36 +51,6 @@ std::string temp_path(const std::string& name)
     fs::create_directories(dir);
     return (dir / name).string();
 }
-
-struct Served {
-    cad::ApplicationPtr app;
-    cad::CAD_ObjectRegistry registry;
-    CAD_RPC::Tree tree;
-    explicit Served(const std::string& path)
-    {
-        app = occt::open_occt_application(path);
-        registry.set_host(app->get_active_document(), app);
-        cad::build_cad_tree(registry, tree);
-    }
-    int32_t id_of(const std::string& name) const
-    {
-        for (const auto& [id, node] : tree.nodes)
-            if (node.name == name) return id;
-        ADD_FAILURE() << "no node " << name;
-        return -1;
-    }
-    cad::FeaturePtr feature(const std::string& name) { return registry.object_at(id_of(name))->as_feature(); }
-    std::string export_text(bool solids, bool curves, bool points)
-    {
-        CAD_RPC::Settings settings;
-        settings.export_solids = solids;
-        settings.export_curves = curves;
-        settings.export_points = points;
-        exporter::BodyGeometryCache cache;
-        return zel::formatZelDocument(
-            exporter::buildZelDocument(tree, settings, registry, cache, app->get_active_document()));
-    }
-};
 
 double distance(const std::vector<double>& a, const gp_Pnt& b)
 {

@@ -26,8 +26,10 @@
 #include "addin/export/mass_properties.h"
 #include "addin/export/zel_writer.h"
 #include "hosts/occt/occt_host.h"
+#include "served_model.h"
 
 using namespace velmora;
+using velmora::testing::Served;
 namespace fs = std::filesystem;
 
 namespace {
@@ -39,17 +41,6 @@ std::string temp_path(const std::string& name)
     return (dir / name).string();
 }
 
-struct Served {
-    cad::ApplicationPtr app;
-    cad::CAD_ObjectRegistry registry;
-    CAD_RPC::Tree tree;
-    explicit Served(const std::string& path)
-    {
-        app = occt::open_occt_application(path);
-        registry.set_host(app->get_active_document(), app);
-        cad::build_cad_tree(registry, tree);
-    }
-};
 
 }  // namespace
 

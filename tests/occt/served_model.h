@@ -1,0 +1,47 @@
+#pragma once
+// A model opened in the OpenCASCADE host with its CAD tree built, as the
+// service would serve it.
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "addin/cad/cad_tree_builder.h"
+#include "addin/cad/host/host.h"
+#include "addin/export/export_driver.h"
+#include "addin/export/geometry.h"
+#include "addin/export/zel_writer.h"
+#include "hosts/occt/occt_host.h"
+
+namespace velmora::testing {
+
+struct Served {
+    cad::ApplicationPtr app;
+    cad::CAD_ObjectRegistry registry;
+    CAD_RPC::Tree tree;
+    explicit Served(const std::string& path)
+    {
+        app = occt::open_occt_application(path);
+        registry.set_host(app->get_active_document(), app);
+        cad::build_cad_tree(registry, tree);
+    }
+    int32_t id_of(const std::string& name) const
+    {
+        for (const auto& [id, node] : tree.nodes)
+            if (node.name == name) return id;
+        ADD_FAILURE() << "no node " << name;
+        return -1;
+    }
+    cad::FeaturePtr feature(const std::string& name) { return registry.object_at(id_of(name))->as_feature(); }
+    std::string export_text(bool solids, bool curves, bool points)
+    {
+        CAD_RPC::Settings settings;
+        settings.export_solids = solids;
+        settings.export_curves = curves;
+        settings.export_points = points;
+        exporter::BodyGeometryCache cache;
+        return zel::formatZelDocument(
+            exporter::buildZelDocument(tree, settings, registry, cache, app->get_active_document()));
+    }
+};
+
+}  // namespace velmora::testing
