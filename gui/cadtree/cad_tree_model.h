@@ -1,0 +1,51 @@
+#pragma once
+#include <QAbstractItemModel>
+#include <QMetaType>
+
+#include "cad_rpc_types.h"
+
+Q_DECLARE_METATYPE(CAD_RPC::Node*)
+
+// The CAD tree as the add-in sent it, read-only, one column. Every index
+// points straight at a node inside the tree; nothing is copied.
+class CAD_TreeModel : public QAbstractItemModel {
+    Q_OBJECT
+public:
+    // Item data roles beyond the toolkit's own.
+    enum Role {
+        TypeRole = Qt::UserRole + 1,
+        NameRole = Qt::UserRole + 2,
+        IdRole = Qt::UserRole + 3,
+        ParentIdRole = Qt::UserRole + 4,
+        VisibleRole = Qt::UserRole + 5,
+        NodeAddressRole = Qt::UserRole + 13,
+    };
+    static constexpr const char* kMimeType = "application/vnd.cad_rpc_node_ptr.list";
+
+    explicit CAD_TreeModel(QObject* parent = nullptr);
+
+    // The tree must outlive the model and stay unchanged; no reset is sent,
+    // so set it before a view is attached.
+    void set_tree(CAD_RPC::Tree* tree);
+    CAD_RPC::Tree* get_tree() const { return tree; }
+
+    QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
+    QModelIndex parent(const QModelIndex& index) const override;
+    QModelIndex sibling(int row, int column, const QModelIndex& index) const override;
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    Qt::DropActions supportedDropActions() const override;
+    Qt::DropActions supportedDragActions() const override;
+
+private:
+    const CAD_RPC::Node* node_at(int32_t id) const;
+    const CAD_RPC::Node* root() const;
+    QModelIndex index_of(const CAD_RPC::Node* node, int row) const;
+
+    CAD_RPC::Tree* tree = nullptr;
+};

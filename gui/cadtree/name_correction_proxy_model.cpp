@@ -1,0 +1,109 @@
+#include "name_correction_proxy_model.h"
+
+#include <QRegularExpression>
+#include <utility>
+#include <vector>
+
+#include "cad_tree_model.h"
+
+namespace {
+
+const QRegularExpression invalid_name_chars(QStringLiteral("[^A-Za-zА-ЯЁа-яё\\d]"));
+const QRegularExpression leading_digit(QStringLiteral("\\d"));
+
+}  // namespace
+
+NameCorrectionProxyModel::NameCorrectionProxyModel(QObject* parent) : QIdentityProxyModel(parent) {}
+
+QString NameCorrectionProxyModel::correct_name(const QString& name)
+{
+    if (name.isEmpty()) return QStringLiteral("_");
+    QString result = name;
+    if (leading_digit.match(result, 0, QRegularExpression::NormalMatch,
+                            QRegularExpression::AnchorAtOffsetMatchOption).hasMatch())
+        result.prepend(u'_');
+    result.replace(invalid_name_chars, QStringLiteral("_"));
+    return result;
+}
+
+void NameCorrectionProxyModel::resetInternalData()
+{
+    QIdentityProxyModel::resetInternalData();
+    name_cache.clear();
+}
+
+const QStringList& NameCorrectionProxyModel::corrected_names(const QModelIndex& source_parent) const
+{
+    const quint64 key =
+        source_parent.isValid() ? source_parent.data(CAD_TreeModel::NodeAddressRole).toULongLong() : 0;
+    auto cached = name_cache.constFind(key);
+    if (cached != name_cache.constEnd()) return *cached;
+
+    const QAbstractItemModel* source = sourceModel();
+    const int rows = source->rowCount(source_parent);
+    QStringList names;
+    names.reserve(rows);
+    QHash<QString, int> seen;
+    for (int row = 0; row < rows; ++row) {
+        const QString corrected =
+            correct_name(source->index(row, 0, source_parent).data(CAD_TreeModel::NameRole).toString());
+        QString final_name = corrected;
+        auto it = seen.find(corrected);
+        if (it != seen.end()) {
+            const int counter = ++it.value();
+            final_name = corrected.endsWith(u'_') ? QStringLiteral("%1$%2").arg(corrected).arg(counter)
+                                                  : QStringLiteral("%1_$%2").arg(corrected).arg(counter);
+        }
+        seen.insert(final_name, 0);
+        names.append(final_name);
+    }
+    return *name_cache.insert(key, names);
+}
+
+QVariant NameCorrectionProxyModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid()) return {};
+    if (role != Qt::DisplayRole && role != CAD_TreeModel::NameRole) return QIdentityProxyModel::data(index, role);
+    const QModelIndex source_index = mapToSource(index);
+    const QStringList& names = corrected_names(source_index.parent());
+    return index.row() < names.size() ? names.at(index.row()) : QVariant();
+}
+
+QVariant NameCorrectionProxyModel::headerData(int, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole) return tr("ZEL Tree");
+    return {};
+}
+
+void build_export_tree(const NameCorrectionProxyModel& proxy, bool all_as_visible, CAD_RPC::Tree& tree)
+{
+    tree.root_id = 0;
+    // (key, proxy index); last pushed is expanded first.
+    std::vector<std::pair<int32_t, QModelIndex>> stack;
+    stack.emplace_back(0, QModelIndex());
+    int32_t next_key = 1;
+    while (!stack.empty()) {
+        auto [key, index] = stack.back();
+        stack.pop_back();
+        CAD_RPC::Node& node = tree.nodes[key];
+        node.type = static_cast<CAD_RPC::NodeType::type>(proxy.data(index, CAD_TreeModel::TypeRole).toInt());
+        node.name = proxy.data(index, CAD_TreeModel::NameRole).toString().toStdString();
+        node.id = proxy.data(index, CAD_TreeModel::IdRole).toInt();
+        node.parent_id = proxy.data(index, CAD_TreeModel::ParentIdRole).toInt();
+        node.is_visible = all_as_visible || proxy.data(index, CAD_TreeModel::VisibleRole).toBool();
+        if (node.type == CAD_RPC::NodeType::ElementMIP) {
+            // The MIP's own node (from the EMC proxy) lists the solids it stands for.
+            const QVariant carried = proxy.data(index, Qt::UserRole);
+            if (carried.canConvert<CAD_RPC::Node*>())
+                if (const CAD_RPC::Node* source_node = carried.value<CAD_RPC::Node*>())
+                    node.children_ids = source_node->children_ids;
+        } else if (node.type == CAD_RPC::NodeType::Structure) {
+            const int rows = proxy.rowCount(index);
+            for (int row = 0; row < rows; ++row) {
+                const int32_t child_key = next_key++;
+                node.children_ids.push_back(child_key);
+                stack.emplace_back(child_key, proxy.index(row, 0, index));
+            }
+        }
+    }
+}

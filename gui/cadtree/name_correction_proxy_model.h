@@ -1,0 +1,34 @@
+#pragma once
+#include <QHash>
+#include <QIdentityProxyModel>
+#include <QStringList>
+
+#include "cad_rpc_types.h"
+
+// The tree as it will be exported: every name rewritten into what a ZEL file
+// accepts (Latin and Cyrillic letters, digits, "_"; no leading digit) and
+// made unique among its siblings.
+class NameCorrectionProxyModel : public QIdentityProxyModel {
+    Q_OBJECT
+public:
+    explicit NameCorrectionProxyModel(QObject* parent = nullptr);
+
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+    // One name on its own, before siblings are made unique.
+    static QString correct_name(const QString& name);
+
+protected slots:
+    void resetInternalData();
+
+private:
+    const QStringList& corrected_names(const QModelIndex& source_parent) const;
+
+    // Parent node address (0 for the top level) to its children's final names.
+    mutable QHash<quint64, QStringList> name_cache;
+};
+
+// Fills `tree` with what `proxy` shows: new keys (0 for the root, then handed
+// out depth-first), the source's ids and parent ids, the corrected names.
+void build_export_tree(const NameCorrectionProxyModel& proxy, bool all_as_visible, CAD_RPC::Tree& tree);

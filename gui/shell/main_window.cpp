@@ -1,0 +1,266 @@
+#include "main_window.h"
+
+#include <exception>
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QDir>
+#include <QEvent>
+#include <QFileDialog>
+#include <QLocale>
+#include <QMessageBox>
+
+#include "error_reporter.h"
+#include "gui/cadtree/cad_tree_check.h"
+#include "gui/cadtree/cad_tree_model.h"
+#include "gui/cadtree/name_correction_proxy_model.h"
+#include "ui_main_window.h"
+
+namespace {
+
+// The language code of a locale name: de_DE gives de; a name without "_" stays whole.
+QString language_of(const QString& locale_name)
+{
+    const qsizetype cut = locale_name.lastIndexOf(u'_');
+    return cut < 0 ? locale_name : locale_name.left(cut);
+}
+
+QString english_language_name(const QString& code) { return QLocale::languageToString(QLocale(code).language()); }
+
+// No exception may leave a slot: each operation reports its own failure
+// with its fixed sentence and the cause.
+template <class Operation>
+void guarded(QWidget* window, const QString& sentence, Operation&& operation)
+{
+    try {
+        operation();
+    } catch (const std::exception& e) {
+        report_error(window, MainWindow::tr("Error!"), sentence + QLatin1Char('\n') + QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        report_error(window, MainWindow::tr("Error!"), sentence + QLatin1Char('\n') + MainWindow::tr("Unknown error."));
+    }
+}
+
+}  // namespace
+
+MainWindow::MainWindow(CAD_RPC::CAD_RPC_ServiceClient* rpc_client, const std::string& initial_path, QWidget* parent)
+    : QMainWindow(parent),
+      ui(new Ui::MainWindow),
+      client(rpc_client),
+      cad_tree_model(new CAD_TreeModel(this)),
+      name_proxy(new NameCorrectionProxyModel(this)),
+      ask_save_file([](QWidget* p, const QString& caption, const QString& dir, const QString& filter) {
+          return QFileDialog::getSaveFileName(p, caption, dir, filter);
+      })
+{
+    ui->setupUi(this);
+    connect(ui->action_about, &QAction::triggered, this, &MainWindow::show_about);
+    create_language_menu();
+    ui->ZEL_filepath->setText(QString::fromUtf8(initial_path.c_str()));
+
+    load_cad_tree();
+
+    cad_tree_model->set_tree(&cad_tree);
+    name_proxy->setSourceModel(cad_tree_model);
+    ui->CAD_tree_view->setModel(cad_tree_model);
+    ui->CAD_tree_view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    ui->CAD_tree_view->setDragEnabled(false);
+    connect(ui->CAD_tree_view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &MainWindow::highlight_selection);
+    ui->ZEL_tree_view->setModel(name_proxy);
+
+    // Not offered yet; the widgets keep their states, which the settings still read.
+    ui->templates_settings->setEnabled(false);
+    ui->templates_settings->hide();
+    ui->facet_quality_settings->setEnabled(false);
+    ui->facet_quality_settings->hide();
+    ui->ext_settings_tab->setEnabled(false);
+    ui->without_geometry->setEnabled(false);
+    ui->MIP_for_each->setEnabled(false);
+    ui->signle_MIP_for_all->setEnabled(false);
+
+    setWindowTitle(QStringLiteral("ZEL SW 2016-2024 Plugin 2024.06.14"));
+}
+
+MainWindow::~MainWindow() { delete ui; }
+
+void MainWindow::load_cad_tree()
+{
+    try {
+        client->get_cad_tree(cad_tree);
+        check_cad_tree(cad_tree);
+        loaded = true;
+        statusBar()->showMessage(tr("The CAD tree has been loaded."));
+    } catch (const std::exception& e) {
+        // Nothing of a broken answer may reach the views.
+        cad_tree = CAD_RPC::Tree();
+        report_error(this, tr("Error!"),
+                     tr("Unable to get a CAD tree from a CAD plugin!") + QLatin1Char('\n') + QString::fromLocal8Bit(e.what()));
+        close();
+    }
+}
+
+CAD_RPC::Settings MainWindow::settings_from_form() const
+{
+    CAD_RPC::Settings settings;
+    settings.save_filepath = ui->ZEL_filepath->text().toLocal8Bit().toStdString();
+    settings.export_solids = ui->export_solids->isChecked();
+    settings.export_curves = ui->export_curves->isChecked();
+    settings.export_points = ui->export_points->isChecked();
+    settings.export_MIPs = ui->export_MIPs->isChecked();
+    // The quality of the facet model is fixed; the combo box is not offered.
+    settings.facet_model_quality = CAD_RPC::FacetModelQuality::Standard;
+    settings.MIP_settings =
+        ui->MIP_for_each->isChecked() ? CAD_RPC::MIP_Settings::MIPForEach : CAD_RPC::MIP_Settings::SingleMIPForAll;
+    settings.visibility_settings = ui->all_unchanged->isChecked() ? CAD_RPC::VisibilitySettings::AllUnchanged
+                                                                  : CAD_RPC::VisibilitySettings::AllAsVisible;
+    settings.templates_settings = ui->simple_object_enumeration->isChecked()
+                                      ? CAD_RPC::TemplatesSettings::SimpleObjectEnumeration
+                                      : CAD_RPC::TemplatesSettings::SearchForTemplates;
+    return settings;
+}
+
+QString MainWindow::ask_for_zel_path()
+{
+    return ask_save_file(this, tr("Save ZEL file"), ui->ZEL_filepath->text(), tr("ZEL Files (*.zel);;All Files (*)"));
+}
+
+void MainWindow::export_cad()
+{
+    guarded(this, tr("Unable to export a CAD tree!"), [&] {
+        if (ui->ZEL_filepath->text().isEmpty()) {
+            const QString path = ask_for_zel_path();
+            if (path.isEmpty()) return;
+            ui->ZEL_filepath->setText(path);
+        }
+        const CAD_RPC::Settings settings = settings_from_form();
+        CAD_RPC::Tree tree;
+        build_export_tree(*name_proxy, settings.visibility_settings == CAD_RPC::VisibilitySettings::AllAsVisible, tree);
+        client->export_zel(tree, settings);
+        statusBar()->showMessage(tr("The ZEL export has been done."));
+    });
+}
+
+void MainWindow::on_ZEL_filepath_button_clicked()
+{
+    guarded(this, tr("Unable to choose the output file!"), [&] {
+        const QString path = ask_for_zel_path();
+        if (!path.isEmpty()) ui->ZEL_filepath->setText(path);
+    });
+}
+
+void MainWindow::highlight_selection(const QItemSelection& selected, const QItemSelection& deselected)
+{
+    guarded(this, tr("Unable to set highlight!"), [&] {
+        std::vector<int32_t> selected_ids;
+        std::vector<int32_t> deselected_ids;
+        for (const QModelIndex& index : selected.indexes())
+            selected_ids.push_back(index.data(CAD_TreeModel::IdRole).toInt());
+        for (const QModelIndex& index : deselected.indexes())
+            deselected_ids.push_back(index.data(CAD_TreeModel::IdRole).toInt());
+        if (!deselected_ids.empty()) client->set_highlight_status_of_ids(deselected_ids, false);
+        if (!selected_ids.empty()) client->set_highlight_status_of_ids(selected_ids, true);
+        if (!selected_ids.empty() || !deselected_ids.empty()) client->refresh_display();
+    });
+}
+
+void MainWindow::on_tabwidget_currentChanged(int index)
+{
+    guarded(this, tr("Unable to set highlight!"), [&] {
+        if (index == 0) {
+            ui->CAD_tree_view->setDragEnabled(false);
+            ui->CAD_tree_view->clearSelection();
+            ui->EMC_tree_view->setSelectionMode(QAbstractItemView::NoSelection);
+            ui->EMC_tree_view->clearSelection();
+        } else if (index == 1 && ui->EMC_edit_config_groupbox->isChecked()) {
+            ui->CAD_tree_view->setDragEnabled(true);
+            ui->EMC_tree_view->setSelectionMode(QAbstractItemView::SingleSelection);
+        }
+    });
+}
+
+void MainWindow::set_facet_quality_menu()
+{
+    ui->facet_quality->clear();
+    ui->facet_quality->addItem(QIcon(), tr("Coarse"), 0);
+    ui->facet_quality->addItem(QIcon(), tr("Standard"), 1);
+    ui->facet_quality->addItem(QIcon(), tr("Fine"), 2);
+    ui->facet_quality->addItem(QIcon(), tr("Extra Fine"), 3);
+}
+
+void MainWindow::show_about()
+{
+    QMessageBox::about(this, tr("About Tarvik"),
+                       tr("<b>Tarvik</b> %1<br>Export settings and the CAD tree for the ZEL export of the CAD plugin.")
+                           .arg(QStringLiteral(TARVIK_VERSION)));
+}
+
+void MainWindow::create_language_menu()
+{
+    auto* group = new QActionGroup(ui->menu_language);
+    group->setExclusive(true);
+    connect(group, &QActionGroup::triggered, this, &MainWindow::on_language_change);
+
+    const QString default_language = language_of(QLocale::system().name());
+    language_path = QApplication::applicationDirPath() + QStringLiteral("/../translations");
+
+    const QStringList files = QDir(language_path).entryList({QStringLiteral("Tarvik_*.qm")});
+    for (const QString& file : files) {
+        QString code = file.left(file.lastIndexOf(u'.'));
+        code.remove(0, code.lastIndexOf(u'_') + 1);
+        const QIcon icon(QStringLiteral("%1/%2.png").arg(language_path, code));
+        auto* action = new QAction(icon, english_language_name(code), this);
+        action->setCheckable(true);
+        action->setData(code);
+        ui->menu_language->addAction(action);
+        group->addAction(action);
+        if (code == default_language) {
+            action->setChecked(true);
+            action->trigger();
+        }
+    }
+}
+
+void MainWindow::on_language_change(QAction* action)
+{
+    if (!action) return;
+    load_language(action->data().toString());
+    setWindowIcon(action->icon());
+}
+
+void MainWindow::load_language(const QString& language)
+{
+    if (language == current_language) return;
+    current_language = language;
+    QLocale::setDefault(QLocale(language));
+    switch_translator(translator, QStringLiteral("Tarvik_%1.qm").arg(language));
+    switch_translator(qt_translator, QStringLiteral("qt_%1.qm").arg(language));
+    statusBar()->showMessage(tr("Current Language changed to %1").arg(english_language_name(language)));
+}
+
+void MainWindow::switch_translator(QTranslator& t, const QString& filename)
+{
+    QApplication::removeTranslator(&t);
+    if (t.load(QApplication::applicationDirPath() + QStringLiteral("/../translations/") + filename))
+        QApplication::installTranslator(&t);
+}
+
+void MainWindow::changeEvent(QEvent* event)
+{
+    if (event) {
+        switch (event->type()) {
+        case QEvent::LocaleChange:
+            load_language(language_of(QLocale::system().name()));
+            break;
+        case QEvent::LanguageChange:
+            ui->retranslateUi(this);
+            // The views' headers come from the models.
+            emit cad_tree_model->headerDataChanged(Qt::Horizontal, 0, 0);
+            emit name_proxy->headerDataChanged(Qt::Horizontal, 0, 0);
+            break;
+        default:
+            break;
+        }
+    }
+    QMainWindow::changeEvent(event);
+}

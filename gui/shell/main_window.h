@@ -1,0 +1,75 @@
+#pragma once
+#include <functional>
+#include <string>
+
+#include <QItemSelection>
+#include <QMainWindow>
+#include <QTranslator>
+
+#include "CAD_RPC_Service.h"
+
+namespace Ui {
+class MainWindow;
+}
+class CAD_TreeModel;
+class NameCorrectionProxyModel;
+class EMC_TreeModel;
+class CAD_EMC_ProxyModel;
+class QAction;
+
+// The program's only window: the CAD tree on the left, the export settings
+// in the middle, the tree as it will be exported on the right.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    // `client` is not owned and must outlive the window; `initial_path` is
+    // 8-bit text (possibly empty) for the output file field.
+    MainWindow(CAD_RPC::CAD_RPC_ServiceClient* client, const std::string& initial_path, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // False when the CAD tree could not be fetched; the window is then not to be shown.
+    bool tree_loaded() const { return loaded; }
+
+    // The save-file question of "Export" and "Browse..." (tests answer it themselves).
+    using SaveFileDialog =
+        std::function<QString(QWidget* parent, const QString& caption, const QString& dir, const QString& filter)>;
+    void set_save_file_dialog(SaveFileDialog dialog) { ask_save_file = std::move(dialog); }
+
+    CAD_RPC::Settings settings_from_form() const;
+    CAD_TreeModel* get_cad_tree_model() const { return cad_tree_model; }
+    NameCorrectionProxyModel* get_name_proxy() const { return name_proxy; }
+
+public slots:
+    void on_language_change(QAction* action);
+    void set_facet_quality_menu();
+    void export_cad();
+    void on_tabwidget_currentChanged(int index);
+    void on_ZEL_filepath_button_clicked();
+    void highlight_selection(const QItemSelection& selected, const QItemSelection& deselected);
+
+protected:
+    void changeEvent(QEvent* event) override;
+
+private:
+    void create_language_menu();
+    void load_language(const QString& language);
+    void switch_translator(QTranslator& translator, const QString& filename);
+    void load_cad_tree();
+    void show_about();
+    QString ask_for_zel_path();
+
+    Ui::MainWindow* ui;
+    QTranslator translator;
+    QTranslator qt_translator;
+    QString language_path;
+    QString current_language;
+    CAD_RPC::Tree cad_tree;
+    CAD_RPC::CAD_RPC_ServiceClient* client;
+    CAD_TreeModel* cad_tree_model;
+    EMC_TreeModel* emc_model = nullptr;
+    CAD_EMC_ProxyModel* cad_emc_proxy = nullptr;
+    NameCorrectionProxyModel* name_proxy;
+
+    bool loaded = false;
+    SaveFileDialog ask_save_file;
+};

@@ -1,0 +1,343 @@
+// The CAD tree model and the name-correcting export tree, over a tree the
+// real handler served and over small trees made for one case each.
+#include <QAbstractItemModelTester>
+#include <QDataStream>
+#include <QMimeData>
+#include <QtTest>
+
+#include "cad_rpc_connection.h"
+#include "gui/cadtree/cad_tree_check.h"
+#include "gui/cadtree/cad_tree_model.h"
+#include "gui/cadtree/name_correction_proxy_model.h"
+#include "gui/shell/node_icons.h"
+#include "served_add_in.h"
+
+using tarvik::testing::ServedAddIn;
+
+namespace {
+
+// Builds trees as the add-in does: ids are keys, children list their parent.
+struct TreeMaker {
+    CAD_RPC::Tree tree;
+    int32_t next = 1;
+    TreeMaker()
+    {
+        tree.root_id = 0;
+        tree.nodes[0].id = 0;
+        tree.nodes[0].parent_id = -1;
+        tree.nodes[0].name = "Root";
+    }
+    int32_t add(int32_t parent, const char* name, CAD_RPC::NodeType::type type = CAD_RPC::NodeType::Solid,
+                bool visible = true)
+    {
+        const int32_t id = next++;
+        CAD_RPC::Node& node = tree.nodes[id];
+        node.id = id;
+        node.parent_id = parent;
+        node.name = name;
+        node.type = type;
+        node.is_visible = visible;
+        tree.nodes.at(parent).children_ids.push_back(id);
+        return id;
+    }
+};
+
+QStringList shown_names(const QAbstractItemModel& model, const QModelIndex& parent = {})
+{
+    QStringList names;
+    for (int row = 0; row < model.rowCount(parent); ++row) names << model.index(row, 0, parent).data().toString();
+    return names;
+}
+
+QModelIndex find_row(const QAbstractItemModel& model, const QString& name, const QModelIndex& parent = {})
+{
+    const QModelIndexList hits =
+        model.match(model.index(0, 0, parent), CAD_TreeModel::NameRole, name, 1, Qt::MatchExactly | Qt::MatchRecursive);
+    return hits.isEmpty() ? QModelIndex() : hits.first();
+}
+
+}  // namespace
+
+class CadTreeModelsTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<ServedAddIn> add_in;
+    CAD_RPC::Tree served;
+
+private slots:
+    void initTestCase()
+    {
+        load_node_icons();
+        add_in = std::make_unique<ServedAddIn>();
+        CAD_RPC::CAD_RPC_Connection connection("localhost", add_in->port());
+        connection.client().get_cad_tree(served);
+        check_cad_tree(served);
+    }
+
+    void both_models_pass_the_model_tester_over_a_served_tree()
+    {
+        CAD_TreeModel model;
+        model.set_tree(&served);
+        QAbstractItemModelTester model_test(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        NameCorrectionProxyModel proxy;
+        proxy.setSourceModel(&model);
+        QAbstractItemModelTester proxy_test(&proxy, QAbstractItemModelTester::FailureReportingMode::QtTest);
+
+        QCOMPARE(shown_names(model), (QStringList{"A", "B", "Axis"}));
+        const QModelIndex a = find_row(model, "A");
+        QCOMPARE(shown_names(model, a), (QStringList{"Body", "Body", "Point 1"}));
+        QCOMPARE(shown_names(proxy, proxy.mapFromSource(a)), (QStringList{"Body", "Body_$1", "Point_1"}));
+        QCOMPARE(model.headerData(0, Qt::Horizontal).toString(), QString("CAD Tree"));
+        QCOMPARE(proxy.headerData(0, Qt::Horizontal).toString(), QString("ZEL Tree"));
+        QVERIFY(!model.headerData(0, Qt::Vertical).isValid());
+    }
+
+    void every_row_carries_its_node()
+    {
+        CAD_TreeModel model;
+        model.set_tree(&served);
+        int rows = 0;
+        std::function<void(const QModelIndex&)> walk = [&](const QModelIndex& parent) {
+            for (int row = 0; row < model.rowCount(parent); ++row) {
+                const QModelIndex index = model.index(row, 0, parent);
+                const auto* node = reinterpret_cast<const CAD_RPC::Node*>(
+                    static_cast<quintptr>(index.data(CAD_TreeModel::NodeAddressRole).toULongLong()));
+                QCOMPARE(node, &served.nodes.at(node->id));
+                QCOMPARE(index.data(CAD_TreeModel::IdRole).toInt(), node->id);
+                QCOMPARE(index.data(CAD_TreeModel::ParentIdRole).toInt(), node->parent_id);
+                QCOMPARE(index.data(CAD_TreeModel::TypeRole).toInt(), static_cast<int>(node->type));
+                QCOMPARE(index.data(CAD_TreeModel::VisibleRole).toBool(), node->is_visible);
+                QCOMPARE(index.data(Qt::SizeHintRole).toSize().height(), 18);
+                QVERIFY(!index.data(Qt::DecorationRole).value<QIcon>().isNull());
+                QVERIFY(!index.data(Qt::UserRole).isValid());
+                ++rows;
+                walk(index);
+            }
+        };
+        walk({});
+        QCOMPARE(rows, static_cast<int>(served.nodes.size()) - 1);
+        QVERIFY(!model.data(QModelIndex(), Qt::DisplayRole).isValid());
+        QCOMPARE(find_row(model, "Axis").data(CAD_TreeModel::VisibleRole).toBool(), false);
+    }
+
+    void the_drag_payload_holds_node_addresses_in_selection_order()
+    {
+        CAD_TreeModel model;
+        model.set_tree(&served);
+        const QModelIndex bolt = find_row(model, "Bolt M6");
+        const QModelIndex body = model.index(1, 0, find_row(model, "A"));
+        QVERIFY(bolt.isValid() && body.isValid());
+        std::unique_ptr<QMimeData> mime(model.mimeData({bolt, QModelIndex(), body}));
+        QCOMPARE(model.mimeTypes(), QStringList{CAD_TreeModel::kMimeType});
+        const QByteArray payload = mime->data(CAD_TreeModel::kMimeType);
+        QCOMPARE(payload.size(), 16);
+        QDataStream in(payload);
+        qint64 first = 0, second = 0;
+        in >> first >> second;
+        QCOMPARE(reinterpret_cast<const CAD_RPC::Node*>(first), &served.nodes.at(bolt.data(CAD_TreeModel::IdRole).toInt()));
+        QCOMPARE(reinterpret_cast<const CAD_RPC::Node*>(second), &served.nodes.at(body.data(CAD_TreeModel::IdRole).toInt()));
+        // Big-endian: the first byte is the top of the first address.
+        QCOMPARE(static_cast<quint8>(payload[0]), static_cast<quint8>(static_cast<quint64>(first) >> 56));
+        QCOMPARE(model.supportedDragActions(), Qt::CopyAction);
+        QCOMPARE(model.supportedDropActions(), Qt::IgnoreAction);
+    }
+
+    void curves_and_mips_cannot_be_dragged()
+    {
+        TreeMaker maker;
+        const int32_t group = maker.add(0, "Group", CAD_RPC::NodeType::Structure);
+        maker.add(group, "Solid");
+        maker.add(group, "MIP", CAD_RPC::NodeType::ElementMIP);
+        maker.add(group, "Curve", CAD_RPC::NodeType::Curve);
+        maker.add(group, "Point", CAD_RPC::NodeType::Point);
+        maker.add(group, "Odd", static_cast<CAD_RPC::NodeType::type>(7));
+        CAD_TreeModel model;
+        model.set_tree(&maker.tree);
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        const QModelIndex g = model.index(0, 0);
+        QVERIFY(model.flags(g) & Qt::ItemIsDragEnabled);
+        const bool draggable[] = {true, false, false, true, true};
+        for (int row = 0; row < 5; ++row) {
+            const QModelIndex index = model.index(row, 0, g);
+            QCOMPARE(bool(model.flags(index) & Qt::ItemIsDragEnabled), draggable[row]);
+            QVERIFY(model.flags(index) & Qt::ItemIsSelectable);
+        }
+        QVERIFY(!model.index(4, 0, g).data(Qt::DecorationRole).isValid());
+        QCOMPARE(model.flags(QModelIndex()), Qt::NoItemFlags);
+        QCOMPARE(model.sibling(3, 0, model.index(1, 0, g)).data().toString(), QString("Point"));
+    }
+
+    void an_empty_root_shows_no_rows()
+    {
+        TreeMaker maker;
+        CAD_TreeModel model;
+        model.set_tree(&maker.tree);
+        NameCorrectionProxyModel proxy;
+        proxy.setSourceModel(&model);
+        QCOMPARE(model.rowCount(), 0);
+        QCOMPARE(proxy.rowCount(), 0);
+        QCOMPARE(model.headerData(0, Qt::Horizontal).toString(), QString("CAD Tree"));
+        CAD_TreeModel unset;
+        QCOMPARE(unset.rowCount(), 0);
+    }
+
+    void broken_trees_are_refused_with_the_fault_named()
+    {
+        auto refused = [](const CAD_RPC::Tree& tree, const char* fault) {
+            try {
+                check_cad_tree(tree);
+            } catch (const std::runtime_error& e) {
+                return QString(e.what()).contains(fault);
+            }
+            return false;
+        };
+        TreeMaker missing_root;
+        missing_root.tree.root_id = 5;
+        QVERIFY(refused(missing_root.tree, "root 5 is missing"));
+        TreeMaker missing_child;
+        missing_child.tree.nodes[0].children_ids.push_back(9);
+        QVERIFY(refused(missing_child.tree, "missing child 9"));
+        TreeMaker cycle;
+        const int32_t a = cycle.add(0, "a", CAD_RPC::NodeType::Structure);
+        cycle.tree.nodes[a].children_ids.push_back(0);
+        cycle.tree.nodes[0].parent_id = a;
+        QVERIFY(refused(cycle.tree, "listed twice"));
+        TreeMaker wrong_parent;
+        const int32_t b = wrong_parent.add(0, "b");
+        wrong_parent.tree.nodes[b].parent_id = 42;
+        QVERIFY(refused(wrong_parent.tree, "names parent 42"));
+        TreeMaker wrong_key;
+        wrong_key.tree.nodes[0].id = 3;
+        QVERIFY(refused(wrong_key.tree, "carries id 3"));
+        QVERIFY(!refused(served, ""));
+    }
+
+    void names_are_corrected_and_made_unique_among_siblings_data()
+    {
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QStringList>("corrected");
+        QTest::newRow("separators, digits, empty")
+            << QStringList{"Bolt M6", "Bolt/M6", "3D sketch", ""} << QStringList{"Bolt_M6", "Bolt_M6_$1", "_3D_sketch", "_"};
+        QTest::newRow("three alike") << QStringList{"A", "A", "A"} << QStringList{"A", "A_$1", "A_$2"};
+        QTest::newRow("trailing underscore") << QStringList{"Part_", "Part_"} << QStringList{"Part_", "Part_$1"};
+        QTest::newRow("a suffix in the source") << QStringList{"A", "A_$1", "A", "A"}
+                                                << QStringList{"A", "A__1", "A_$1", "A_$2"};
+        QTest::newRow("Cyrillic and accents") << QStringList{"Деталь-1", "Pièce", "Ёлка ё"}
+                                              << QStringList{"Деталь_1", "Pi_ce", "Ёлка_ё"};
+        QTest::newRow("one underscore per character") << QStringList{"a  b", "7", "€uro", "x😀"}
+                                                      << QStringList{"a__b", "_7", "_uro", "x_"};
+    }
+    void names_are_corrected_and_made_unique_among_siblings()
+    {
+        QFETCH(QStringList, names);
+        QFETCH(QStringList, corrected);
+        TreeMaker maker;
+        for (const QString& name : names) maker.add(0, name.toUtf8().constData());
+        CAD_TreeModel model;
+        model.set_tree(&maker.tree);
+        NameCorrectionProxyModel proxy;
+        proxy.setSourceModel(&model);
+        QCOMPARE(shown_names(proxy), corrected);
+        for (int row = 0; row < proxy.rowCount(); ++row)
+            QCOMPARE(proxy.index(row, 0).data(CAD_TreeModel::NameRole).toString(), corrected[row]);
+        // Other roles pass through.
+        QCOMPARE(proxy.index(0, 0).data(CAD_TreeModel::IdRole).toInt(), 1);
+    }
+
+    void the_same_name_under_two_parents_keeps_its_name()
+    {
+        TreeMaker maker;
+        const int32_t a = maker.add(0, "A", CAD_RPC::NodeType::Structure);
+        const int32_t b = maker.add(0, "B", CAD_RPC::NodeType::Structure);
+        maker.add(a, "Body");
+        maker.add(b, "Body");
+        maker.add(b, "Body");
+        CAD_TreeModel model;
+        model.set_tree(&maker.tree);
+        NameCorrectionProxyModel proxy;
+        proxy.setSourceModel(&model);
+        QCOMPARE(shown_names(proxy, proxy.index(0, 0)), QStringList{"Body"});
+        QCOMPARE(shown_names(proxy, proxy.index(1, 0)), (QStringList{"Body", "Body_$1"}));
+    }
+
+    void a_new_source_empties_the_name_cache()
+    {
+        TreeMaker first, second;
+        first.add(0, "Old");
+        second.add(0, "New name");
+        CAD_TreeModel one, two;
+        one.set_tree(&first.tree);
+        two.set_tree(&second.tree);
+        NameCorrectionProxyModel proxy;
+        proxy.setSourceModel(&one);
+        QCOMPARE(proxy.index(0, 0).data().toString(), QString("Old"));
+        proxy.setSourceModel(&two);
+        QCOMPARE(proxy.index(0, 0).data().toString(), QString("New_name"));
+    }
+
+    void the_export_tree_takes_new_keys_depth_first()
+    {
+        TreeMaker maker;
+        const int32_t a = maker.add(0, "A", CAD_RPC::NodeType::Structure);        // 1
+        const int32_t sub = maker.add(a, "Sub 1", CAD_RPC::NodeType::Structure);  // 2
+        maker.add(sub, "Body", CAD_RPC::NodeType::Solid, false);                  // 3
+        maker.add(a, "Body", CAD_RPC::NodeType::Solid);                           // 4
+        const int32_t b = maker.add(0, "B", CAD_RPC::NodeType::Structure);        // 5
+        maker.add(b, "Bolt");                                                     // 6
+        maker.add(0, "Curve", CAD_RPC::NodeType::Curve, false);                   // 7
+        maker.add(0, "MIP", CAD_RPC::NodeType::ElementMIP);                       // 8
+        CAD_TreeModel model;
+        model.set_tree(&maker.tree);
+        NameCorrectionProxyModel proxy;
+        proxy.setSourceModel(&model);
+
+        CAD_RPC::Tree out;
+        build_export_tree(proxy, false, out);
+        // The root hands out 1..4 to A, B, Curve, MIP. The last pushed is
+        // expanded first: MIP and Curve have no children, B gives 5 to Bolt,
+        // then A gives 6, 7 to Sub 1 and Body, and Sub 1 gives 8 to its Body.
+        QCOMPARE(out.root_id, 0);
+        QCOMPARE(out.nodes.size(), std::size_t(9));
+        QCOMPARE(out.nodes.at(0).children_ids, (std::vector<int32_t>{1, 2, 3, 4}));
+        QCOMPARE(out.nodes.at(2).children_ids, std::vector<int32_t>{5});
+        QCOMPARE(out.nodes.at(1).children_ids, (std::vector<int32_t>{6, 7}));
+        QCOMPARE(out.nodes.at(6).children_ids, std::vector<int32_t>{8});
+        QCOMPARE(out.nodes.at(0).name, std::string());
+        QCOMPARE(out.nodes.at(0).id, 0);
+        QCOMPARE(out.nodes.at(0).is_visible, false);
+        QCOMPARE(out.nodes.at(5).id, 6);
+        QCOMPARE(out.nodes.at(6).name, std::string("Sub_1"));
+        QCOMPARE(out.nodes.at(6).id, sub);
+        QCOMPARE(out.nodes.at(6).parent_id, a);
+        QCOMPARE(out.nodes.at(8).id, 3);
+        QCOMPARE(out.nodes.at(8).is_visible, false);
+        QCOMPARE(out.nodes.at(3).type, CAD_RPC::NodeType::Curve);
+        QCOMPARE(out.nodes.at(4).type, CAD_RPC::NodeType::ElementMIP);
+        QVERIFY(out.nodes.at(4).children_ids.empty());
+        QVERIFY(!out.__isset.node_parent_ids);
+
+        CAD_RPC::Tree visible;
+        build_export_tree(proxy, true, visible);
+        for (const auto& [key, node] : visible.nodes) QVERIFY2(node.is_visible, node.name.c_str());
+    }
+
+    void the_export_tree_of_a_served_model_names_what_the_view_shows()
+    {
+        CAD_TreeModel model;
+        model.set_tree(&served);
+        NameCorrectionProxyModel proxy;
+        proxy.setSourceModel(&model);
+        CAD_RPC::Tree out;
+        build_export_tree(proxy, false, out);
+        QCOMPARE(out.nodes.size(), served.nodes.size());
+        std::multiset<std::string> names;
+        for (const auto& [key, node] : out.nodes) {
+            names.insert(node.name);
+            if (key != 0) QCOMPARE(served.nodes.at(node.id).parent_id, node.parent_id);
+        }
+        QCOMPARE(names, (std::multiset<std::string>{"", "A", "B", "Axis", "Body", "Body_$1", "Point_1", "Bolt_M6"}));
+    }
+};
+
+QTEST_MAIN(CadTreeModelsTest)
+#include "cad_tree_models_test.moc"
