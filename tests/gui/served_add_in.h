@@ -110,12 +110,19 @@ public:
         using namespace apache::thrift;
         auto doc = model.open_assembly(u"Станок");
         auto a = model.add_component(*doc->configuration->root, u"A");
-        model.add_body(*a, u"Body");
-        model.add_body(*a, u"Body");
-        model.add_feature(*a, u"RefPoint", u"Point 1");
+        for (int i = 0; i < 2; ++i)
+            model.add_body(*a, u"Body")->add_face({{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}}, {0.5, 0.5, 0.5});
+        auto point = model.add_feature(*a, u"RefPoint", u"Point 1");
+        point->point_definition = model.make<velmora::memory::MemoryPointDefinition>();
+        point->point_definition->point = {1, 2, 3};
         auto b = model.add_component(*doc->configuration->root, u"B");
-        model.add_body(*b, u"Bolt M6");
-        model.add_feature(*doc->content, u"RefCurve", u"Axis", 0);
+        model.add_body(*b, u"Bolt M6")->add_face({{{0, 0, 0}, {0, 0, 1}, {0, 1, 0}}}, {0.2, 0.2, 0.2});
+        auto axis = model.add_feature(*doc->content, u"RefCurve", u"Axis", 0);
+        axis->curve_definition = model.make<velmora::memory::MemoryCurveDefinition>();
+        auto segment = model.make<velmora::memory::MemoryCurveSegment>();
+        segment->curve = model.make<velmora::memory::MemoryCurve>();
+        segment->curve->samples = {0, 0, 0, 0, 0, 1};
+        axis->curve_definition->segments.push_back(segment);
 
         handler = std::make_shared<RecordingHandler>(
             std::make_shared<velmora::shell::CAD_RPC_ServiceHandler>(model.application));

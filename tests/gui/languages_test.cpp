@@ -1,0 +1,97 @@
+// The language machinery with the program's real translation files, run
+// with the system locale ru_RU (set by the test's environment).
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTreeView>
+#include <QtTest>
+
+#include "cad_rpc_connection.h"
+#include "gui/shell/error_reporter.h"
+#include "gui/shell/main_window.h"
+#include "gui/shell/node_icons.h"
+#include "served_add_in.h"
+
+using tarvik::testing::ServedAddIn;
+
+class LanguagesTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<ServedAddIn> add_in;
+    std::unique_ptr<CAD_RPC::CAD_RPC_Connection> connection;
+
+    // The toolkit posts the language-change event; the program's loop delivers it.
+    static void deliver_events() { QCoreApplication::processEvents(); }
+
+    static QList<QAction*> language_actions(MainWindow& window)
+    {
+        return window.findChild<QMenu*>("menu_language")->actions();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QCOMPARE(QLocale::system().name(), QString("ru_RU"));
+        load_node_icons();
+        set_error_reporter([](QWidget*, const QString&, const QString& text) { QFAIL(qPrintable(text)); });
+        add_in = std::make_unique<ServedAddIn>();
+        connection = std::make_unique<CAD_RPC::CAD_RPC_Connection>("localhost", add_in->port());
+    }
+
+    void the_system_language_is_chosen_at_start()
+    {
+        MainWindow window(&connection->client(), "");
+        deliver_events();
+        const QList<QAction*> actions = language_actions(window);
+        QCOMPARE(actions.size(), 2);
+        QCOMPARE(actions[0]->text(), QString("English"));
+        QCOMPARE(actions[1]->text(), QString("Russian"));
+        QCOMPARE(actions[1]->data().toString(), QString("ru"));
+        QVERIFY(!actions[0]->isChecked());
+        QVERIFY(actions[1]->isChecked());
+        QVERIFY(!actions[0]->icon().isNull() && !actions[1]->icon().isNull());
+        QCOMPARE(window.windowIcon().cacheKey(), actions[1]->icon().cacheKey());
+        QCOMPARE(QLocale().language(), QLocale::Russian);
+
+        // Both translators come from the ru files: the program's texts and the toolkit's.
+        QCOMPARE(window.findChild<QPushButton*>("export_button")->text(), QString("Экспорт"));
+        QCOMPARE(window.findChild<QTreeView*>("CAD_tree_view")->model()->headerData(0, Qt::Horizontal).toString(),
+                 QString("Дерево САПР"));
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString("Отмена"));
+        QCOMPARE(window.statusBar()->currentMessage(), QString("Дерево САПР загружено."));
+        QCOMPARE(window.windowTitle(), QString("ZEL SW 2016-2024 Plugin 2024.06.14"));
+    }
+
+    void switching_languages_retranslates_and_says_so()
+    {
+        MainWindow window(&connection->client(), "");
+        const QList<QAction*> actions = language_actions(window);
+        actions[0]->trigger();
+        deliver_events();
+        QCOMPARE(window.statusBar()->currentMessage(), QString("Current Language changed to English"));
+        QCOMPARE(window.findChild<QPushButton*>("export_button")->text(), QString("Export"));
+        QCOMPARE(window.findChild<QTreeView*>("ZEL_tree_view")->model()->headerData(0, Qt::Horizontal).toString(),
+                 QString("ZEL Tree"));
+        // No qt_en.qm: the toolkit's translator stays out, its texts English.
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString("Cancel"));
+        QVERIFY(actions[0]->isChecked() && !actions[1]->isChecked());
+
+        actions[1]->trigger();
+        deliver_events();
+        QCOMPARE(window.statusBar()->currentMessage(), QString("Язык интерфейса изменён: Russian"));
+        QCOMPARE(window.findChild<QMenu*>("menu_help")->title(), QString("Справка"));
+
+        // The language already loaded: nothing is reloaded, nothing is said.
+        window.statusBar()->showMessage("unchanged");
+        actions[1]->trigger();
+        QCOMPARE(window.statusBar()->currentMessage(), QString("unchanged"));
+        QVERIFY(actions[1]->isChecked());
+        window.on_language_change(nullptr);
+        QCOMPARE(window.statusBar()->currentMessage(), QString("unchanged"));
+    }
+};
+
+QTEST_MAIN(LanguagesTest)
+#include "languages_test.moc"

@@ -1,0 +1,156 @@
+// Start-up and the end of a run, through the same entry the program uses,
+// against the add-in's handler over loopback.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QTimer>
+#include <QtTest>
+
+#include "gui/shell/error_reporter.h"
+#include "gui/shell/main_window.h"
+#include "gui/shell/node_icons.h"
+#include "gui/shell/tarvik_start.h"
+#include "served_add_in.h"
+
+using tarvik::testing::ServedAddIn;
+
+namespace {
+
+// A loopback port on which nothing listens (it was free a moment ago).
+int closed_port()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t size = sizeof address;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+MainWindow* shown_main_window()
+{
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* window = qobject_cast<MainWindow*>(widget); window && window->isVisible()) return window;
+    return nullptr;
+}
+
+}  // namespace
+
+class TarvikStartTest : public QObject {
+    Q_OBJECT
+
+    QStringList reports;
+    bool window_shown = false;
+
+    // Runs the program; once its window is up, `while_shown` sees it and
+    // the window is closed as the user would close it.
+    int run(const std::vector<std::string>& arguments, std::function<void(MainWindow&)> while_shown = {})
+    {
+        reports.clear();
+        window_shown = false;
+        QTimer poll;
+        poll.setInterval(10);
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (MainWindow* window = shown_main_window()) {
+                poll.stop();
+                window_shown = true;
+                if (while_shown) while_shown(*window);
+                window->close();
+            }
+        });
+        poll.start();
+        return run_tarvik(arguments);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        load_node_icons();
+        set_error_reporter([this](QWidget*, const QString& title, const QString& text) { reports << title << text; });
+    }
+
+    void the_port_comes_from_the_leading_digits()
+    {
+        QCOMPARE(port_from_argument("9090x"), 9090);
+        QCOMPARE(port_from_argument(" +42"), 42);
+        QCOMPARE(port_from_argument("-7"), -7);
+        QCOMPARE(port_from_argument("abc"), 0);
+        QCOMPARE(port_from_argument("x9090"), 0);
+        QCOMPARE(port_from_argument(""), 0);
+        QCOMPARE(port_from_argument("99999999999999999999"), 0);
+    }
+
+    void without_a_port_nothing_is_contacted()
+    {
+        ServedAddIn add_in;
+        for (const std::vector<std::string>& arguments :
+             {std::vector<std::string>{}, {"abc"}, {"0"}, {"0", "/tmp/out.zel"}}) {
+            QCOMPARE(run(arguments), 1);
+            QVERIFY(!window_shown);
+            QCOMPARE(reports, (QStringList{"Error!", "GUI can be started only from the CAD plugin!"}));
+        }
+        QVERIFY(add_in.handler->calls().empty());
+    }
+
+    void a_port_where_nothing_listens_ends_with_the_connection_error()
+    {
+        QCOMPARE(run({std::to_string(closed_port())}), 1);
+        QCOMPARE(reports.size(), 2);
+        QCOMPARE(reports[0], QString("Error!"));
+        QVERIFY2(reports[1].startsWith("Unable to connect to the CAD plugin from GUI!\n"), qPrintable(reports[1]));
+        QVERIFY2(reports[1].size() > QString("Unable to connect to the CAD plugin from GUI!\n").size(), "no cause given");
+    }
+
+    void a_normal_run_stops_the_add_ins_service_when_closed()
+    {
+        ServedAddIn add_in;
+        QString path;
+        const int code = run({std::to_string(add_in.port()) + "x", "/tmp/выход.zel"},
+                             [&](MainWindow& window) { path = window.findChild<QLineEdit*>("ZEL_filepath")->text(); });
+        QCOMPARE(code, 0);
+        QVERIFY(window_shown);
+        QCOMPARE(path, QString("/tmp/выход.zel"));
+        QCOMPARE(add_in.handler->calls(), (std::vector<std::string>{"get_cad_tree", "stop_rpc_service"}));
+        QVERIFY(reports.isEmpty());
+    }
+
+    void the_output_path_is_taken_only_from_exactly_two_arguments()
+    {
+        ServedAddIn add_in;
+        const std::string port = std::to_string(add_in.port());
+        for (const std::vector<std::string>& arguments :
+             {std::vector<std::string>{port}, {port, "/tmp/a.zel", "/tmp/b.zel"}}) {
+            QString path = "unset";
+            QCOMPARE(run(arguments, [&](MainWindow& w) { path = w.findChild<QLineEdit*>("ZEL_filepath")->text(); }), 0);
+            QCOMPARE(path, QString());
+        }
+    }
+
+    void a_failed_tree_ends_with_1_and_still_stops_the_service()
+    {
+        ServedAddIn add_in;
+        add_in.handler->tree_failure = "no model";
+        QCOMPARE(run({std::to_string(add_in.port())}), 1);
+        QVERIFY(!window_shown);
+        QCOMPARE(reports, (QStringList{"Error!", "Unable to get a CAD tree from a CAD plugin!\nno model"}));
+        QCOMPARE(add_in.handler->calls(), (std::vector<std::string>{"get_cad_tree", "stop_rpc_service"}));
+    }
+
+    void closing_after_the_add_in_has_gone_ends_normally()
+    {
+        ServedAddIn add_in;
+        QCOMPARE(run({std::to_string(add_in.port())}, [&](MainWindow&) { add_in.stop(); }), 0);
+        QCOMPARE(add_in.handler->calls(), std::vector<std::string>{"get_cad_tree"});
+        QVERIFY(reports.isEmpty());
+    }
+};
+
+QTEST_MAIN(TarvikStartTest)
+#include "tarvik_start_test.moc"
