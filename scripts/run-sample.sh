@@ -1,31 +1,24 @@
 #!/usr/bin/env bash
-# The main job: opens the bundled sample assembly in velmora-host, exports it
-# to a ZEL file through the add-in's service and ends the run.
-#   scripts/run-sample.sh [OUT.zel]     (default: ./sample_assembly.zel)
+# The main job: opens the bundled sample assembly in velmora-host, which runs
+# the add-in's "Export ZEL" command and so starts Tarvik on the model. Choose
+# the output file in Tarvik, press "Export", close the window to end the run.
+#   scripts/run-sample.sh
+# Needs a display (DISPLAY or WAYLAND_DISPLAY); without one, use
+# scripts/export-sample.sh, or run this under xvfb-run.
 # Builds first when the programs are missing.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
-out=${1:-$PWD/sample_assembly.zel}
 model=$root/examples/sample_assembly.step
 
-if [[ ! -x $build/bin/velmora-host || ! -x $build/bin/velmora-client ]]; then
+if [[ -z ${DISPLAY:-} && -z ${WAYLAND_DISPLAY:-} && -z ${QT_QPA_PLATFORM:-} ]]; then
+  echo "run-sample: no display to show Tarvik on (DISPLAY is not set)." >&2
+  echo "run-sample: use scripts/export-sample.sh for the export without a GUI, or xvfb-run scripts/run-sample.sh." >&2
+  exit 2
+fi
+if [[ ! -x $build/bin/velmora-host || ! -x $build/Tarvik/bin/Tarvik ]]; then
   BUILD_DIR=$build "$root/scripts/build.sh"
 fi
 
-port_file=$(mktemp)
-trap 'rm -f "$port_file"; [[ -n ${host_pid:-} ]] && kill "$host_pid" 2>/dev/null || true' EXIT
-"$build/bin/velmora-host" --no-gui --port 0 "$model" >"$port_file" </dev/null &
-host_pid=$!
-port=
-for _ in $(seq 1 600); do
-  port=$(sed -n 's/.*serving on port \([0-9]*\).*/\1/p' "$port_file")
-  [[ -n $port ]] && break
-  kill -0 "$host_pid" 2>/dev/null || { wait "$host_pid" || exit $?; }
-  sleep 0.1
-done
-[[ -n $port ]] || { echo "run-sample: velmora-host reported no port" >&2; exit 1; }
-
-"$build/bin/velmora-client" --port "$port" --tree "$out"
-wait "$host_pid"
-host_pid=
+# Port 0: a free port, which the add-in passes on to Tarvik.
+exec "$build/bin/velmora-host" --port 0 "$model"

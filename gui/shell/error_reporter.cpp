@@ -1,5 +1,7 @@
 #include "error_reporter.h"
 
+#include <cstdio>
+
 #include <QMessageBox>
 
 namespace {
@@ -14,6 +16,8 @@ ErrorReporter& current()
 
 void report_error(QWidget* parent, const QString& title, const QString& text)
 {
+    // Also on standard error, so a run's log holds what the user was shown.
+    std::fprintf(stderr, "Tarvik: %s %s\n", qPrintable(title), qPrintable(QString(text).replace(u'\n', u' ')));
     if (current()) {
         current()(parent, title, text);
         return;

@@ -1,0 +1,81 @@
+// velmora-host starts the real Tarvik it finds next to the add-in module,
+// from the build tree and from an installed tree, and the run ends the
+// normal way when Tarvik's window closes.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "child_process.h"
+
+using velmora::testing::ChildProcess;
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+// The first child process of `parent`, or 0.
+pid_t child_of(pid_t parent)
+{
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        if (!std::getline(stat, line)) continue;
+        // pid (comm) state ppid ...: comm may hold spaces, so read after the last ')'.
+        std::istringstream rest(line.substr(line.rfind(')') + 2));
+        char state = 0;
+        pid_t ppid = 0;
+        rest >> state >> ppid;
+        if (ppid == parent) return static_cast<pid_t>(std::stol(name));
+    }
+    return 0;
+}
+
+// True once the process catches `signal` (its handler is installed).
+bool catches(pid_t pid, int signal)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("SigCgt:", 0) == 0) return (std::stoull(line.substr(7), nullptr, 16) >> (signal - 1)) & 1u;
+    return false;
+}
+
+void run_with_tarvik(const fs::path& host, const fs::path& expected_gui)
+{
+    ASSERT_TRUE(fs::exists(host)) << host;
+    ChildProcess run({host.string(), "--port", "0", SAMPLE_MODEL},
+                     {"QT_QPA_PLATFORM=offscreen", "LC_ALL=C.UTF-8", "LANG=C.UTF-8"});
+    pid_t gui = 0;
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    while (std::chrono::steady_clock::now() < deadline && !(gui && catches(gui, SIGTERM))) {
+        if (!gui) gui = child_of(run.pid());
+        std::this_thread::sleep_for(20ms);
+    }
+    ASSERT_NE(gui, 0) << "no GUI was started\n" << run.error_text();
+    EXPECT_EQ(fs::canonical("/proc/" + std::to_string(gui) + "/exe"), fs::canonical(expected_gui));
+    ASSERT_TRUE(catches(gui, SIGTERM)) << run.error_text();
+
+    // The window closes as at the end of a session: Tarvik tells the add-in to
+    // stop, and the whole run ends by itself.
+    ::kill(gui, SIGTERM);
+    EXPECT_EQ(run.wait(60s), std::optional<int>(0)) << run.error_text();
+    EXPECT_EQ(::kill(gui, 0), -1) << "Tarvik outlived the run";
+    EXPECT_EQ(run.error_text().find("Tarvik: "), std::string::npos) << run.error_text();
+}
+
+}  // namespace
+
+TEST(TarvikLayout, TheBuildTreeRunsTheBuiltTarvik) { run_with_tarvik(BUILD_HOST, BUILD_GUI); }
+
+TEST(TarvikLayout, AnInstalledTreeRunsTheInstalledTarvik)
+{
+    const fs::path root = INSTALL_ROOT;
+    ASSERT_TRUE(fs::exists(root / "Tarvik/translations/Tarvik_ru.qm"));
+    ASSERT_TRUE(fs::exists(root / "Tarvik/translations/ru.png"));
+    run_with_tarvik(root / "bin/velmora-host", root / "Tarvik/bin/Tarvik");
+}

@@ -1,0 +1,78 @@
+// The committed pictures are what the drawing program draws, and the bundle
+// holds every file the program loads.
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QPixmap>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "gui/shell/node_icons.h"
+
+class ImagesTest : public QObject {
+    Q_OBJECT
+
+    // Antialiased edges may round differently between machines; shapes may not.
+    static int largest_difference(const QImage& a, const QImage& b)
+    {
+        int worst = 0;
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x) {
+                const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+                for (int d : {qRed(p) - qRed(q), qGreen(p) - qGreen(q), qBlue(p) - qBlue(q), qAlpha(p) - qAlpha(q)})
+                    worst = std::max(worst, std::abs(d));
+            }
+        return worst;
+    }
+
+private slots:
+    void the_committed_pictures_are_the_drawn_ones()
+    {
+        QTemporaryDir out;
+        QVERIFY(out.isValid());
+        QProcess draw;
+        draw.start(DRAW_IMAGES, {out.filePath("images"), out.filePath("flags")});
+        QVERIFY(draw.waitForFinished(60000));
+        QCOMPARE(draw.exitCode(), 0);
+
+        int compared = 0;
+        for (const auto& [drawn_dir, committed_dir] :
+             {std::pair{out.filePath("images"), QString(IMAGES_DIR)}, std::pair{out.filePath("flags"), QString(FLAGS_DIR)}}) {
+            for (const QString& name : QDir(drawn_dir).entryList({"*.png"})) {
+                const QImage drawn(drawn_dir + "/" + name);
+                const QImage committed(committed_dir + "/" + name);
+                QVERIFY2(!committed.isNull(), qPrintable(name + " is not committed"));
+                QCOMPARE(committed.size(), drawn.size());
+                QVERIFY2(largest_difference(drawn.convertToFormat(QImage::Format_ARGB32),
+                                            committed.convertToFormat(QImage::Format_ARGB32)) <= 24,
+                         qPrintable(name + " differs from what the program draws"));
+                ++compared;
+            }
+        }
+        QCOMPARE(compared, 22);
+    }
+
+    void the_bundle_holds_every_listed_picture()
+    {
+        const QStringList names{"curve.png",   "delete.png",   "update_0.png",  "cae_solid.png", "update.png",
+                                "mip.png",     "save.png",     "open.png",      "unknown.png",   "save_as.png",
+                                "solid.png",   "point.png",    "add_item.png",  "import.png",    "logo.png",
+                                "cae_solid_b.png", "cae_point.png", "erase.png", "solid_0.png", "structure.png"};
+        load_node_icons();
+        for (const QString& name : names) {
+            const QPixmap pixmap(":/images/" + name);
+            QVERIFY2(!pixmap.isNull(), qPrintable(name));
+            QVERIFY(pixmap.width() >= 32 && pixmap.height() >= 32);
+        }
+        QVERIFY(!QFile::exists(":/images/clear.png"));
+        const NodeIcons& icons = node_icons();
+        for (const QPixmap* p : {&icons.structure, &icons.solid, &icons.mip, &icons.curve, &icons.point, &icons.unknown,
+                                 &icons.add_item, &icons.delete_item, &icons.cae_solid, &icons.cae_solid_b, &icons.cae_point})
+            QVERIFY(!p->isNull());
+        QVERIFY(icons.clear.isNull());
+    }
+};
+
+QTEST_MAIN(ImagesTest)
+#include "images_test.moc"
