@@ -1,14 +1,10 @@
-// The committed pictures are what the drawing program draws, and the bundle
-// holds every file the program loads.
+// The committed pictures are what the drawing program draws.
 #include <QDir>
-#include <QFile>
 #include <QImage>
-#include <QPixmap>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "gui/shell/node_icons.h"
 
 class ImagesTest : public QObject {
     Q_OBJECT
@@ -51,26 +47,6 @@ private slots:
             }
         }
         QCOMPARE(compared, 22);
-    }
-
-    void the_bundle_holds_every_listed_picture()
-    {
-        const QStringList names{"curve.png",   "delete.png",   "update_0.png",  "cae_solid.png", "update.png",
-                                "mip.png",     "save.png",     "open.png",      "unknown.png",   "save_as.png",
-                                "solid.png",   "point.png",    "add_item.png",  "import.png",    "logo.png",
-                                "cae_solid_b.png", "cae_point.png", "erase.png", "solid_0.png", "structure.png"};
-        load_node_icons();
-        for (const QString& name : names) {
-            const QPixmap pixmap(":/images/" + name);
-            QVERIFY2(!pixmap.isNull(), qPrintable(name));
-            QVERIFY(pixmap.width() >= 32 && pixmap.height() >= 32);
-        }
-        QVERIFY(!QFile::exists(":/images/clear.png"));
-        const NodeIcons& icons = node_icons();
-        for (const QPixmap* p : {&icons.structure, &icons.solid, &icons.mip, &icons.curve, &icons.point, &icons.unknown,
-                                 &icons.add_item, &icons.delete_item, &icons.cae_solid, &icons.cae_solid_b, &icons.cae_point})
-            QVERIFY(!p->isNull());
-        QVERIFY(icons.clear.isNull());
     }
 };
 

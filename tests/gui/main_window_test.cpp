@@ -105,24 +105,11 @@ private slots:
         QCOMPARE(child<QLineEdit>(*window, "ZEL_filepath")->text(), QString("/tmp/выход.zel"));
         QCOMPARE(window->statusBar()->currentMessage(), QString("The CAD tree has been loaded."));
         QVERIFY(window->tree_loaded());
-        for (const char* name : {"export_solids", "export_curves", "export_points", "export_MIPs"})
-            QVERIFY2(child<QCheckBox>(*window, name)->isChecked(), name);
-        for (const char* name : {"MIP_for_each", "all_unchanged", "simple_object_enumeration"})
-            QVERIFY2(child<QRadioButton>(*window, name)->isChecked(), name);
         QVERIFY(!child<QRadioButton>(*window, "MIP_for_each")->isEnabled());
         QVERIFY(!child<QWidget>(*window, "ext_settings_tab")->isEnabled());
         QVERIFY(child<QWidget>(*window, "templates_settings")->isHidden());
         QVERIFY(child<QWidget>(*window, "facet_quality_settings")->isHidden());
         QCOMPARE(child<QTabWidget>(*window, "tabwidget")->currentIndex(), 0);
-        for (const char* name : {"save_button", "open_button", "save_as_button", "EMC_add_m_button",
-                                 "EMC_delete_button", "EMC_erase_button"}) {
-            auto* button = child<QPushButton>(*window, name);
-            QVERIFY2(button->text().isEmpty() && !button->icon().isNull(), name);
-            QCOMPARE(button->minimumSize(), QSize(40, 40));
-            QCOMPARE(button->maximumSize(), QSize(40, 40));
-            QCOMPARE(button->iconSize(), QSize(35, 35));
-        }
-        QVERIFY(!child<QPushButton>(*window, "save_button")->isEnabled());
         auto* cad_view = child<QTreeView>(*window, "CAD_tree_view");
         QCOMPARE(cad_view->model(), window->get_cad_tree_model());
         QCOMPARE(cad_view->selectionMode(), QAbstractItemView::ExtendedSelection);
