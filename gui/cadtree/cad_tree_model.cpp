@@ -1,7 +1,5 @@
 #include "cad_tree_model.h"
 
-#include <array>
-
 #include <QDataStream>
 #include <QIcon>
 #include <QIODevice>
@@ -15,18 +13,6 @@ namespace {
 const CAD_RPC::Node* node_of(const QModelIndex& index)
 {
     return static_cast<const CAD_RPC::Node*>(index.internalPointer());
-}
-
-// Icons, not the pixmaps themselves: a view draws an icon at its icon size,
-// a pixmap at the pixmap's own (much larger) size.
-const QIcon* type_icon(int type)
-{
-    // Never freed, like the pixmaps they are made of.
-    static const auto* icons = [] {
-        const NodeIcons& p = node_icons();
-        return new std::array<QIcon, 5>{QIcon(p.structure), QIcon(p.solid), QIcon(p.mip), QIcon(p.curve), QIcon(p.point)};
-    }();
-    return type >= 0 && type < static_cast<int>(icons->size()) ? &(*icons)[static_cast<std::size_t>(type)] : nullptr;
 }
 
 }  // namespace
@@ -105,7 +91,7 @@ QVariant CAD_TreeModel::data(const QModelIndex& index, int role) const
     case NameRole:
         return QString::fromStdString(node->name);
     case Qt::DecorationRole: {
-        const QIcon* icon = type_icon(node->type);
+        const QIcon* icon = node_type_icon(node->type);
         return icon ? QVariant(*icon) : QVariant();
     }
     case Qt::SizeHintRole: return QSize(-1, 18);

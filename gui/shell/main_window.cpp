@@ -4,6 +4,8 @@
 
 #include <QActionGroup>
 #include <QApplication>
+#include <QCloseEvent>
+#include <QPushButton>
 #include <QDir>
 #include <QEvent>
 #include <QFileDialog>
@@ -11,9 +13,11 @@
 #include <QMessageBox>
 
 #include "error_reporter.h"
+#include "gui/cadtree/cad_emc_proxy_model.h"
 #include "gui/cadtree/cad_tree_check.h"
 #include "gui/cadtree/cad_tree_model.h"
 #include "gui/cadtree/name_correction_proxy_model.h"
+#include "gui/emc/emc_tree_model.h"
 #include "ui_main_window.h"
 
 namespace {
@@ -51,6 +55,20 @@ MainWindow::MainWindow(CAD_RPC::CAD_RPC_ServiceClient* rpc_client, const std::st
       name_proxy(new NameCorrectionProxyModel(this)),
       ask_save_file([](QWidget* p, const QString& caption, const QString& dir, const QString& filter) {
           return QFileDialog::getSaveFileName(p, caption, dir, filter);
+      }),
+      ask_open_file([](QWidget* p, const QString& caption, const QString& dir, const QString& filter) {
+          return QFileDialog::getOpenFileName(p, caption, dir, filter);
+      }),
+      ask_save_changes([](QWidget* p) {
+          QMessageBox box(QMessageBox::Question, tr("Do you want to save your changes?"),
+                          tr("The EMC tree has been modified."), QMessageBox::NoButton, p);
+          box.setInformativeText(tr("Do you want to save your changes?"));
+          box.setStandardButtons(QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
+          box.button(QMessageBox::Save)->setText(tr("Save"));
+          box.button(QMessageBox::Discard)->setText(tr("Discard"));
+          box.button(QMessageBox::Cancel)->setText(tr("Cancel"));
+          box.setDefaultButton(QMessageBox::Save);
+          return box.exec();
       })
 {
     ui->setupUi(this);
@@ -69,12 +87,34 @@ MainWindow::MainWindow(CAD_RPC::CAD_RPC_ServiceClient* rpc_client, const std::st
             &MainWindow::highlight_selection);
     ui->ZEL_tree_view->setModel(name_proxy);
 
-    // Not offered yet; the widgets keep their states, which the settings still read.
+    emc_model = new EMC_TreeModel(this);
+    emc_model->set_tree(&cad_tree);
+    emc_model->set_client(client);
+    cad_emc_proxy = new CAD_EMC_ProxyModel(this);
+    cad_emc_proxy->set_tree(&cad_tree);
+    cad_emc_proxy->set_client(client);
+    cad_emc_proxy->set_emc_model(emc_model);
+    ui->EMC_tree_view->setModel(emc_model);
+    connect(ui->EMC_add_m_button, &QPushButton::clicked, emc_model, &EMC_TreeModel::add_M_obj);
+    connect(ui->EMC_erase_button, &QPushButton::clicked, emc_model, &EMC_TreeModel::clear);
+    connect(ui->EMC_tree_view, &QTreeView::doubleClicked, emc_model, &EMC_TreeModel::edit_item);
+    connect(emc_model, &EMC_TreeModel::model_data_changed, this, &MainWindow::enable_EMC_save_button);
+    connect(emc_model, &EMC_TreeModel::model_data_saved, this, &MainWindow::disable_EMC_save_button);
+    connect(emc_model, &EMC_TreeModel::model_data_changed, this, &MainWindow::apply_emc_configuration);
+    connect(ui->MIP_for_each, &QRadioButton::toggled, this, [this](bool on) {
+        if (on && ui->EMC_settings_groupbox->isChecked()) cad_emc_proxy->MIP_for_each();
+    });
+    connect(ui->signle_MIP_for_all, &QRadioButton::toggled, this, [this](bool on) {
+        if (on && ui->EMC_settings_groupbox->isChecked()) cad_emc_proxy->single_MIP_for_all();
+    });
+
+    // Not offered; the widgets keep their states, which the settings still read.
     ui->templates_settings->setEnabled(false);
     ui->templates_settings->hide();
     ui->facet_quality_settings->setEnabled(false);
     ui->facet_quality_settings->hide();
-    ui->ext_settings_tab->setEnabled(false);
+    // The EMC tools need the CAD tree; the MIP choice belongs to "EMC Tool".
+    ui->ext_settings_tab->setEnabled(loaded);
     ui->without_geometry->setEnabled(false);
     ui->MIP_for_each->setEnabled(false);
     ui->signle_MIP_for_all->setEnabled(false);
@@ -164,19 +204,130 @@ void MainWindow::highlight_selection(const QItemSelection& selected, const QItem
     });
 }
 
+// Dragging CAD nodes into the EMC tree, with the EMC tree's selection.
+void MainWindow::set_cad_dragging(bool on)
+{
+    ui->CAD_tree_view->setDragEnabled(on);
+    ui->EMC_tree_view->setSelectionMode(on ? QAbstractItemView::SingleSelection : QAbstractItemView::NoSelection);
+    if (!on) {
+        // Clearing the CAD selection also takes its highlights away.
+        ui->CAD_tree_view->clearSelection();
+        ui->EMC_tree_view->clearSelection();
+    }
+}
+
 void MainWindow::on_tabwidget_currentChanged(int index)
 {
-    guarded(this, tr("Unable to set highlight!"), [&] {
-        if (index == 0) {
-            ui->CAD_tree_view->setDragEnabled(false);
-            ui->CAD_tree_view->clearSelection();
-            ui->EMC_tree_view->setSelectionMode(QAbstractItemView::NoSelection);
-            ui->EMC_tree_view->clearSelection();
-        } else if (index == 1 && ui->EMC_edit_config_groupbox->isChecked()) {
-            ui->CAD_tree_view->setDragEnabled(true);
-            ui->EMC_tree_view->setSelectionMode(QAbstractItemView::SingleSelection);
-        }
-    });
+    if (index == 0)
+        set_cad_dragging(false);
+    else if (index == 1 && ui->EMC_edit_config_groupbox->isChecked())
+        set_cad_dragging(true);
+}
+
+void MainWindow::on_EMC_settings_groupbox_toggled(bool on)
+{
+    ui->without_geometry->setEnabled(on);
+    ui->MIP_for_each->setEnabled(on);
+    ui->signle_MIP_for_all->setEnabled(on);
+    if (!on) {
+        name_proxy->setSourceModel(cad_tree_model);
+        set_cad_dragging(false);
+        return;
+    }
+    if (!cad_emc_proxy->is_built() || emc_proxy_stale) {
+        if (ui->signle_MIP_for_all->isChecked())
+            cad_emc_proxy->single_MIP_for_all();
+        else
+            cad_emc_proxy->MIP_for_each();
+        emc_proxy_stale = false;
+    }
+    name_proxy->setSourceModel(cad_emc_proxy);
+    if (ui->EMC_edit_config_groupbox->isChecked()) set_cad_dragging(true);
+}
+
+void MainWindow::on_EMC_edit_config_groupbox_toggled(bool on) { set_cad_dragging(on); }
+
+void MainWindow::apply_emc_configuration()
+{
+    if (ui->EMC_settings_groupbox->isChecked()) {
+        cad_emc_proxy->update_model();
+        emc_proxy_stale = false;
+    } else {
+        emc_proxy_stale = true;
+    }
+}
+
+void MainWindow::on_EMC_delete_button_clicked()
+{
+    const QModelIndexList selected = ui->EMC_tree_view->selectionModel()->selectedIndexes();
+    if (!selected.isEmpty()) emc_model->remove_item(selected.first());
+}
+
+void MainWindow::enable_EMC_save_button() { ui->save_button->setEnabled(true); }
+
+void MainWindow::disable_EMC_save_button() { ui->save_button->setEnabled(false); }
+
+bool MainWindow::maybe_save_emc()
+{
+    if (!emc_model->is_modified()) return true;
+    switch (ask_save_changes(this)) {
+    case QMessageBox::Save:
+        on_save_button_clicked();
+        // A save that was cancelled or failed must not let the changes go.
+        return !emc_model->is_modified();
+    case QMessageBox::Discard: return true;
+    default: return false;
+    }
+}
+
+void MainWindow::on_open_button_clicked()
+{
+    if (!maybe_save_emc()) return;
+    const QString path = ask_open_file(this, tr("Open EMC file"), ui->EMC_filepath->text(),
+                                       tr("EMC Files (*.emc);;All Files (*)"));
+    if (path.isEmpty()) return;
+    if (emc_model->load(path)) {
+        ui->EMC_filepath->setText(path);
+        statusBar()->showMessage(tr("The EMC file has been loaded."));
+    } else {
+        statusBar()->showMessage(tr("Unable to load the EMC file!"));
+    }
+}
+
+void MainWindow::on_save_button_clicked()
+{
+    if (!ui->EMC_filepath->text().isEmpty()) {
+        emc_model->save(ui->EMC_filepath->text());
+        return;
+    }
+    const QString path = ask_save_file(this, tr("Save EMC file"), ui->EMC_filepath->text(),
+                                       tr("EMC Files (*.emc);;All Files (*)"));
+    if (path.isEmpty()) return;
+    if (emc_model->save(path)) {
+        ui->EMC_filepath->setText(path);
+        statusBar()->showMessage(tr("The EMC file has been saved."));
+    } else {
+        statusBar()->showMessage(tr("Unable to save the EMC file!"));
+    }
+}
+
+void MainWindow::on_save_as_button_clicked()
+{
+    const QString path = ask_save_file(this, tr("Save EMC file"), ui->EMC_filepath->text(),
+                                       tr("EMC Files (*.emc);;All Files (*)"));
+    if (path.isEmpty()) return;
+    ui->EMC_filepath->setText(path);
+    emc_model->save(path);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    // Closing must not lose an unsaved EMC configuration without a word.
+    if (emc_model && loaded && !maybe_save_emc()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
 }
 
 void MainWindow::set_facet_quality_menu()

@@ -34,10 +34,21 @@ public:
     using SaveFileDialog =
         std::function<QString(QWidget* parent, const QString& caption, const QString& dir, const QString& filter)>;
     void set_save_file_dialog(SaveFileDialog dialog) { ask_save_file = std::move(dialog); }
+    // The open-file question of the EMC tools, same arguments.
+    void set_open_file_dialog(SaveFileDialog dialog) { ask_open_file = std::move(dialog); }
+    // The Save / Discard / Cancel question about an unsaved EMC configuration.
+    using SaveChangesQuestion = std::function<int(QWidget* parent)>;
+    void set_save_changes_question(SaveChangesQuestion question) { ask_save_changes = std::move(question); }
 
     CAD_RPC::Settings settings_from_form() const;
     CAD_TreeModel* get_cad_tree_model() const { return cad_tree_model; }
     NameCorrectionProxyModel* get_name_proxy() const { return name_proxy; }
+    EMC_TreeModel* get_emc_model() const { return emc_model; }
+    CAD_EMC_ProxyModel* get_cad_emc_proxy() const { return cad_emc_proxy; }
+
+    // Whether the caller may go on: true unless the user keeps an unsaved
+    // EMC configuration (Cancel, or a save that did not happen).
+    bool maybe_save_emc();
 
 public slots:
     void on_language_change(QAction* action);
@@ -45,10 +56,19 @@ public slots:
     void export_cad();
     void on_tabwidget_currentChanged(int index);
     void on_ZEL_filepath_button_clicked();
+    void on_EMC_settings_groupbox_toggled(bool on);
+    void on_EMC_edit_config_groupbox_toggled(bool on);
+    void on_EMC_delete_button_clicked();
+    void on_save_button_clicked();
+    void on_open_button_clicked();
+    void on_save_as_button_clicked();
+    void enable_EMC_save_button();
+    void disable_EMC_save_button();
     void highlight_selection(const QItemSelection& selected, const QItemSelection& deselected);
 
 protected:
     void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void create_language_menu();
@@ -57,6 +77,8 @@ private:
     void load_cad_tree();
     void show_about();
     QString ask_for_zel_path();
+    void set_cad_dragging(bool on);
+    void apply_emc_configuration();
 
     Ui::MainWindow* ui;
     QTranslator translator;
@@ -71,5 +93,9 @@ private:
     NameCorrectionProxyModel* name_proxy;
 
     bool loaded = false;
+    // The EMC model changed since the proxy was last built.
+    bool emc_proxy_stale = true;
     SaveFileDialog ask_save_file;
+    SaveFileDialog ask_open_file;
+    SaveChangesQuestion ask_save_changes;
 };

@@ -106,7 +106,7 @@ private slots:
         QCOMPARE(window->statusBar()->currentMessage(), QString("The CAD tree has been loaded."));
         QVERIFY(window->tree_loaded());
         QVERIFY(!child<QRadioButton>(*window, "MIP_for_each")->isEnabled());
-        QVERIFY(!child<QWidget>(*window, "ext_settings_tab")->isEnabled());
+        QVERIFY(child<QWidget>(*window, "ext_settings_tab")->isEnabled());
         QVERIFY(child<QWidget>(*window, "templates_settings")->isHidden());
         QVERIFY(child<QWidget>(*window, "facet_quality_settings")->isHidden());
         QCOMPARE(child<QTabWidget>(*window, "tabwidget")->currentIndex(), 0);
@@ -261,6 +261,7 @@ private slots:
         QCOMPARE(reports[0].text, QString("Unable to get a CAD tree from a CAD plugin!\nthe model is being rebuilt"));
         QCOMPARE(window.get_cad_tree_model()->rowCount(), 0);
         QCOMPARE(window.get_name_proxy()->rowCount(), 0);
+        QVERIFY(!window.findChild<QWidget*>("ext_settings_tab")->isEnabled());
     }
 
     void when_the_add_in_has_gone_each_operation_reports_it()

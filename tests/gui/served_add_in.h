@@ -1,6 +1,7 @@
 #pragma once
 // The add-in's own service handler over a real loopback connection, as
 // Tarvik meets it, with every call the GUI makes written down.
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <sstream>
@@ -100,30 +101,40 @@ private:
     std::vector<std::string> calls_;
 };
 
-// A served in-memory assembly "Станок": component A (solids Body, Body and
-// the point "Point 1"), component B (solid "Bolt M6"), and the root's
-// hidden curve "Axis".
+// The tests' usual model, the in-memory assembly "Станок": component A
+// (solids Body, Body and the point "Point 1"), component B (solid "Bolt M6"),
+// and the root's hidden curve "Axis".
+inline void build_standard_model(velmora::memory::MemoryModel& model)
+{
+    auto doc = model.open_assembly(u"Станок");
+    auto a = model.add_component(*doc->configuration->root, u"A");
+    for (int i = 0; i < 2; ++i)
+        model.add_body(*a, u"Body")->add_face({{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}}, {0.5, 0.5, 0.5});
+    auto point = model.add_feature(*a, u"RefPoint", u"Point 1");
+    point->point_definition = model.make<velmora::memory::MemoryPointDefinition>();
+    point->point_definition->point = {1, 2, 3};
+    auto b = model.add_component(*doc->configuration->root, u"B");
+    model.add_body(*b, u"Bolt M6")->add_face({{{0, 0, 0}, {0, 0, 1}, {0, 1, 0}}}, {0.2, 0.2, 0.2});
+    auto axis = model.add_feature(*doc->content, u"RefCurve", u"Axis", 0);
+    axis->curve_definition = model.make<velmora::memory::MemoryCurveDefinition>();
+    auto segment = model.make<velmora::memory::MemoryCurveSegment>();
+    segment->curve = model.make<velmora::memory::MemoryCurve>();
+    segment->curve->samples = {0, 0, 0, 0, 0, 1};
+    axis->curve_definition->segments.push_back(segment);
+}
+
+// An in-memory model served by the add-in's handler on a free loopback port.
 class ServedAddIn {
 public:
-    ServedAddIn()
+    explicit ServedAddIn(const std::function<void(velmora::memory::MemoryModel&)>& build = build_standard_model)
+        : ServedAddIn(make_model(build))
+    {
+    }
+    // Serves a model that another server may have served before (a new run
+    // of the CAD system on the same document).
+    explicit ServedAddIn(std::shared_ptr<velmora::memory::MemoryModel> shared) : model_(std::move(shared)), model(*model_)
     {
         using namespace apache::thrift;
-        auto doc = model.open_assembly(u"Станок");
-        auto a = model.add_component(*doc->configuration->root, u"A");
-        for (int i = 0; i < 2; ++i)
-            model.add_body(*a, u"Body")->add_face({{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}}, {0.5, 0.5, 0.5});
-        auto point = model.add_feature(*a, u"RefPoint", u"Point 1");
-        point->point_definition = model.make<velmora::memory::MemoryPointDefinition>();
-        point->point_definition->point = {1, 2, 3};
-        auto b = model.add_component(*doc->configuration->root, u"B");
-        model.add_body(*b, u"Bolt M6")->add_face({{{0, 0, 0}, {0, 0, 1}, {0, 1, 0}}}, {0.2, 0.2, 0.2});
-        auto axis = model.add_feature(*doc->content, u"RefCurve", u"Axis", 0);
-        axis->curve_definition = model.make<velmora::memory::MemoryCurveDefinition>();
-        auto segment = model.make<velmora::memory::MemoryCurveSegment>();
-        segment->curve = model.make<velmora::memory::MemoryCurve>();
-        segment->curve->samples = {0, 0, 0, 0, 0, 1};
-        axis->curve_definition->segments.push_back(segment);
-
         handler = std::make_shared<RecordingHandler>(
             std::make_shared<velmora::shell::CAD_RPC_ServiceHandler>(model.application));
         socket_ = std::make_shared<velmora::shell::LoopbackServerSocket>(0);
@@ -145,7 +156,18 @@ public:
         thread_.join();
     }
 
-    velmora::memory::MemoryModel model;
+private:
+    static std::shared_ptr<velmora::memory::MemoryModel> make_model(
+        const std::function<void(velmora::memory::MemoryModel&)>& build)
+    {
+        auto model = std::make_shared<velmora::memory::MemoryModel>();
+        build(*model);
+        return model;
+    }
+    std::shared_ptr<velmora::memory::MemoryModel> model_;
+
+public:
+    velmora::memory::MemoryModel& model;
     std::shared_ptr<RecordingHandler> handler;
 
 private:

@@ -1,0 +1,350 @@
+#include "emc_tree_model.h"
+
+#include <algorithm>
+#include <unordered_map>
+#include <unordered_set>
+
+#include <QApplication>
+#include <QDataStream>
+#include <QIODevice>
+#include <QMimeData>
+#include <QSize>
+
+#include "emc_dialog.h"
+#include "emc_file.h"
+#include "gui/cadtree/cad_dialog.h"
+#include "gui/cadtree/cad_tree_model.h"
+#include "gui/shell/error_reporter.h"
+#include "gui/shell/node_icons.h"
+
+EMC_TreeModel::TreeItem* EMC_TreeModel::CAD_obj::parent() const { return owner; }
+
+EMC_TreeModel::M_obj::~M_obj()
+{
+    for (CAD_obj* child : children) delete child;
+}
+
+EMC_TreeModel::EMC_TreeModel(QObject* parent)
+    : QAbstractItemModel(parent), run_dialog([](QDialog& dialog) { return dialog.exec() == QDialog::Accepted; })
+{
+    qRegisterMetaType<M_obj_Method>("EMC_TreeModel::M_obj_Method");
+}
+
+EMC_TreeModel::~EMC_TreeModel()
+{
+    for (M_obj* item : items) delete item;
+}
+
+EMC_TreeModel::TreeItem* EMC_TreeModel::item_of(const QModelIndex& index)
+{
+    return static_cast<TreeItem*>(index.internalPointer());
+}
+
+void EMC_TreeModel::changed()
+{
+    modified = true;
+    emit model_data_changed();
+}
+
+QModelIndex EMC_TreeModel::index(int row, int column, const QModelIndex& parent) const
+{
+    if (!hasIndex(row, column, parent)) return {};
+    if (!parent.isValid()) return createIndex(row, column, items[static_cast<std::size_t>(row)]);
+    auto* owner = static_cast<M_obj*>(item_of(parent));
+    return createIndex(row, column, owner->children[static_cast<std::size_t>(row)]);
+}
+
+QModelIndex EMC_TreeModel::parent(const QModelIndex& index) const
+{
+    if (!index.isValid()) return {};
+    TreeItem* item = item_of(index);
+    if (item->kind != 1) return {};
+    M_obj* owner = static_cast<CAD_obj*>(item)->owner;
+    const auto it = std::find(items.begin(), items.end(), owner);
+    return it == items.end() ? QModelIndex() : createIndex(static_cast<int>(it - items.begin()), 0, owner);
+}
+
+int EMC_TreeModel::rowCount(const QModelIndex& parent) const
+{
+    if (parent.column() > 0) return 0;
+    if (!parent.isValid()) return static_cast<int>(items.size());
+    TreeItem* item = item_of(parent);
+    return item->kind == 0 ? static_cast<int>(static_cast<M_obj*>(item)->children.size()) : 0;
+}
+
+int EMC_TreeModel::columnCount(const QModelIndex&) const { return 1; }
+
+QVariant EMC_TreeModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid()) return {};
+    const TreeItem* item = item_of(index);
+    if (item->kind == 0) {
+        const auto* m = static_cast<const M_obj*>(item);
+        switch (role) {
+        case Qt::DisplayRole:
+        case M_NameRole: return m->name;
+        case Qt::DecorationRole: return cae_method_icon(m->method);
+        case Qt::ToolTipRole: return m->comments.isEmpty() ? QVariant() : QVariant(m->comments);
+        case Qt::SizeHintRole: return QSize(-1, 18);
+        case MethodRole: return QVariant::fromValue(m->method);
+        case MinSizeRole: return m->min_size;
+        default: return {};
+        }
+    }
+    const auto* c = static_cast<const CAD_obj*>(item);
+    switch (role) {
+    case Qt::DisplayRole: return c->name;
+    case Qt::DecorationRole: return cad_object_icon(c->cad_type);
+    case Qt::ToolTipRole: return c->cad_type == 3 ? QVariant(tr("Not found in the CAD model")) : QVariant();
+    case Qt::SizeHintRole: return QSize(-1, 18);
+    case NodeIdRole: return c->node_id;
+    case IncludeRole: return c->include;
+    case GeomRole: return c->geom;
+    default: return {};
+    }
+}
+
+QVariant EMC_TreeModel::headerData(int, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole) return tr("EMC Tree");
+    return {};
+}
+
+Qt::ItemFlags EMC_TreeModel::flags(const QModelIndex& index) const
+{
+    // Drops land on items; between top-level rows nothing is accepted.
+    if (!index.isValid()) return Qt::NoItemFlags;
+    return QAbstractItemModel::flags(index) | Qt::ItemIsDropEnabled;
+}
+
+QStringList EMC_TreeModel::mimeTypes() const { return {QString::fromLatin1(CAD_TreeModel::kMimeType)}; }
+
+Qt::DropActions EMC_TreeModel::supportedDropActions() const { return Qt::CopyAction | Qt::MoveAction; }
+
+EMC_TreeModel::M_obj* EMC_TreeModel::drop_target(const QModelIndex& parent) const
+{
+    if (!parent.isValid() || parent.model() != this) return nullptr;
+    TreeItem* item = item_of(parent);
+    return item->kind == 0 ? static_cast<M_obj*>(item) : static_cast<CAD_obj*>(item)->owner;
+}
+
+std::vector<const CAD_RPC::Node*> EMC_TreeModel::dropped_nodes(const QMimeData* data) const
+{
+    if (!tree || !data || !data->hasFormat(QString::fromLatin1(CAD_TreeModel::kMimeType))) return {};
+    const QByteArray payload = data->data(QString::fromLatin1(CAD_TreeModel::kMimeType));
+    if (payload.isEmpty() || payload.size() % 8 != 0) return {};
+    std::vector<quint64> addresses;
+    QDataStream in(payload);
+    while (!in.atEnd()) {
+        qint64 address = 0;
+        in >> address;
+        addresses.push_back(static_cast<quint64>(address));
+    }
+    // The addresses are only compared with this tree's own nodes, never
+    // followed: a payload from elsewhere names nothing and is refused.
+    std::unordered_map<quint64, const CAD_RPC::Node*> known;
+    known.reserve(tree->nodes.size());
+    for (const auto& [id, node] : tree->nodes) known.emplace(reinterpret_cast<quintptr>(&node), &node);
+    std::vector<const CAD_RPC::Node*> nodes;
+    for (quint64 address : addresses) {
+        auto it = known.find(address);
+        if (it == known.end()) return {};
+        nodes.push_back(it->second);
+    }
+    return nodes;
+}
+
+bool EMC_TreeModel::canDropMimeData(const QMimeData* data, Qt::DropAction, int, int, const QModelIndex& parent) const
+{
+    return drop_target(parent) && !dropped_nodes(data).empty();
+}
+
+bool EMC_TreeModel::dropMimeData(const QMimeData* data, Qt::DropAction action, int, int, const QModelIndex& parent)
+{
+    if (action == Qt::IgnoreAction) return true;
+    M_obj* target = drop_target(parent);
+    const std::vector<const CAD_RPC::Node*> nodes = dropped_nodes(data);
+    if (!target || nodes.empty() || !client) return false;
+
+    std::vector<std::string> persistent_ids;
+    try {
+        std::vector<int32_t> ids;
+        for (const CAD_RPC::Node* node : nodes) ids.push_back(node->id);
+        client->get_persistent_ids(persistent_ids, ids);
+        if (persistent_ids.size() != ids.size()) throw std::runtime_error("The CAD plugin answered with a wrong number of ids.");
+    } catch (const std::exception& e) {
+        report_error(nullptr, tr("Error!"), tr("Unable to add the CAD objects!") + QLatin1Char('\n') + QString::fromLocal8Bit(e.what()));
+        return false;
+    }
+
+    const QModelIndex owner_index = createIndex(static_cast<int>(std::find(items.begin(), items.end(), target) - items.begin()), 0, target);
+    const int first = static_cast<int>(target->children.size());
+    beginInsertRows(owner_index, first, first + static_cast<int>(nodes.size()) - 1);
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        auto* cad = new CAD_obj(target);
+        cad->name = QString::fromStdString(nodes[i]->name);
+        cad->node_id = nodes[i]->id;
+        cad->persistent_id = QString::fromStdString(persistent_ids[i]);
+        cad->cad_type = nodes[i]->type == CAD_RPC::NodeType::Structure ? 0 : nodes[i]->type == CAD_RPC::NodeType::Solid ? 1 : 2;
+        target->children.push_back(cad);
+    }
+    endInsertRows();
+    changed();
+    return true;
+}
+
+void EMC_TreeModel::add_M_obj()
+{
+    auto* item = new M_obj;
+    item->name = tr("New CAE item");
+    bool accepted = false;
+    {
+        EMC_Dialog dialog(item, QApplication::activeWindow());
+        accepted = run_dialog(dialog);
+        if (accepted) dialog.apply();
+    }
+    if (!accepted) {
+        delete item;
+        return;
+    }
+    const int row = static_cast<int>(items.size());
+    beginInsertRows({}, row, row);
+    items.push_back(item);
+    endInsertRows();
+    changed();
+}
+
+void EMC_TreeModel::clear()
+{
+    beginResetModel();
+    for (M_obj* item : items) delete item;
+    items.clear();
+    endResetModel();
+    changed();
+}
+
+void EMC_TreeModel::remove_item(const QModelIndex& index)
+{
+    if (!index.isValid() || index.model() != this) return;
+    TreeItem* item = item_of(index);
+    if (item->kind == 1) {
+        auto* cad = static_cast<CAD_obj*>(item);
+        auto& siblings = cad->owner->children;
+        beginRemoveRows(index.parent(), index.row(), index.row());
+        siblings.erase(siblings.begin() + index.row());
+        delete cad;
+    } else {
+        beginRemoveRows({}, index.row(), index.row());
+        items.erase(items.begin() + index.row());
+        delete static_cast<M_obj*>(item);
+    }
+    endRemoveRows();
+    changed();
+}
+
+void EMC_TreeModel::edit_item(const QModelIndex& index)
+{
+    if (!index.isValid() || index.model() != this) return;
+    bool accepted = false;
+    if (index.parent().isValid()) {
+        CAD_Dialog dialog(static_cast<CAD_obj*>(item_of(index)), QApplication::activeWindow());
+        accepted = run_dialog(dialog);
+        if (accepted) dialog.apply();
+    } else {
+        EMC_Dialog dialog(static_cast<M_obj*>(item_of(index)), QApplication::activeWindow());
+        accepted = run_dialog(dialog);
+        if (accepted) dialog.apply();
+    }
+    if (!accepted) return;
+    emit dataChanged(index, index);
+    changed();
+}
+
+bool EMC_TreeModel::save(const QString& path)
+{
+    try {
+        EMC::Config config;
+        config.major = 1;
+        config.minor = 0;
+        for (const M_obj* item : items) {
+            EMC::M_obj object;
+            object.name = item->name.toStdString();
+            object.method = item->method;
+            if (item->method == solidB) object.size_min = item->min_size;
+            if (!item->comments.isEmpty()) object.comment = item->comments.toStdString();
+            for (const CAD_obj* cad : item->children) {
+                EMC::CAD_obj stored;
+                stored.id = cad->persistent_id.toStdString();
+                stored.name = cad->name.toStdString();
+                if (!cad->include) stored.include = false;
+                if (cad->geom) stored.geom = true;
+                object.cad_objects.push_back(std::move(stored));
+            }
+            config.objects.push_back(std::move(object));
+        }
+        if (!write_emc(config, path.toLocal8Bit().toStdString())) {
+            report_error(nullptr, tr("Error!"),
+                         tr("Unable to save EMC file!") + QLatin1Char('\n') + tr("The file %1 could not be written.").arg(path));
+            return false;
+        }
+    } catch (const std::exception& e) {
+        report_error(nullptr, tr("Error!"), tr("Unable to save EMC file!") + QLatin1Char('\n') + QString::fromLocal8Bit(e.what()));
+        return false;
+    }
+    modified = false;
+    emit model_data_saved();
+    return true;
+}
+
+bool EMC_TreeModel::load(const QString& path)
+{
+    std::vector<M_obj*> loaded;
+    try {
+        const EMC::Config config = read_emc(path.toLocal8Bit().toStdString());
+        for (const EMC::M_obj& object : config.objects) {
+            auto* item = new M_obj;
+            loaded.push_back(item);
+            item->name = QString::fromStdString(object.name);
+            item->method = object.method == 0 ? solid : object.method == 1 ? solidB : point;
+            item->comments = QString::fromStdString(object.comment.value_or(std::string()));
+            item->min_size = object.size_min.value_or(0.0);
+
+            std::vector<std::string> persistent_ids;
+            for (const EMC::CAD_obj& cad : object.cad_objects) persistent_ids.push_back(cad.id);
+            std::vector<int32_t> node_ids;
+            if (!client) throw std::runtime_error("No connection to the CAD plugin.");
+            client->get_node_ids(node_ids, persistent_ids);
+            if (node_ids.size() != persistent_ids.size())
+                throw std::runtime_error("The CAD plugin answered with a wrong number of node ids.");
+            for (std::size_t i = 0; i < object.cad_objects.size(); ++i) {
+                const EMC::CAD_obj& stored = object.cad_objects[i];
+                auto* cad = new CAD_obj(item);
+                item->children.push_back(cad);
+                cad->name = QString::fromStdString(stored.name);
+                cad->persistent_id = QString::fromStdString(stored.id);
+                cad->include = stored.include.value_or(true);
+                cad->geom = stored.geom.value_or(false);
+                cad->node_id = node_ids[i];
+                if (cad->node_id == -1) {
+                    cad->cad_type = 3;
+                } else {
+                    if (!tree) throw std::runtime_error("No CAD tree.");
+                    const auto type = tree->nodes.at(cad->node_id).type;
+                    cad->cad_type = type == CAD_RPC::NodeType::Structure ? 0 : type == CAD_RPC::NodeType::Solid ? 1 : 2;
+                }
+            }
+        }
+    } catch (const std::exception& e) {
+        for (M_obj* item : loaded) delete item;
+        report_error(nullptr, tr("Error!"), tr("Unable to load EMC file!") + QLatin1Char('\n') + QString::fromLocal8Bit(e.what()));
+        return false;
+    }
+    beginResetModel();
+    items.swap(loaded);
+    endResetModel();
+    for (M_obj* item : loaded) delete item;
+    changed();
+    modified = false;
+    emit model_data_saved();
+    return true;
+}
