@@ -1,10 +1,14 @@
 #include "emc_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
 #include <sstream>
 #include <stdexcept>
 
-#include <QSaveFile>
-#include <QString>
 #include <fmt/format.h>
 #include <pugixml.hpp>
 
@@ -116,12 +120,31 @@ std::string format_emc(const EMC::Config& config)
 bool write_emc(const EMC::Config& config, const std::string& path)
 {
     const std::string text = format_emc(config);
-    QSaveFile file(QString::fromLocal8Bit(path));
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    if (file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size())) {
-        file.cancelWriting();
-        file.commit();
-        return false;
+    // Written by hand rather than with QSaveFile: Qt 6.4 commits a file cut
+    // short by a full disk (or a file-size limit) and reports success.
+    std::string temporary = path + ".XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0) return false;
+    bool ok = true;
+    for (std::size_t done = 0; ok && done < text.size();) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        if (ok) done += static_cast<std::size_t>(n);
     }
-    return file.commit();
+    // The new file gets the old one's permissions, else the usual ones.
+    struct stat old {};
+    mode_t mode = 0;
+    if (::stat(path.c_str(), &old) == 0) {
+        mode = old.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    ok = ok && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    ok = ok && ::rename(temporary.c_str(), path.c_str()) == 0;
+    if (!ok) ::unlink(temporary.c_str());
+    return ok;
 }

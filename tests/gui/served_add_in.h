@@ -59,7 +59,10 @@ public:
     }
     void get_min_size_comparison_results(std::vector<bool>& out, double size, const std::vector<int32_t>& ids) override
     {
-        record("get_min_size_comparison_results");
+        std::ostringstream text;
+        text << "get_min_size_comparison_results " << size << " ";
+        for (std::size_t i = 0; i < ids.size(); ++i) text << (i ? "," : "") << ids[i];
+        record(text.str());
         inner_->get_min_size_comparison_results(out, size, ids);
     }
     void export_zel(const CAD_RPC::Tree& tree, const CAD_RPC::Settings& settings) override

@@ -1,0 +1,409 @@
+// EMC configurations: the file as stored, and the model that edits, saves
+// and loads them against the add-in's handler (persistent ids over RPC).
+#include <sys/resource.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+
+#include <QAbstractItemModelTester>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include "cad_rpc_connection.h"
+#include "gui/cadtree/cad_tree_model.h"
+#include "gui/emc/emc_file.h"
+#include "gui/emc/emc_tree_model.h"
+#include "gui/shell/error_reporter.h"
+#include "gui/shell/node_icons.h"
+#include "served_add_in.h"
+
+using tarvik::testing::ServedAddIn;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string read_text(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void write_text(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+
+QString load_error(const fs::path& path)
+{
+    try {
+        read_emc(path.string());
+    } catch (const std::runtime_error& e) {
+        return QString::fromStdString(e.what());
+    }
+    return {};
+}
+
+const char* kHeader = "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\n<EMC>\n  <header minorVersion=\"0\" majorVersion=\"1\" />\n";
+
+// The window's CAD tree and the EMC model over it, against one server.
+struct Session {
+    CAD_RPC::CAD_RPC_Connection connection;
+    CAD_RPC::Tree tree;
+    CAD_TreeModel cad_model;
+    EMC_TreeModel emc;
+    explicit Session(int port) : connection("localhost", port)
+    {
+        connection.client().get_cad_tree(tree);
+        cad_model.set_tree(&tree);
+        emc.set_tree(&tree);
+        emc.set_client(&connection.client());
+        emc.set_dialog_runner([](QDialog&) { return true; });
+    }
+    QModelIndex cad_row(const QString& name) const
+    {
+        const QModelIndexList hits = cad_model.match(cad_model.index(0, 0), CAD_TreeModel::NameRole, name, 1,
+                                                     Qt::MatchExactly | Qt::MatchRecursive);
+        return hits.value(0);
+    }
+    // Drops these CAD rows onto a CAE row, as a drag from the CAD tree does.
+    bool drop(const QStringList& names, const QModelIndex& onto)
+    {
+        QModelIndexList rows;
+        for (const QString& name : names) rows << cad_row(name);
+        std::unique_ptr<QMimeData> mime(cad_model.mimeData(rows));
+        return emc.dropMimeData(mime.get(), Qt::CopyAction, -1, 0, onto);
+    }
+    int32_t id_of(const QString& name) const { return cad_row(name).data(CAD_TreeModel::IdRole).toInt(); }
+};
+
+}  // namespace
+
+class EmcModelTest : public QObject {
+    Q_OBJECT
+
+    QStringList reports;
+    fs::path folder;
+
+private slots:
+    void initTestCase()
+    {
+        load_node_icons();
+        set_error_reporter([this](QWidget*, const QString&, const QString& text) { reports << text; });
+        folder = fs::temp_directory_path() / ("tarvik-emc-" + std::to_string(::getpid()));
+        fs::create_directories(folder);
+    }
+    void cleanupTestCase() { fs::remove_all(folder); }
+    void init() { reports.clear(); }
+
+    void the_reader_names_what_is_wrong()
+    {
+        const fs::path file = folder / "bad.emc";
+        write_text(file, "<EMC><header majorVersion=\"1\"/></EMC>");
+        QCOMPARE(load_error(file), QString("Unable to load EMC file! \nMandatory attribute minorVersion is empty!"));
+        write_text(file, "<other/>");
+        QCOMPARE(load_error(file), QString("Unable to load EMC file! \nMandatory attribute minorVersion is empty!"));
+        write_text(file, "<EMC><header minorVersion=\"0\" majorVersion=\"1\"/><M_obj name=\"Frame\" method=\"Solid\">"
+                         "<CAD_obj ID=\"1\" name=\"a\"/></M_obj></EMC>");
+        QCOMPARE(load_error(file), QString("Unable to load EMC file! \n Attribute method has wrong value! \nValid types: "
+                                           "\"solid\", \"solidB\", \"point\". Got: \"Solid\""));
+        write_text(file, "<EMC><header minorVersion=\"0\" majorVersion=\"1\"/><M_obj name=\"Frame\" method=\"point\"/></EMC>");
+        QCOMPARE(load_error(file),
+                 QString("Unable to load EMC file! \nM_obj node must have at least one CAD_obj child. Frame is empty!"));
+        write_text(file, "<EMC><header minorVersion=\"0\" majorVersion=\"1\"/><M_obj method=\"point\"/></EMC>");
+        QCOMPARE(load_error(file), QString("Unable to load EMC file! \nMandatory attribute name is empty!"));
+        write_text(file, "<EMC><header minorVersion=\"0\" majorVersion=\"1\"/><M_obj name=\"F\" method=\"point\">"
+                         "<CAD_obj name=\"a\"/></M_obj></EMC>");
+        QCOMPARE(load_error(file), QString("Unable to load EMC file! \nMandatory attribute ID is empty!"));
+        write_text(file, "<EMC><header");
+        QVERIFY(load_error(file).startsWith("Unable to load EMC file! \nError parsing"));
+        QCOMPARE(load_error(folder / "missing.emc"), QString("Unable to load EMC file! \nFile was not found"));
+    }
+
+    void the_writer_stores_exactly_this_text()
+    {
+        EMC::Config config;
+        EMC::M_obj frame;
+        frame.name = "Рама";
+        frame.method = EMC::M_obj::solidB;
+        frame.size_min = 0.1;
+        frame.comment = "a <b> & \"c\"";
+        frame.cad_objects = {{"12 0 255 ", "Beam", false, true}, {"13 0 1 ", "Plate", std::nullopt, std::nullopt}};
+        EMC::M_obj marks;
+        marks.name = "Marks";
+        marks.method = EMC::M_obj::point;
+        marks.cad_objects = {{"7 ", "Mark", std::nullopt, false}};
+        config.objects = {frame, marks};
+        const std::string expected = std::string(kHeader) +
+                                     "  <M_obj name=\"Рама\" method=\"solidB\" comment=\"a &lt;b> &amp; &quot;c&quot;\" sizeMin=\"0.1\">\n"
+                                     "    <CAD_obj ID=\"12 0 255 \" name=\"Beam\" include=\"false\" geom=\"true\" />\n"
+                                     "    <CAD_obj ID=\"13 0 1 \" name=\"Plate\" />\n"
+                                     "  </M_obj>\n"
+                                     "  <M_obj name=\"Marks\" method=\"point\">\n"
+                                     "    <CAD_obj ID=\"7 \" name=\"Mark\" geom=\"false\" />\n"
+                                     "  </M_obj>\n"
+                                     "</EMC>\n";
+        QCOMPARE(QString::fromStdString(format_emc(config)), QString::fromStdString(expected));
+        const fs::path file = folder / "written.emc";
+        QVERIFY(write_emc(config, file.string()));
+        QCOMPARE(read_text(file), expected);
+
+        const EMC::Config back = read_emc(file.string());
+        QCOMPARE(back.objects.size(), std::size_t(2));
+        QCOMPARE(back.objects[0].size_min.value_or(-1), 0.1);
+        QCOMPARE(back.objects[0].comment.value_or(""), std::string("a <b> & \"c\""));
+        QCOMPARE(back.objects[0].cad_objects[0].include, std::optional<bool>(false));
+        QCOMPARE(back.objects[0].cad_objects[0].geom, std::optional<bool>(true));
+        QVERIFY(!back.objects[0].cad_objects[1].include && !back.objects[0].cad_objects[1].geom);
+        QCOMPARE(back.objects[1].method, int(EMC::M_obj::point));
+
+        EMC::Config unknown;
+        unknown.objects.resize(1);
+        unknown.objects[0].method = 5;
+        QVERIFY_THROWS_EXCEPTION(std::logic_error, format_emc(unknown));
+    }
+
+    void a_failed_write_keeps_the_previous_file()
+    {
+        const fs::path file = folder / "kept.emc";
+        write_text(file, "previous");
+        EMC::Config config;
+        config.objects.resize(1);
+        config.objects[0].name = std::string(4096, 'x');
+        config.objects[0].cad_objects.resize(1);
+        // The disk fills up after 1 kB.
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit old{};
+        ::getrlimit(RLIMIT_FSIZE, &old);
+        rlimit small = old;
+        small.rlim_cur = 1024;
+        ::setrlimit(RLIMIT_FSIZE, &small);
+        const bool written = write_emc(config, file.string());
+        ::setrlimit(RLIMIT_FSIZE, &old);
+        QVERIFY(!written);
+        QCOMPARE(read_text(file), std::string("previous"));
+        for (const auto& entry : fs::directory_iterator(folder))
+            QVERIFY2(entry.path().filename().string().rfind("kept.emc.", 0) != 0, "a temporary file was left");
+        QVERIFY(!write_emc(config, (folder / "kept.emc" / "inside.emc").string()));
+    }
+
+    void dropped_cad_nodes_become_cad_objects()
+    {
+        ServedAddIn add_in;
+        Session s(add_in.port());
+        QAbstractItemModelTester tester(&s.emc, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        s.emc.add_M_obj();
+        const QModelIndex cae = s.emc.index(0, 0);
+        QCOMPARE(cae.data().toString(), QString("New CAE item"));
+        add_in.handler->clear();
+
+        QVERIFY(s.drop({"Bolt M6", "A", "Point 1"}, cae));
+        QCOMPARE(add_in.handler->calls(), std::vector<std::string>{"get_persistent_ids"});
+        QCOMPARE(s.emc.rowCount(cae), 3);
+        const EMC_TreeModel::M_obj* item = s.emc.get_items()[0];
+        QCOMPARE(item->children[0]->name, QString("Bolt M6"));
+        QCOMPARE(item->children[0]->node_id, s.id_of("Bolt M6"));
+        QCOMPARE(item->children[0]->cad_type, 1);
+        QCOMPARE(item->children[1]->cad_type, 0);
+        QCOMPARE(item->children[2]->cad_type, 2);
+        std::vector<std::string> expected_ids;
+        s.connection.client().get_persistent_ids(expected_ids, {s.id_of("Bolt M6")});
+        QCOMPARE(item->children[0]->persistent_id.toStdString(), expected_ids[0]);
+        QCOMPARE(s.emc.index(0, 0, cae).data(EMC_TreeModel::NodeIdRole).toInt(), s.id_of("Bolt M6"));
+
+        // Onto a CAD object: into its CAE item.
+        QVERIFY(s.drop({"Body"}, s.emc.index(1, 0, cae)));
+        QCOMPARE(s.emc.rowCount(cae), 4);
+        // Anywhere else, or a payload that is not this tree's: refused unread.
+        QVERIFY(!s.drop({"Body"}, QModelIndex()));
+        QMimeData odd;
+        odd.setData(CAD_TreeModel::kMimeType, QByteArray(12, '\1'));
+        QVERIFY(!s.emc.canDropMimeData(&odd, Qt::CopyAction, -1, 0, cae));
+        QVERIFY(!s.emc.dropMimeData(&odd, Qt::CopyAction, -1, 0, cae));
+        QByteArray foreign;
+        QDataStream(&foreign, QIODevice::WriteOnly) << qint64(0x1234567890);
+        odd.setData(CAD_TreeModel::kMimeType, foreign);
+        QVERIFY(!s.emc.dropMimeData(&odd, Qt::CopyAction, -1, 0, cae));
+        QCOMPARE(s.emc.rowCount(cae), 4);
+        QVERIFY(s.emc.is_modified());
+    }
+
+    void changes_mark_the_model_and_rejected_dialogs_change_nothing()
+    {
+        ServedAddIn add_in;
+        Session s(add_in.port());
+        QAbstractItemModelTester tester(&s.emc, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QSignalSpy changed(&s.emc, &EMC_TreeModel::model_data_changed);
+        s.emc.set_dialog_runner([](QDialog&) { return false; });
+        s.emc.add_M_obj();
+        QCOMPARE(s.emc.rowCount(), 0);
+        QVERIFY(!s.emc.is_modified());
+
+        s.emc.clear();
+        QVERIFY(s.emc.is_modified());
+        QCOMPARE(changed.count(), 1);
+
+        s.emc.set_dialog_runner([](QDialog&) { return true; });
+        s.emc.add_M_obj();
+        s.emc.add_M_obj();
+        QVERIFY(s.drop({"Body", "Bolt M6"}, s.emc.index(1, 0)));
+        QVERIFY(s.emc.save(QString::fromStdString((folder / "c.emc").string())));
+        QVERIFY(!s.emc.is_modified());
+
+        // A rejected edit leaves the flag alone; an accepted one reports its row only.
+        const QModelIndex cad = s.emc.index(1, 0, s.emc.index(1, 0));
+        s.emc.set_dialog_runner([](QDialog& dialog) {
+            dialog.findChild<QLineEdit*>("name_text_edit")->setText("Renamed");
+            return false;
+        });
+        s.emc.edit_item(cad);
+        QVERIFY(!s.emc.is_modified());
+        QCOMPARE(cad.data().toString(), QString("Bolt M6"));
+        QSignalSpy data_changed(&s.emc, &QAbstractItemModel::dataChanged);
+        s.emc.set_dialog_runner([](QDialog& dialog) {
+            dialog.findChild<QLineEdit*>("name_text_edit")->setText("Renamed");
+            dialog.findChild<QCheckBox*>("include_check_box")->setChecked(false);
+            return true;
+        });
+        s.emc.edit_item(cad);
+        QCOMPARE(data_changed.count(), 1);
+        QCOMPARE(data_changed[0][0].value<QModelIndex>(), cad);
+        QCOMPARE(data_changed[0][1].value<QModelIndex>(), cad);
+        QCOMPARE(cad.data().toString(), QString("Renamed"));
+        QCOMPARE(cad.data(EMC_TreeModel::IncludeRole).toBool(), false);
+        QVERIFY(s.emc.is_modified());
+
+        // Removing the last CAD object leaves an empty CAE item; removing an item takes its objects.
+        s.emc.remove_item(s.emc.index(0, 0, s.emc.index(1, 0)));
+        s.emc.remove_item(s.emc.index(0, 0, s.emc.index(1, 0)));
+        QCOMPARE(s.emc.rowCount(s.emc.index(1, 0)), 0);
+        s.emc.remove_item(s.emc.index(0, 0));
+        QCOMPARE(s.emc.rowCount(), 1);
+        s.emc.remove_item(QModelIndex());
+        QCOMPARE(s.emc.rowCount(), 1);
+    }
+
+    void a_configuration_round_trips_through_its_file()
+    {
+        ServedAddIn add_in;
+        Session s(add_in.port());
+        const QString file = QString::fromStdString((folder / "round.emc").string());
+        s.emc.set_dialog_runner([](QDialog& dialog) {
+            dialog.findChild<QLineEdit*>("name_edit")->setText("Frame");
+            return true;
+        });
+        s.emc.add_M_obj();
+        QVERIFY(s.drop({"Body", "Bolt M6"}, s.emc.index(0, 0)));
+        // A size with the method "solid" is not stored.
+        s.emc.set_dialog_runner([](QDialog& dialog) {
+            dialog.findChild<QComboBox*>("method_combo_box")->setCurrentIndex(1);
+            return true;
+        });
+        s.emc.edit_item(s.emc.index(0, 0));
+        s.emc.set_dialog_runner([](QDialog& dialog) {
+            dialog.findChild<QCheckBox*>("include_check_box")->setChecked(false);
+            dialog.findChild<QCheckBox*>("geom_check_box")->setChecked(true);
+            return true;
+        });
+        s.emc.edit_item(s.emc.index(1, 0, s.emc.index(0, 0)));
+        QVERIFY(s.emc.save(file));
+        const std::string saved = read_text(file.toStdString());
+        QVERIFY(saved.find("method=\"solidB\" sizeMin=\"0\"") != std::string::npos);
+        QVERIFY(saved.find("name=\"Bolt M6\" include=\"false\" geom=\"true\"") != std::string::npos);
+
+        EMC_TreeModel loaded;
+        loaded.set_tree(&s.tree);
+        loaded.set_client(&s.connection.client());
+        QAbstractItemModelTester tester(&loaded, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QSignalSpy changed(&loaded, &EMC_TreeModel::model_data_changed);
+        QSignalSpy saved_signal(&loaded, &EMC_TreeModel::model_data_saved);
+        QVERIFY(loaded.load(file));
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(saved_signal.count(), 1);
+        QVERIFY(!loaded.is_modified());
+        const EMC_TreeModel::M_obj* item = loaded.get_items().at(0);
+        QCOMPARE(item->name, QString("Frame"));
+        QCOMPARE(item->method, EMC_TreeModel::solidB);
+        QCOMPARE(item->children[1]->include, false);
+        QCOMPARE(item->children[1]->geom, true);
+        QCOMPARE(item->children[1]->node_id, s.id_of("Bolt M6"));
+        QCOMPARE(item->children[1]->cad_type, 1);
+        QVERIFY(loaded.save(file));
+        QCOMPARE(read_text(file.toStdString()), saved);
+
+        // "solid" with a stored size forgets it once saved again.
+        write_text(file.toStdString(), std::string(kHeader) + "  <M_obj name=\"S\" method=\"solid\" sizeMin=\"5\">\n"
+                                           "    <CAD_obj ID=\"no such id\" name=\"Gone\" />\n  </M_obj>\n</EMC>\n");
+        QVERIFY(loaded.load(file));
+        QCOMPARE(loaded.get_items()[0]->min_size, 5.0);
+        QCOMPARE(loaded.get_items()[0]->children[0]->node_id, -1);
+        QCOMPARE(loaded.get_items()[0]->children[0]->cad_type, 3);
+        QVERIFY(loaded.save(file));
+        QVERIFY(loaded.load(file));
+        QCOMPARE(loaded.get_items()[0]->min_size, 0.0);
+        QVERIFY(reports.isEmpty());
+    }
+
+    void empty_unwritable_and_broken_files()
+    {
+        ServedAddIn add_in;
+        Session s(add_in.port());
+        const QString file = QString::fromStdString((folder / "empty.emc").string());
+        s.emc.clear();
+        QVERIFY(s.emc.save(file));
+        QCOMPARE(read_text(file.toStdString()), std::string(kHeader) + "</EMC>\n");
+        s.emc.add_M_obj();
+        QVERIFY(s.emc.load(file));
+        QCOMPARE(s.emc.rowCount(), 0);
+
+        s.emc.add_M_obj();
+        QVERIFY(!s.emc.save(QString::fromStdString((folder / "empty.emc" / "x.emc").string())));
+        QVERIFY(s.emc.is_modified());
+        QCOMPARE(reports.size(), 1);
+        QVERIFY(reports[0].startsWith("Unable to save EMC file!\n"));
+
+        // A failed load keeps what was there.
+        write_text(folder / "broken.emc", "<EMC><header majorVersion=\"1\"/></EMC>");
+        QVERIFY(!s.emc.load(QString::fromStdString((folder / "broken.emc").string())));
+        QCOMPARE(reports.last(),
+                 QString("Unable to load EMC file!\nUnable to load EMC file! \nMandatory attribute minorVersion is empty!"));
+        QCOMPARE(s.emc.rowCount(), 1);
+        QVERIFY(s.emc.is_modified());
+    }
+
+    void objects_are_found_again_in_the_next_run()
+    {
+        auto model = std::make_shared<velmora::memory::MemoryModel>();
+        tarvik::testing::build_standard_model(*model);
+        const QString file = QString::fromStdString((folder / "runs.emc").string());
+        std::map<QString, int32_t> first_ids;
+        {
+            ServedAddIn first(model);
+            Session s(first.port());
+            s.emc.add_M_obj();
+            QVERIFY(s.drop({"Bolt M6", "Point 1", "A"}, s.emc.index(0, 0)));
+            for (const QString& name : {"Bolt M6", "Point 1", "A"}) first_ids[name] = s.id_of(name);
+            QVERIFY(s.emc.save(file));
+        }
+        // The next run of the CAD system: one more component in front, so every id moves.
+        auto doc = std::static_pointer_cast<velmora::memory::MemoryDocument>(model->application->active_document);
+        auto& root_children = doc->configuration->root->children;
+        model->add_component(*doc->configuration->root, u"New");
+        std::rotate(root_children.rbegin(), root_children.rbegin() + 1, root_children.rend());
+
+        ServedAddIn second(model);
+        Session s(second.port());
+        QVERIFY(s.emc.load(file));
+        const auto& objects = s.emc.get_items().at(0)->children;
+        QCOMPARE(objects.size(), std::size_t(3));
+        for (const EMC_TreeModel::CAD_obj* object : objects) {
+            QCOMPARE(object->node_id, s.id_of(object->name));
+            QVERIFY2(object->node_id != first_ids[object->name], qPrintable(object->name));
+        }
+    }
+};
+
+QTEST_MAIN(EmcModelTest)
+#include "emc_model_test.moc"
