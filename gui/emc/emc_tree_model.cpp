@@ -267,6 +267,12 @@ bool EMC_TreeModel::save(const QString& path)
         config.major = 1;
         config.minor = 0;
         for (const M_obj* item : items) {
+            // The file needs at least one CAD object per CAE item and refuses
+            // to load otherwise: such a file would lose the whole configuration.
+            if (item->children.empty())
+                throw std::runtime_error(tr("The CAE item \"%1\" holds no CAD objects; add some or remove the item.")
+                                             .arg(item->name)
+                                             .toStdString());
             EMC::M_obj object;
             object.name = item->name.toStdString();
             object.method = item->method;

@@ -229,6 +229,7 @@ void MainWindow::on_EMC_settings_groupbox_toggled(bool on)
     ui->without_geometry->setEnabled(on);
     ui->MIP_for_each->setEnabled(on);
     ui->signle_MIP_for_all->setEnabled(on);
+    ui->save_button->setEnabled(on && emc_model->is_modified());
     if (!on) {
         name_proxy->setSourceModel(cad_tree_model);
         set_cad_dragging(false);
@@ -263,7 +264,9 @@ void MainWindow::on_EMC_delete_button_clicked()
     if (!selected.isEmpty()) emc_model->remove_item(selected.first());
 }
 
-void MainWindow::enable_EMC_save_button() { ui->save_button->setEnabled(true); }
+// The group "EMC Tool" disables its buttons while it is off; enabling the
+// button then would show it alone enabled. Its state is caught up on toggling.
+void MainWindow::enable_EMC_save_button() { ui->save_button->setEnabled(ui->EMC_settings_groupbox->isChecked()); }
 
 void MainWindow::disable_EMC_save_button() { ui->save_button->setEnabled(false); }
 

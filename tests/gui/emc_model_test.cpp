@@ -248,6 +248,7 @@ private slots:
         s.emc.set_dialog_runner([](QDialog&) { return true; });
         s.emc.add_M_obj();
         s.emc.add_M_obj();
+        QVERIFY(s.drop({"A"}, s.emc.index(0, 0)));
         QVERIFY(s.drop({"Body", "Bolt M6"}, s.emc.index(1, 0)));
         QVERIFY(s.emc.save(QString::fromStdString((folder / "c.emc").string())));
         QVERIFY(!s.emc.is_modified());
@@ -358,7 +359,15 @@ private slots:
         QVERIFY(s.emc.load(file));
         QCOMPARE(s.emc.rowCount(), 0);
 
+        // A CAE item without CAD objects could not be loaded back: not saved.
         s.emc.add_M_obj();
+        QVERIFY(!s.emc.save(file));
+        QCOMPARE(reports.size(), 1);
+        QCOMPARE(reports[0], QString("Unable to save EMC file!\nThe CAE item \"New CAE item\" holds no CAD objects; "
+                                     "add some or remove the item."));
+        QCOMPARE(read_text(file.toStdString()), std::string(kHeader) + "</EMC>\n");
+        reports.clear();
+        QVERIFY(s.drop({"Body"}, s.emc.index(0, 0)));
         QVERIFY(!s.emc.save(QString::fromStdString((folder / "empty.emc" / "x.emc").string())));
         QVERIFY(s.emc.is_modified());
         QCOMPARE(reports.size(), 1);

@@ -1,0 +1,119 @@
+// The CAE item and CAD item dialogs: what they offer, what they store.
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QLineEdit>
+#include <QListView>
+#include <QCheckBox>
+#include <QPlainTextEdit>
+#include <QtTest>
+
+#include "gui/cadtree/cad_dialog.h"
+#include "gui/emc/emc_dialog.h"
+#include "gui/shell/node_icons.h"
+
+namespace {
+
+QStringList offered(EMC_Dialog& dialog)
+{
+    auto* combo = dialog.findChild<QComboBox*>("method_combo_box");
+    QStringList texts;
+    for (int i = 0; i < combo->count(); ++i) texts << combo->itemText(i);
+    return texts;
+}
+
+}  // namespace
+
+class EmcDialogsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { load_node_icons(); }
+
+    void a_new_item_offers_every_method_and_solidB_takes_a_size()
+    {
+        EMC_TreeModel::M_obj item;
+        item.name = "New CAE item";
+        EMC_Dialog dialog(&item);
+        QCOMPARE(dialog.windowTitle(), QString("Edit CAE item"));
+        QCOMPARE(offered(dialog), (QStringList{"solid", "solidB", "point"}));
+        auto* combo = dialog.findChild<QComboBox*>("method_combo_box");
+        auto* size = dialog.findChild<QDoubleSpinBox*>("min_size_spin_box");
+        QCOMPARE(combo->currentIndex(), 0);
+        QVERIFY(!size->isEnabled());
+        QCOMPARE(size->suffix(), QString(" mm"));
+        QCOMPARE(dialog.findChild<QLineEdit*>("name_edit")->text(), QString("New CAE item"));
+
+        combo->setCurrentIndex(1);
+        QVERIFY(size->isEnabled());
+        size->setValue(12.5);
+        dialog.findChild<QPlainTextEdit*>("comments_text_edit")->setPlainText("fine mesh");
+        dialog.apply();
+        QCOMPARE(item.method, EMC_TreeModel::solidB);
+        QCOMPARE(item.min_size, 12.5);
+        QCOMPARE(item.comments, QString("fine mesh"));
+
+        combo->setCurrentIndex(2);
+        QVERIFY(!size->isEnabled());
+        dialog.apply();
+        QCOMPARE(item.method, EMC_TreeModel::point);
+        QCOMPARE(item.min_size, 0.0);
+    }
+
+    void an_item_with_cad_objects_keeps_to_its_kind()
+    {
+        EMC_TreeModel::M_obj points;
+        points.method = EMC_TreeModel::point;
+        points.children.push_back(new EMC_TreeModel::CAD_obj(&points));
+        EMC_Dialog point_dialog(&points);
+        QCOMPARE(offered(point_dialog), QStringList{"point"});
+        QVERIFY(!point_dialog.findChild<QDoubleSpinBox*>("min_size_spin_box")->isEnabled());
+
+        EMC_TreeModel::M_obj solids;
+        solids.method = EMC_TreeModel::solidB;
+        solids.min_size = 3;
+        for (int type : {1, 3}) {
+            auto* cad = new EMC_TreeModel::CAD_obj(&solids);
+            cad->cad_type = type;
+            cad->name = type == 1 ? "Beam" : "Gone";
+            solids.children.push_back(cad);
+        }
+        EMC_Dialog solid_dialog(&solids);
+        QCOMPARE(offered(solid_dialog), (QStringList{"solid", "solidB"}));
+        QCOMPARE(solid_dialog.findChild<QComboBox*>("method_combo_box")->currentIndex(), 1);
+        QCOMPARE(solid_dialog.findChild<QDoubleSpinBox*>("min_size_spin_box")->value(), 3.0);
+        // The subelements list: names, 18 px rows, the "unknown" picture for an object not found.
+        const QAbstractItemModel* list = solid_dialog.findChild<QListView*>("subelements_listview")->model();
+        QCOMPARE(list->rowCount(), 2);
+        QCOMPARE(list->index(1, 0).data().toString(), QString("Gone"));
+        QCOMPARE(list->index(1, 0).data(Qt::SizeHintRole).toSize().height(), 18);
+        QCOMPARE(list->index(1, 0).data(Qt::DecorationRole).value<QIcon>().cacheKey(), cad_object_icon(3).cacheKey());
+        QCOMPARE(list->index(0, 0).data(Qt::DecorationRole).value<QIcon>().cacheKey(), cad_object_icon(1).cacheKey());
+    }
+
+    void the_cad_dialog_edits_the_name_and_rules_but_not_the_id()
+    {
+        EMC_TreeModel::M_obj owner;
+        EMC_TreeModel::CAD_obj cad(&owner);
+        cad.persistent_id = "12 0 255 ";
+        cad.name = "Beam";
+        CAD_Dialog dialog(&cad);
+        QCOMPARE(dialog.windowTitle(), QString("Edit CAD item"));
+        auto* id = dialog.findChild<QLineEdit*>("id_text_edit");
+        QVERIFY(id->isReadOnly());
+        QCOMPARE(id->text(), QString("12 0 255 "));
+        QVERIFY(dialog.findChild<QCheckBox*>("include_check_box")->isChecked());
+        QVERIFY(!dialog.findChild<QCheckBox*>("geom_check_box")->isChecked());
+        dialog.findChild<QLineEdit*>("name_text_edit")->setText("Main beam");
+        dialog.findChild<QCheckBox*>("include_check_box")->setChecked(false);
+        dialog.findChild<QCheckBox*>("geom_check_box")->setChecked(true);
+        // Nothing reaches the item before apply (a cancelled dialog never applies).
+        QCOMPARE(cad.name, QString("Beam"));
+        dialog.apply();
+        QCOMPARE(cad.name, QString("Main beam"));
+        QCOMPARE(cad.persistent_id, QString("12 0 255 "));
+        QVERIFY(!cad.include && cad.geom);
+    }
+};
+
+QTEST_MAIN(EmcDialogsTest)
+#include "emc_dialogs_test.moc"

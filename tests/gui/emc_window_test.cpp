@@ -1,0 +1,242 @@
+// The EMC tools of the main window, through its widgets, against the
+// add-in's handler: the whole path from a drop to the exported file.
+#include <filesystem>
+#include <fstream>
+
+#include <QCheckBox>
+#include <QDialog>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QTreeView>
+#include <QtTest>
+
+#include "cad_rpc_connection.h"
+#include "gui/cadtree/cad_emc_proxy_model.h"
+#include "gui/cadtree/cad_tree_model.h"
+#include "gui/cadtree/name_correction_proxy_model.h"
+#include "gui/emc/emc_tree_model.h"
+#include "gui/shell/error_reporter.h"
+#include "gui/shell/main_window.h"
+#include "gui/shell/node_icons.h"
+#include "served_add_in.h"
+
+using tarvik::testing::ServedAddIn;
+namespace fs = std::filesystem;
+
+class EmcWindowTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<ServedAddIn> add_in;
+    std::unique_ptr<CAD_RPC::CAD_RPC_Connection> connection;
+    QStringList reports;
+    QTemporaryDir folder;
+    QString answer;      // what the file dialogs answer
+    int question = 0;    // what the Save / Discard / Cancel box answers
+    int questions = 0;   // how often it was asked
+
+    std::unique_ptr<MainWindow> open_window()
+    {
+        auto window = std::make_unique<MainWindow>(&connection->client(), "");
+        window->set_save_file_dialog([this](QWidget*, const QString&, const QString&, const QString&) { return answer; });
+        window->set_open_file_dialog([this](QWidget*, const QString&, const QString&, const QString&) { return answer; });
+        window->set_save_changes_question([this](QWidget*) {
+            ++questions;
+            return question;
+        });
+        window->get_emc_model()->set_dialog_runner([](QDialog&) { return true; });
+        return window;
+    }
+    template <class T>
+    static T* child(QWidget& window, const char* name)
+    {
+        return window.findChild<T*>(QString::fromLatin1(name));
+    }
+    static QModelIndex cad_row(MainWindow& window, const QString& name)
+    {
+        const CAD_TreeModel* model = window.get_cad_tree_model();
+        return model->match(model->index(0, 0), CAD_TreeModel::NameRole, name, 1, Qt::MatchExactly | Qt::MatchRecursive)
+            .value(0);
+    }
+    // A drag of CAD rows dropped on a row of the EMC tree.
+    static bool drop(MainWindow& window, const QStringList& names, const QModelIndex& onto)
+    {
+        QModelIndexList rows;
+        for (const QString& name : names) rows << cad_row(window, name);
+        std::unique_ptr<QMimeData> mime(window.get_cad_tree_model()->mimeData(rows));
+        return window.get_emc_model()->dropMimeData(mime.get(), Qt::CopyAction, -1, 0, onto);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        load_node_icons();
+        set_error_reporter([this](QWidget*, const QString&, const QString& text) { reports << text; });
+        add_in = std::make_unique<ServedAddIn>();
+        connection = std::make_unique<CAD_RPC::CAD_RPC_Connection>("localhost", add_in->port());
+    }
+    void init()
+    {
+        reports.clear();
+        answer.clear();
+        questions = 0;
+    }
+
+    void a_configuration_reshapes_the_export()
+    {
+        auto window = open_window();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        auto* save = child<QPushButton>(*window, "save_button");
+        QVERIFY(!save->isEnabled());
+        // A change while the tool is off leaves the button with its disabled group.
+        window->get_emc_model()->clear();
+        QVERIFY(!save->isEnabled());
+
+        child<QGroupBox>(*window, "EMC_settings_groupbox")->setChecked(true);
+        QVERIFY(save->isEnabled());
+        child<QGroupBox>(*window, "EMC_edit_config_groupbox")->setChecked(true);
+        QVERIFY(child<QTreeView>(*window, "CAD_tree_view")->dragEnabled());
+        QCOMPARE(child<QTreeView>(*window, "EMC_tree_view")->selectionMode(), QAbstractItemView::SingleSelection);
+        QVERIFY(child<QRadioButton>(*window, "signle_MIP_for_all")->isEnabled());
+        QCOMPARE(window->get_name_proxy()->sourceModel(), window->get_cad_emc_proxy());
+
+        QTest::mouseClick(child<QPushButton>(*window, "EMC_add_m_button"), Qt::LeftButton);
+        EMC_TreeModel* emc = window->get_emc_model();
+        QCOMPARE(emc->rowCount(), 1);
+        QVERIFY(save->isEnabled());
+        QVERIFY(drop(*window, {"Body", "Bolt M6"}, emc->index(0, 0)));
+        // The right-hand view follows the configuration at once.
+        QCOMPARE(window->get_name_proxy()->index(0, 0).data().toString(), QString("New_CAE_item"));
+        QCOMPARE(window->get_name_proxy()->rowCount(window->get_name_proxy()->index(0, 0)), 2);
+
+        const fs::path out = fs::path(folder.path().toStdString()) / "reshaped.zel";
+        child<QLineEdit>(*window, "ZEL_filepath")->setText(QString::fromStdString(out.string()));
+        child<QPushButton>(*window, "export_button")->click();
+        QVERIFY2(reports.isEmpty(), qPrintable(reports.join("; ")));
+        std::ifstream file(out);
+        const std::string text((std::istreambuf_iterator<char>(file)), {});
+        QVERIFY2(text.find("name=\"New_CAE_item\"") != std::string::npos, text.c_str());
+        QVERIFY(text.find("name=\"Bolt_M6\"") != std::string::npos);
+        // A was not configured, so it is not exported.
+        QVERIFY(text.find("name=\"A\"") == std::string::npos);
+
+        // Off again: the plain CAD tree is exported.
+        child<QGroupBox>(*window, "EMC_settings_groupbox")->setChecked(false);
+        QCOMPARE(window->get_name_proxy()->sourceModel(), window->get_cad_tree_model());
+        QVERIFY(!child<QTreeView>(*window, "CAD_tree_view")->dragEnabled());
+        QVERIFY(!child<QRadioButton>(*window, "signle_MIP_for_all")->isEnabled());
+
+        question = QMessageBox::Discard;
+        window->close();
+    }
+
+    void changes_made_while_the_tool_is_off_show_when_it_is_on()
+    {
+        auto window = open_window();
+        EMC_TreeModel* emc = window->get_emc_model();
+        emc->add_M_obj();
+        child<QGroupBox>(*window, "EMC_settings_groupbox")->setChecked(true);
+        child<QGroupBox>(*window, "EMC_settings_groupbox")->setChecked(false);
+        QVERIFY(drop(*window, {"Bolt M6"}, emc->index(0, 0)));
+        child<QGroupBox>(*window, "EMC_settings_groupbox")->setChecked(true);
+        QCOMPARE(window->get_cad_emc_proxy()->rowCount(window->get_cad_emc_proxy()->index(0, 0)), 1);
+        question = QMessageBox::Discard;
+    }
+
+    void save_open_and_delete()
+    {
+        auto window = open_window();
+        EMC_TreeModel* emc = window->get_emc_model();
+        auto* path = child<QLineEdit>(*window, "EMC_filepath");
+        child<QGroupBox>(*window, "EMC_settings_groupbox")->setChecked(true);
+        child<QGroupBox>(*window, "EMC_edit_config_groupbox")->setChecked(true);
+        emc->add_M_obj();
+        QVERIFY(drop(*window, {"Body", "Point 1"}, emc->index(0, 0)));
+
+        // No path yet: asked, saved, said.
+        answer = QString::fromStdString((fs::path(folder.path().toStdString()) / "first.emc").string());
+        child<QPushButton>(*window, "save_button")->click();
+        QCOMPARE(path->text(), answer);
+        QCOMPARE(window->statusBar()->currentMessage(), QString("The EMC file has been saved."));
+        QVERIFY(!child<QPushButton>(*window, "save_button")->isEnabled());
+        QVERIFY(fs::exists(answer.toStdString()));
+
+        // With a path: saved without a question and without a message.
+        emc->add_M_obj();
+        QVERIFY(drop(*window, {"Bolt M6"}, emc->index(1, 0)));
+        window->statusBar()->showMessage("quiet");
+        answer = "/never/asked.emc";
+        child<QPushButton>(*window, "save_button")->click();
+        QCOMPARE(window->statusBar()->currentMessage(), QString("quiet"));
+        QVERIFY(!emc->is_modified());
+
+        // "Save as" takes the new path even when the save then fails.
+        answer = QString::fromStdString((fs::path(folder.path().toStdString()) / "first.emc" / "x.emc").string());
+        child<QPushButton>(*window, "save_as_button")->click();
+        QCOMPARE(path->text(), answer);
+        QCOMPARE(reports.size(), 1);
+
+        // Open: the file replaces the configuration.
+        emc->clear();
+        question = QMessageBox::Discard;
+        answer = QString::fromStdString((fs::path(folder.path().toStdString()) / "first.emc").string());
+        child<QPushButton>(*window, "open_button")->click();
+        QCOMPARE(questions, 1);
+        QCOMPARE(reports.size(), 1);
+        QCOMPARE(emc->rowCount(), 2);
+        QCOMPARE(path->text(), answer);
+        QCOMPARE(window->statusBar()->currentMessage(), QString("The EMC file has been loaded."));
+        // A file that does not load says so on the status bar too.
+        answer = "/no/such/file.emc";
+        child<QPushButton>(*window, "open_button")->click();
+        QCOMPARE(window->statusBar()->currentMessage(), QString("Unable to load the EMC file!"));
+        QCOMPARE(emc->rowCount(), 2);
+
+        // The delete button removes the selected row; nothing selected, nothing removed.
+        auto* view = child<QTreeView>(*window, "EMC_tree_view");
+        child<QPushButton>(*window, "EMC_delete_button")->click();
+        QCOMPARE(emc->rowCount(), 2);
+        view->setSelectionMode(QAbstractItemView::SingleSelection);
+        view->selectionModel()->select(emc->index(1, 0, emc->index(0, 0)), QItemSelectionModel::ClearAndSelect);
+        child<QPushButton>(*window, "EMC_delete_button")->click();
+        QCOMPARE(emc->rowCount(emc->index(0, 0)), 1);
+        QTest::mouseClick(child<QPushButton>(*window, "EMC_erase_button"), Qt::LeftButton);
+        QCOMPARE(emc->rowCount(), 0);
+    }
+
+    void closing_with_unsaved_changes_asks_first()
+    {
+        auto window = open_window();
+        window->show();
+        window->get_emc_model()->add_M_obj();
+        QVERIFY(drop(*window, {"Bolt M6"}, window->get_emc_model()->index(0, 0)));
+
+        question = QMessageBox::Cancel;
+        QVERIFY(!window->close());
+        QVERIFY(window->isVisible());
+        // "Save" whose dialog is cancelled keeps the window and the changes.
+        question = QMessageBox::Save;
+        answer.clear();
+        QVERIFY(!window->close());
+        QVERIFY(window->get_emc_model()->is_modified());
+
+        answer = QString::fromStdString((fs::path(folder.path().toStdString()) / "on_close.emc").string());
+        QVERIFY(window->close());
+        QVERIFY(fs::exists(answer.toStdString()));
+        QCOMPARE(questions, 3);
+
+        // Nothing unsaved: closed without a question.
+        auto clean = open_window();
+        clean->show();
+        QVERIFY(clean->close());
+        QCOMPARE(questions, 3);
+    }
+};
+
+QTEST_MAIN(EmcWindowTest)
+#include "emc_window_test.moc"
