@@ -2,10 +2,134 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US">
 <context>
+    <name>CAD_Dialog</name>
+    <message>
+        <source>Edit CAD item</source>
+        <translation>Edit CAD item</translation>
+    </message>
+    <message>
+        <source>ID</source>
+        <translation>ID</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Export rules</source>
+        <translation>Export rules</translation>
+    </message>
+    <message>
+        <source>Include object</source>
+        <translation>Include object</translation>
+    </message>
+    <message>
+        <source>Always include geometry</source>
+        <translation>Always include geometry</translation>
+    </message>
+</context>
+<context>
+    <name>CAD_EMC_ProxyModel</name>
+    <message>
+        <source>Unknown error.</source>
+        <translation>Unknown error.</translation>
+    </message>
+    <message>
+        <source>Error!</source>
+        <translation>Error!</translation>
+    </message>
+    <message>
+        <source>Unable to apply the EMC configuration!</source>
+        <translation>Unable to apply the EMC configuration!</translation>
+    </message>
+    <message>
+        <source>CAD Tree</source>
+        <translation>CAD Tree</translation>
+    </message>
+</context>
+<context>
     <name>CAD_TreeModel</name>
     <message>
         <source>CAD Tree</source>
         <translation>CAD Tree</translation>
+    </message>
+</context>
+<context>
+    <name>EMC_Dialog</name>
+    <message>
+        <source>Edit CAE item</source>
+        <translation>Edit CAE item</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Method</source>
+        <translation>Method</translation>
+    </message>
+    <message>
+        <source>Minimal size</source>
+        <translation>Minimal size</translation>
+    </message>
+    <message>
+        <source> mm</source>
+        <translation> mm</translation>
+    </message>
+    <message>
+        <source>[mm]</source>
+        <translation>[mm]</translation>
+    </message>
+    <message>
+        <source>Extended</source>
+        <translation>Extended</translation>
+    </message>
+    <message>
+        <source>Comments</source>
+        <translation>Comments</translation>
+    </message>
+    <message>
+        <source>Subelements</source>
+        <translation>Subelements</translation>
+    </message>
+</context>
+<context>
+    <name>EMC_TreeModel</name>
+    <message>
+        <source>Not found in the CAD model</source>
+        <translation>Not found in the CAD model</translation>
+    </message>
+    <message>
+        <source>EMC Tree</source>
+        <translation>EMC Tree</translation>
+    </message>
+    <message>
+        <source>Error!</source>
+        <translation>Error!</translation>
+    </message>
+    <message>
+        <source>Unable to add the CAD objects!</source>
+        <translation>Unable to add the CAD objects!</translation>
+    </message>
+    <message>
+        <source>New CAE item</source>
+        <translation>New CAE item</translation>
+    </message>
+    <message>
+        <source>The CAE item &quot;%1&quot; holds no CAD objects; add some or remove the item.</source>
+        <translation>The CAE item "%1" holds no CAD objects; add some or remove the item.</translation>
+    </message>
+    <message>
+        <source>Unable to save EMC file!</source>
+        <translation>Unable to save EMC file!</translation>
+    </message>
+    <message>
+        <source>The file %1 could not be written.</source>
+        <translation>The file %1 could not be written.</translation>
+    </message>
+    <message>
+        <source>Unable to load EMC file!</source>
+        <translation>Unable to load EMC file!</translation>
     </message>
 </context>
 <context>
@@ -193,6 +317,50 @@
     <message>
         <source>Current Language changed to %1</source>
         <translation>Current Language changed to %1</translation>
+    </message>
+    <message>
+        <source>Do you want to save your changes?</source>
+        <translation>Do you want to save your changes?</translation>
+    </message>
+    <message>
+        <source>The EMC tree has been modified.</source>
+        <translation>The EMC tree has been modified.</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>Discard</source>
+        <translation>Discard</translation>
+    </message>
+    <message>
+        <source>Open EMC file</source>
+        <translation>Open EMC file</translation>
+    </message>
+    <message>
+        <source>EMC Files (*.emc);;All Files (*)</source>
+        <translation>EMC Files (*.emc);;All Files (*)</translation>
+    </message>
+    <message>
+        <source>The EMC file has been loaded.</source>
+        <translation>The EMC file has been loaded.</translation>
+    </message>
+    <message>
+        <source>Unable to load the EMC file!</source>
+        <translation>Unable to load the EMC file!</translation>
+    </message>
+    <message>
+        <source>Save EMC file</source>
+        <translation>Save EMC file</translation>
+    </message>
+    <message>
+        <source>The EMC file has been saved.</source>
+        <translation>The EMC file has been saved.</translation>
+    </message>
+    <message>
+        <source>Unable to save the EMC file!</source>
+        <translation>Unable to save the EMC file!</translation>
     </message>
 </context>
 <context>

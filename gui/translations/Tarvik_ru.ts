@@ -2,10 +2,134 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="ru_RU">
 <context>
+    <name>CAD_Dialog</name>
+    <message>
+        <source>Edit CAD item</source>
+        <translation>Правка объекта САПР</translation>
+    </message>
+    <message>
+        <source>ID</source>
+        <translation>ID</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Имя</translation>
+    </message>
+    <message>
+        <source>Export rules</source>
+        <translation>Правила экспорта</translation>
+    </message>
+    <message>
+        <source>Include object</source>
+        <translation>Включить объект</translation>
+    </message>
+    <message>
+        <source>Always include geometry</source>
+        <translation>Всегда включать геометрию</translation>
+    </message>
+</context>
+<context>
+    <name>CAD_EMC_ProxyModel</name>
+    <message>
+        <source>Unknown error.</source>
+        <translation>Неизвестная ошибка.</translation>
+    </message>
+    <message>
+        <source>Error!</source>
+        <translation>Ошибка!</translation>
+    </message>
+    <message>
+        <source>Unable to apply the EMC configuration!</source>
+        <translation>Не удалось применить конфигурацию ЭМС!</translation>
+    </message>
+    <message>
+        <source>CAD Tree</source>
+        <translation>Дерево САПР</translation>
+    </message>
+</context>
+<context>
     <name>CAD_TreeModel</name>
     <message>
         <source>CAD Tree</source>
         <translation>Дерево САПР</translation>
+    </message>
+</context>
+<context>
+    <name>EMC_Dialog</name>
+    <message>
+        <source>Edit CAE item</source>
+        <translation>Правка элемента CAE</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Имя</translation>
+    </message>
+    <message>
+        <source>Method</source>
+        <translation>Метод</translation>
+    </message>
+    <message>
+        <source>Minimal size</source>
+        <translation>Минимальный размер</translation>
+    </message>
+    <message>
+        <source> mm</source>
+        <translation> мм</translation>
+    </message>
+    <message>
+        <source>[mm]</source>
+        <translation>[мм]</translation>
+    </message>
+    <message>
+        <source>Extended</source>
+        <translation>Дополнительно</translation>
+    </message>
+    <message>
+        <source>Comments</source>
+        <translation>Комментарии</translation>
+    </message>
+    <message>
+        <source>Subelements</source>
+        <translation>Подэлементы</translation>
+    </message>
+</context>
+<context>
+    <name>EMC_TreeModel</name>
+    <message>
+        <source>Not found in the CAD model</source>
+        <translation>Не найден в модели САПР</translation>
+    </message>
+    <message>
+        <source>EMC Tree</source>
+        <translation>Дерево ЭМС</translation>
+    </message>
+    <message>
+        <source>Error!</source>
+        <translation>Ошибка!</translation>
+    </message>
+    <message>
+        <source>Unable to add the CAD objects!</source>
+        <translation>Не удалось добавить объекты САПР!</translation>
+    </message>
+    <message>
+        <source>New CAE item</source>
+        <translation>Новый элемент CAE</translation>
+    </message>
+    <message>
+        <source>The CAE item &quot;%1&quot; holds no CAD objects; add some or remove the item.</source>
+        <translation>Элемент CAE «%1» не содержит объектов САПР: добавьте их или удалите элемент.</translation>
+    </message>
+    <message>
+        <source>Unable to save EMC file!</source>
+        <translation>Не удалось сохранить файл ЭМС!</translation>
+    </message>
+    <message>
+        <source>The file %1 could not be written.</source>
+        <translation>Файл %1 не удалось записать.</translation>
+    </message>
+    <message>
+        <source>Unable to load EMC file!</source>
+        <translation>Не удалось загрузить файл ЭМС!</translation>
     </message>
 </context>
 <context>
@@ -193,6 +317,50 @@
     <message>
         <source>Current Language changed to %1</source>
         <translation>Язык интерфейса изменён: %1</translation>
+    </message>
+    <message>
+        <source>Do you want to save your changes?</source>
+        <translation>Сохранить изменения?</translation>
+    </message>
+    <message>
+        <source>The EMC tree has been modified.</source>
+        <translation>Дерево ЭМС изменено.</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>Сохранить</translation>
+    </message>
+    <message>
+        <source>Discard</source>
+        <translation>Не сохранять</translation>
+    </message>
+    <message>
+        <source>Open EMC file</source>
+        <translation>Открыть файл ЭМС</translation>
+    </message>
+    <message>
+        <source>EMC Files (*.emc);;All Files (*)</source>
+        <translation>Файлы ЭМС (*.emc);;Все файлы (*)</translation>
+    </message>
+    <message>
+        <source>The EMC file has been loaded.</source>
+        <translation>Файл ЭМС загружен.</translation>
+    </message>
+    <message>
+        <source>Unable to load the EMC file!</source>
+        <translation>Не удалось загрузить файл ЭМС!</translation>
+    </message>
+    <message>
+        <source>Save EMC file</source>
+        <translation>Сохранить файл ЭМС</translation>
+    </message>
+    <message>
+        <source>The EMC file has been saved.</source>
+        <translation>Файл ЭМС сохранён.</translation>
+    </message>
+    <message>
+        <source>Unable to save the EMC file!</source>
+        <translation>Не удалось сохранить файл ЭМС!</translation>
     </message>
 </context>
 <context>
