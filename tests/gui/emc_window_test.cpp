@@ -4,6 +4,8 @@
 #include <fstream>
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QDialog>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -124,6 +126,24 @@ private slots:
         QVERIFY(text.find("name=\"Bolt_M6\"") != std::string::npos);
         // A was not configured, so it is not exported.
         QVERIFY(text.find("name=\"A\"") == std::string::npos);
+
+        // solidB with a size beyond every solid; the radio buttons choose the MIPs.
+        emc->set_dialog_runner([](QDialog& dialog) {
+            dialog.findChild<QComboBox*>("method_combo_box")->setCurrentIndex(1);
+            dialog.findChild<QDoubleSpinBox*>("min_size_spin_box")->setValue(1e6);
+            return true;
+        });
+        emc->edit_item(emc->index(0, 0));
+        const QAbstractItemModel* shown = window->get_name_proxy();
+        QCOMPARE(shown->rowCount(shown->index(0, 0)), 2);
+        QCOMPARE(shown->index(0, 0, shown->index(0, 0)).data(CAD_TreeModel::TypeRole).toInt(),
+                 int(CAD_RPC::NodeType::ElementMIP));
+        child<QRadioButton>(*window, "signle_MIP_for_all")->click();
+        QCOMPARE(shown->rowCount(shown->index(0, 0)), 1);
+        QCOMPARE(shown->index(0, 0, shown->index(0, 0)).data().toString(), QString("mipEmptySolid"));
+        QCOMPARE(window->settings_from_form().MIP_settings, CAD_RPC::MIP_Settings::SingleMIPForAll);
+        child<QRadioButton>(*window, "MIP_for_each")->click();
+        QCOMPARE(shown->rowCount(shown->index(0, 0)), 2);
 
         // Off again: the plain CAD tree is exported.
         child<QGroupBox>(*window, "EMC_settings_groupbox")->setChecked(false);
