@@ -320,23 +320,6 @@ private slots:
         build_export_tree(proxy, true, visible);
         for (const auto& [key, node] : visible.nodes) QVERIFY2(node.is_visible, node.name.c_str());
     }
-
-    void the_export_tree_of_a_served_model_names_what_the_view_shows()
-    {
-        CAD_TreeModel model;
-        model.set_tree(&served);
-        NameCorrectionProxyModel proxy;
-        proxy.setSourceModel(&model);
-        CAD_RPC::Tree out;
-        build_export_tree(proxy, false, out);
-        QCOMPARE(out.nodes.size(), served.nodes.size());
-        std::multiset<std::string> names;
-        for (const auto& [key, node] : out.nodes) {
-            names.insert(node.name);
-            if (key != 0) QCOMPARE(served.nodes.at(node.id).parent_id, node.parent_id);
-        }
-        QCOMPARE(names, (std::multiset<std::string>{"", "A", "B", "Axis", "Body", "Body_$1", "Point_1", "Bolt_M6"}));
-    }
 };
 
 QTEST_MAIN(CadTreeModelsTest)
