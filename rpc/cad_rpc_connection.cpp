@@ -11,7 +11,10 @@ CAD_RPC_Connection::CAD_RPC_Connection(const std::string& host, int port)
     using namespace apache::thrift;
     auto socket = std::make_shared<transport::TSocket>(host, port);
     transport_ = std::make_shared<transport::TBufferedTransport>(socket);
-    protocol_ = std::make_shared<protocol::TBinaryProtocol>(transport_);
+    auto binary = std::make_shared<protocol::TBinaryProtocol>(transport_);
+    binary->setContainerSizeLimit(kMaxContainerSize);
+    binary->setStringSizeLimit(kMaxStringSize);
+    protocol_ = binary;
     client_ = std::make_unique<CAD_RPC_ServiceClient>(protocol_);
     transport_->open();
 }

@@ -6,6 +6,17 @@
 
 namespace CAD_RPC {
 
+// The most elements one list, set or map of a message may announce, on both
+// sides. Thrift 0.17 checks an announced list against the message-size
+// limit (100 MB) with a size times element-size product that overflows, so
+// a count such as 0x7fffffff passes and the generated code then reserves
+// gigabytes. Three million elements keep the largest list (of strings)
+// under the message-size limit and let trees of a million nodes through.
+inline constexpr int32_t kMaxContainerSize = 3'000'000;
+// The longest string a message may announce (names, paths, persistent ids);
+// the library would otherwise reserve up to the message-size limit for it.
+inline constexpr int32_t kMaxStringSize = 16 * 1024 * 1024;
+
 // The client's transport stack: socket, buffered transport (512-byte
 // buffers), binary protocol (strict writes, non-strict reads).
 class CAD_RPC_Connection {

@@ -18,6 +18,7 @@
 #include <thrift/transport/TBufferTransports.h>
 
 #include "CAD_RPC_Service.h"
+#include "cad_rpc_connection.h"
 #include "addin/cad/host/application.h"
 #include "addin/cad/host/document.h"
 #include "addin/platform/module_path.h"
@@ -91,6 +92,15 @@ std::optional<bp::child> start_gui(const std::string& program, int port)
     }
 }
 
+// The library's binary protocol with bounds on announced container and
+// string sizes, reading only messages with a version header (every client
+// of this contract writes one; without it any four bytes are a name length).
+std::shared_ptr<TBinaryProtocolFactory> make_protocol_factory()
+{
+    return std::make_shared<TBinaryProtocolFactory>(CAD_RPC::kMaxStringSize, CAD_RPC::kMaxContainerSize,
+                                                    /*strict_read=*/true, /*strict_write=*/true);
+}
+
 void dispose_of_gui(std::optional<bp::child>& gui)
 {
     if (!gui) return;
@@ -116,7 +126,7 @@ void run(const cad::ApplicationPtr& application, const ExportRunOptions& options
     auto processor = std::make_shared<CAD_RPC::CAD_RPC_ServiceProcessor>(handler);
     auto socket = std::make_shared<LoopbackServerSocket>(options.port);
     auto server = std::make_shared<TSimpleServer>(processor, socket, std::make_shared<TBufferedTransportFactory>(),
-                                                  std::make_shared<TBinaryProtocolFactory>());
+                                                  make_protocol_factory());
     set_current_server(server);
 
     // Listen first: a port that cannot be bound then fails the run before

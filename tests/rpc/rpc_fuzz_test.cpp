@@ -1,0 +1,291 @@
+// Malformed messages against a live export run: bit flips and truncations
+// of real calls, huge counts, deep nesting, wrong types, unknown messages and
+// garbage. The server must drop each bad connection, never crash or hang,
+// never allocate beyond its message-size limit, and keep serving.
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <future>
+#include <random>
+
+#include <thrift/TOutput.h>
+#include <thrift/protocol/TBinaryProtocol.h>
+#include <thrift/transport/TBufferTransports.h>
+
+#include "addin/platform/lock_notice.h"
+#include "addin/shell/current_server.h"
+#include "addin/shell/export_run.h"
+#include "cad_rpc_connection.h"
+#include "hosts/memory/memory_model.h"
+
+using namespace velmora;
+using namespace std::chrono_literals;
+using Bytes = std::string;
+
+namespace {
+
+// What a real client sends for one call.
+template <class Send>
+Bytes call_bytes(Send send)
+{
+    auto buffer = std::make_shared<apache::thrift::transport::TMemoryBuffer>();
+    auto protocol = std::make_shared<apache::thrift::protocol::TBinaryProtocol>(buffer);
+    CAD_RPC::CAD_RPC_ServiceClient client(protocol);
+    send(client);
+    return buffer->getBufferAsString();
+}
+
+// Hand-made pieces of the binary protocol.
+void put_i32(Bytes& b, int32_t v)
+{
+    const uint32_t n = htonl(static_cast<uint32_t>(v));
+    b.append(reinterpret_cast<const char*>(&n), 4);
+}
+void put_i16(Bytes& b, int16_t v)
+{
+    const uint16_t n = htons(static_cast<uint16_t>(v));
+    b.append(reinterpret_cast<const char*>(&n), 2);
+}
+Bytes header(const std::string& name, int type = 1)
+{
+    Bytes b;
+    put_i32(b, static_cast<int32_t>(0x80010000u | static_cast<uint32_t>(type)));
+    put_i32(b, static_cast<int32_t>(name.size()));
+    b += name;
+    put_i32(b, 1);
+    return b;
+}
+void field(Bytes& b, char type, int16_t id)
+{
+    b += type;
+    put_i16(b, id);
+}
+constexpr char T_STOP = 0, T_I32 = 8, T_STRING = 11, T_STRUCT = 12, T_MAP = 13, T_LIST = 15;
+
+class FuzzedRun : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        auto doc = model.open_assembly(u"Root");
+        auto a = model.add_component(*doc->configuration->root, u"A");
+        model.add_body(*a, u"Body")->add_face({{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}});
+        model.add_body(*a, u"Body 2");
+        options.port = 0;
+        options.start_gui = false;
+        options.make_notice = [] { return std::make_unique<platform::LockNotice>(); };
+        options.report = [](const std::string&, const std::string&) {};
+        options.on_listening = [this](int p) { port_promise.set_value(p); };
+        run = std::async(std::launch::async, [this] { shell::perform_export_run(model.application, options); });
+        auto f = port_promise.get_future();
+        ASSERT_EQ(f.wait_for(10s), std::future_status::ready);
+        port = f.get();
+    }
+    void TearDown() override
+    {
+        if (run.valid() && run.wait_for(0s) != std::future_status::ready) {
+            shell::stop_current_server();
+            platform::close_notice_titled(shell::kLockCaption);
+            run.wait();
+        }
+    }
+
+    // Sends one message on its own connection, stops writing, and waits for
+    // the server to finish with it. False when it neither answers nor drops
+    // the connection in time (a hang).
+    bool send_and_wait(const Bytes& message)
+    {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(static_cast<uint16_t>(port));
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+            ::close(fd);
+            ADD_FAILURE() << "the server took no connection: " << std::strerror(errno);
+            return false;
+        }
+        for (std::size_t done = 0; done < message.size();) {
+            const ssize_t n = ::send(fd, message.data() + done, message.size() - done, MSG_NOSIGNAL);
+            if (n <= 0) break;  // dropped while we were still sending: fine
+            done += static_cast<std::size_t>(n);
+        }
+        ::shutdown(fd, SHUT_WR);
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        bool closed = false;
+        char buffer[4096];
+        while (!closed && std::chrono::steady_clock::now() < deadline) {
+            pollfd p{fd, POLLIN, 0};
+            if (::poll(&p, 1, 100) > 0) {
+                const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+                closed = n <= 0;
+            }
+        }
+        ::close(fd);
+        return closed;
+    }
+
+    void expect_served()
+    {
+        CAD_RPC::CAD_RPC_Connection connection("localhost", port);
+        CAD_RPC::Tree tree;
+        connection.client().get_cad_tree(tree);
+        EXPECT_EQ(tree.nodes.size(), 4u);
+    }
+
+    memory::MemoryModel model;
+    shell::ExportRunOptions options;
+    std::promise<int> port_promise;
+    std::future<void> run;
+    int port = 0;
+};
+
+long peak_rss_kb()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+}  // namespace
+
+TEST_F(FuzzedRun, MalformedMessagesAreDroppedAndTheServerKeepsServing)
+{
+    // Calls that change nothing outside the run (no export: a flipped bit in
+    // a path could name any file).
+    const std::vector<Bytes> calls = {
+        call_bytes([](auto& c) { c.send_get_cad_tree(); }),
+        call_bytes([](auto& c) { c.send_set_highlight_status_of_ids({1, 2, 3}, true); }),
+        call_bytes([](auto& c) { c.send_refresh_display(); }),
+        call_bytes([](auto& c) { c.send_get_persistent_ids({1, 2}); }),
+        call_bytes([](auto& c) { c.send_get_node_ids({"1 2 3 ", "Узел"}); }),
+        call_bytes([](auto& c) { c.send_get_min_size_comparison_results(0.5, {1, 2, 3}); }),
+    };
+    CAD_RPC::Tree tree;
+    tree.nodes[0].name = "Root";
+    tree.nodes[0].children_ids = {1};
+    tree.nodes[1].type = CAD_RPC::NodeType::Solid;
+    CAD_RPC::Settings settings;
+    settings.save_filepath = "never-written.zel";
+    const Bytes export_call = call_bytes([&](auto& c) { c.send_export_zel(tree, settings); });
+
+    std::mt19937 rng(20261207);
+    auto pick = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng); };
+    std::vector<std::pair<const char*, std::function<Bytes()>>> kinds = {
+        {"bit flips", [&] {
+             Bytes b = calls[pick(calls.size())];
+             for (std::size_t k = 0, n = 1 + pick(4); k < n; ++k) b[pick(b.size())] ^= static_cast<char>(1 << pick(8));
+             return b;
+         }},
+        {"truncations", [&] {
+             const Bytes& b = pick(4) == 0 ? export_call : calls[pick(calls.size())];
+             return b.substr(0, pick(b.size()));
+         }},
+        {"huge counts", [&] {
+             const int32_t counts[] = {0x7fffffff, -1, -0x7fffffff, 0x10000000, 0x05f5e0ff /* just below 100 MB */};
+             const int32_t count = counts[pick(5)];
+             Bytes b;
+             switch (pick(4)) {
+             case 0:  // the method name
+                 put_i32(b, static_cast<int32_t>(0x80010001u));
+                 put_i32(b, count);
+                 b += "get_cad_tree";
+                 break;
+             case 1:  // a list of ids
+                 b = header("get_persistent_ids");
+                 field(b, T_LIST, 1);
+                 b += T_I32;
+                 put_i32(b, count);
+                 put_i32(b, 7);
+                 break;
+             case 2:  // a string inside a list
+                 b = header("get_node_ids");
+                 field(b, T_LIST, 1);
+                 b += T_STRING;
+                 put_i32(b, 1);
+                 put_i32(b, count);
+                 b += "abc";
+                 break;
+             default:  // the tree's map of nodes
+                 b = header("export_zel");
+                 field(b, T_STRUCT, 1);
+                 field(b, T_I32, 1);
+                 put_i32(b, 0);
+                 field(b, T_MAP, 2);
+                 b += T_I32;
+                 b += T_STRUCT;
+                 put_i32(b, count);
+                 break;
+             }
+             return b;
+         }},
+        {"deep nesting", [&] {
+             Bytes b = header(pick(2) ? "get_cad_tree" : "refresh_display");
+             const std::size_t depth = 65 + pick(5000);
+             const bool lists = pick(2);
+             field(b, lists ? T_LIST : T_STRUCT, 99);
+             for (std::size_t d = 0; d < depth; ++d) {
+                 if (lists) {
+                     b += T_LIST;
+                     put_i32(b, 1);
+                 } else {
+                     field(b, T_STRUCT, 1);
+                 }
+             }
+             return b;
+         }},
+        {"wrong field types", [&] {
+             const char types[] = {T_STRING, T_STRUCT, T_MAP, T_I32, 2 /* bool */, 4 /* double */, 10 /* i64 */, 99};
+             Bytes b = header(pick(2) ? "set_highlight_status_of_ids" : "get_node_ids");
+             field(b, types[pick(8)], 1);
+             for (std::size_t k = 0; k < 16; ++k) b += static_cast<char>(pick(256));
+             b += T_STOP;
+             return b;
+         }},
+        {"unknown messages", [&] {
+             if (pick(2)) return header("no_such_call_" + std::to_string(pick(1000)));
+             Bytes b = calls[pick(calls.size())];
+             b[3] = static_cast<char>(pick(2) ? 0 : 5 + pick(250));  // message type
+             return b;
+         }},
+        {"garbage", [&] {
+             Bytes b(1 + pick(600), '\0');
+             for (char& c : b) c = static_cast<char>(pick(256));
+             return b;
+         }},
+    };
+
+    // The server logs each refused message; ten thousand lines say nothing here.
+    apache::thrift::GlobalOutput.setOutputFunction([](const char*) {});
+    const long rss_before = peak_rss_kb();
+    int sent = 0;
+    for (int round = 0; round < 15; ++round) {
+        for (const auto& [kind, make] : kinds) {
+            const auto start = std::chrono::steady_clock::now();
+            for (int i = 0; i < 100; ++i) {
+                ASSERT_TRUE(send_and_wait(make())) << kind << ": the server hung";
+                ++sent;
+            }
+            if (round == 0)
+                std::printf("%s: 100 messages in %.3f s\n", kind,
+                            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+            expect_served();
+            ASSERT_NE(run.wait_for(0s), std::future_status::ready) << kind << " ended the run";
+        }
+    }
+    EXPECT_GE(sent, 10000);
+    // No announced size may make the server reserve more than the message-size limit (100 MB).
+    EXPECT_LT(peak_rss_kb() - rss_before, 200 * 1024) << "peak memory grew by " << (peak_rss_kb() - rss_before) << " kB";
+
+    CAD_RPC::CAD_RPC_Connection connection("localhost", port);
+    connection.client().stop_rpc_service();
+    EXPECT_EQ(run.wait_for(10s), std::future_status::ready);
+}
