@@ -1,5 +1,10 @@
 #include "occt_model.h"
 
+#include <signal.h>
+
+#include <OSD.hxx>
+#include <Standard_ErrorHandler.hxx>
+#include <Standard_Failure.hxx>
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
@@ -63,6 +68,42 @@ std::string label_name(const TDF_Label& label)
     text.ToUTF8CString(buffer);
     out.resize(std::strlen(out.c_str()));
     return out;
+}
+
+// OpenCASCADE's translators follow broken references of a damaged file into
+// null pointers. Its signal handling (OSD::SetSignal, OCC_CATCH_SIGNALS)
+// turns such a crash into an exception here, so a bad file is an error
+// naming the file, not the end of the program.
+template <class Translate>
+void guarded_translation(const std::string& path, Translate&& translate)
+{
+    static const bool handlers_set = [] {
+        OSD::SetSignal(false);
+        // A reference cycle makes the translator recurse until the stack is
+        // gone; the handler can then run only on a stack of its own.
+        struct sigaction action {};
+        if (::sigaction(SIGSEGV, nullptr, &action) == 0) {
+            action.sa_flags |= SA_ONSTACK;
+            ::sigaction(SIGSEGV, &action, nullptr);
+        }
+        return true;
+    }();
+    (void)handlers_set;
+    thread_local std::vector<char> signal_stack = [] {
+        std::vector<char> memory(256 * 1024);
+        stack_t stack{};
+        stack.ss_sp = memory.data();
+        stack.ss_size = memory.size();
+        ::sigaltstack(&stack, nullptr);
+        return memory;
+    }();
+    try {
+        OCC_CATCH_SIGNALS
+        translate();
+    } catch (const Standard_Failure& failure) {
+        fail(path, std::string("the file is damaged (") + failure.DynamicType()->Name() + ": " +
+                       failure.GetMessageString() + ")");
+    }
 }
 
 // OpenCASCADE's writer names an unnamed instance after the entry of what it
@@ -400,15 +441,21 @@ OcctModel read_model(const std::string& path, const std::function<void(const std
         reader.SetNameMode(true);
         reader.SetColorMode(true);
         if (progress) progress("reading", 0.0);
-        if (reader.ReadFile(path.c_str()) != IFSelect_RetDone) fail(path, "not a readable STEP file");
-        if (!reader.Transfer(doc, range(progress, "translating"))) fail(path, "the STEP data could not be transferred");
+        guarded_translation(path, [&] {
+            if (reader.ReadFile(path.c_str()) != IFSelect_RetDone) fail(path, "not a readable STEP file");
+            if (!reader.Transfer(doc, range(progress, "translating")))
+                fail(path, "the STEP data could not be transferred");
+        });
     } else if (ext == ".igs" || ext == ".iges") {
         IGESCAFControl_Reader reader;
         reader.SetNameMode(true);
         reader.SetColorMode(true);
         if (progress) progress("reading", 0.0);
-        if (reader.ReadFile(path.c_str()) != IFSelect_RetDone) fail(path, "not a readable IGES file");
-        if (!reader.Transfer(doc, range(progress, "translating"))) fail(path, "the IGES data could not be transferred");
+        guarded_translation(path, [&] {
+            if (reader.ReadFile(path.c_str()) != IFSelect_RetDone) fail(path, "not a readable IGES file");
+            if (!reader.Transfer(doc, range(progress, "translating")))
+                fail(path, "the IGES data could not be transferred");
+        });
     } else {
         fail(path, "unknown file type (use .step, .stp, .igs, .iges or .brep)");
     }
