@@ -5,6 +5,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <random>
 
 #include <QAbstractItemModelTester>
 #include <QCheckBox>
@@ -12,6 +13,7 @@
 #include <QDialog>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -382,6 +384,62 @@ private slots:
         QVERIFY(s.emc.is_modified());
     }
 
+    void damaged_files_give_only_the_documented_errors()
+    {
+        ServedAddIn add_in;
+        Session s(add_in.port());
+        s.emc.add_M_obj();
+        QVERIFY(s.drop({"Body", "Bolt M6", "A"}, s.emc.index(0, 0)));
+        s.emc.add_M_obj();
+        QVERIFY(s.drop({"Point 1"}, s.emc.index(1, 0)));
+        const fs::path valid = folder / "valid.emc";
+        QVERIFY(s.emc.save(QString::fromStdString(valid.string())));
+        const std::string text = read_text(valid);
+        const int rows_before = s.emc.rowCount();
+
+        // What a failed load may say after its own sentence.
+        const QRegularExpression documented(
+            "^Unable to load EMC file!\n(Unable to load EMC file! \n("
+            "Mandatory attribute (minorVersion|majorVersion|name|method|ID) is empty!|"
+            " Attribute method has wrong value! \nValid types: \"solid\", \"solidB\", \"point\". Got: \".*\"|"
+            "M_obj node must have at least one CAD_obj child\\. .* is empty!|"
+            "[A-Z][A-Za-z ,/-]+[a-z])|map::at)$",
+            QRegularExpression::DotMatchesEverythingOption);
+        std::mt19937 rng(11);
+        auto pick = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng); };
+        const std::string pieces[] = {"<", ">", "/>", "\"", "=", "&", "&#0;", "M_obj", "CAD_obj", "method=\"Solid\"",
+                                      "sizeMin=\"x\"", "include=\"no\"", "\xff\xfe", "<!--", "]]>"};
+        int loaded = 0, refused = 0;
+        for (int i = 0; i < 2000; ++i) {
+            std::string m = text;
+            for (std::size_t k = 0, n = 1 + pick(4); k < n && !m.empty(); ++k) {
+                const std::size_t at = pick(m.size());
+                switch (pick(4)) {
+                case 0: m[at] = static_cast<char>(pick(256)); break;
+                case 1: m.erase(at, 1 + pick(40)); break;
+                case 2: m.insert(at, pieces[pick(std::size(pieces))]); break;
+                default: m.resize(at); break;
+                }
+            }
+            const fs::path file = folder / "mutant.emc";
+            write_text(file, m);
+            reports.clear();
+            if (s.emc.load(QString::fromStdString(file.string()))) {
+                ++loaded;
+                QVERIFY(reports.isEmpty());
+                // Back to the valid file for the next round.
+                QVERIFY(s.emc.load(QString::fromStdString(valid.string())));
+            } else {
+                ++refused;
+                QCOMPARE(reports.size(), 1);
+                QVERIFY2(documented.match(reports[0]).hasMatch(), qPrintable(QString(reports[0]).replace("\n", " / ")));
+                QCOMPARE(s.emc.rowCount(), rows_before);
+            }
+        }
+        QVERIFY(loaded > 0 && refused > 0);
+        std::printf("2000 damaged EMC files: %d loaded, %d refused with a documented error\n", loaded, refused);
+    }
+
     void objects_are_found_again_in_the_next_run()
     {
         auto model = std::make_shared<velmora::memory::MemoryModel>();
@@ -393,7 +451,7 @@ private slots:
             Session s(first.port());
             s.emc.add_M_obj();
             QVERIFY(s.drop({"Bolt M6", "Point 1", "A"}, s.emc.index(0, 0)));
-            for (const QString& name : {"Bolt M6", "Point 1", "A"}) first_ids[name] = s.id_of(name);
+            for (const char* name : {"Bolt M6", "Point 1", "A"}) first_ids[name] = s.id_of(name);
             QVERIFY(s.emc.save(file));
         }
         // The next run of the CAD system: one more component in front, so every id moves.
