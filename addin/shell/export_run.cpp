@@ -33,6 +33,15 @@ using apache::thrift::protocol::TBinaryProtocolFactory;
 using apache::thrift::server::TSimpleServer;
 using apache::thrift::transport::TBufferedTransportFactory;
 
+// The library's binary protocol with bounds on announced container and
+// string sizes, reading only messages with a version header (every client
+// of this contract writes one; without it any four bytes are a name length).
+std::shared_ptr<apache::thrift::protocol::TBinaryProtocolFactory> make_protocol_factory()
+{
+    return std::make_shared<TBinaryProtocolFactory>(CAD_RPC::kMaxStringSize, CAD_RPC::kMaxContainerSize,
+                                                    /*strict_read=*/true, /*strict_write=*/true);
+}
+
 std::string gui_path_from_module(const std::string& module_path)
 {
     const std::size_t cut = std::strlen(kModuleTail);
@@ -90,15 +99,6 @@ std::optional<bp::child> start_gui(const std::string& program, int port)
     } catch (const std::exception& e) {
         throw std::runtime_error(std::string(" CreateProcess failed: ") + program + ": " + e.what());
     }
-}
-
-// The library's binary protocol with bounds on announced container and
-// string sizes, reading only messages with a version header (every client
-// of this contract writes one; without it any four bytes are a name length).
-std::shared_ptr<TBinaryProtocolFactory> make_protocol_factory()
-{
-    return std::make_shared<TBinaryProtocolFactory>(CAD_RPC::kMaxStringSize, CAD_RPC::kMaxContainerSize,
-                                                    /*strict_read=*/true, /*strict_write=*/true);
 }
 
 void dispose_of_gui(std::optional<bp::child>& gui)

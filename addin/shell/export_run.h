@@ -3,6 +3,8 @@
 #include <memory>
 #include <string>
 
+#include <thrift/protocol/TBinaryProtocol.h>
+
 #include "addin/cad/host/host_fwd.h"
 #include "addin/platform/lock_notice.h"
 #include "addin/platform/message_box.h"
@@ -27,6 +29,10 @@ struct ExportRunOptions {
 // One export run: serve the GUI until it calls stop_rpc_service or the user
 // dismisses the lock notice. Never throws; failures go to options.report.
 void perform_export_run(const cad::ApplicationPtr& application, const ExportRunOptions& options = {});
+
+// The protocol the service reads and writes with: versioned messages only,
+// bounded string and container sizes.
+std::shared_ptr<apache::thrift::protocol::TBinaryProtocolFactory> make_protocol_factory();
 
 // The GUI program next to the installed add-in module.
 std::string gui_path_from_module(const std::string& module_path);

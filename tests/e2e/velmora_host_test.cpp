@@ -3,7 +3,16 @@
 // program refuses bad input.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
 #include <unistd.h>
+
+#include <csignal>
+#include <thread>
 
 #include <array>
 #include <cmath>
@@ -16,6 +25,8 @@
 #include <BRepGProp.hxx>
 #include <GProp_GProps.hxx>
 #include <pugixml.hpp>
+
+#include <thrift/Thrift.h>
 
 #include "cad_rpc_connection.h"
 #include "child_process.h"
@@ -263,4 +274,143 @@ TEST(VelmoraHost, TheGuiGetsThePortAndNoBlockedSignals)
     std::ifstream in(report.string());
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(text, "arguments 1\nport " + std::to_string(port) + "\nSIGINT open\nSIGTERM open\n");
+}
+
+namespace {
+
+bool connects(const std::string& address, int port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in target{};
+    target.sin_family = AF_INET;
+    target.sin_port = htons(static_cast<uint16_t>(port));
+    ::inet_pton(AF_INET, address.c_str(), &target.sin_addr);
+    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&target), sizeof target) == 0;
+    ::close(fd);
+    return ok;
+}
+
+// Every process whose parent is `pid`.
+std::vector<pid_t> children_of(pid_t pid)
+{
+    std::vector<pid_t> found;
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        if (!std::getline(stat, line) || line.rfind(')') == std::string::npos) continue;
+        std::istringstream rest(line.substr(line.rfind(')') + 2));
+        char state = 0;
+        pid_t ppid = 0;
+        rest >> state >> ppid;
+        if (ppid == pid) found.push_back(static_cast<pid_t>(std::stol(name)));
+    }
+    return found;
+}
+
+}  // namespace
+
+// The GUI dies in the middle of its calls: the run goes on serving, a new
+// client is served, and dismissing the notice ends the run leaving nothing.
+TEST(VelmoraHost, AClientKilledDuringACallLeavesTheRunServing)
+{
+    const fs::path tmp = scratch("killed");
+    ChildProcess host({VELMORA_HOST, "--no-gui", "--port", "0", SAMPLE_MODEL}, {"TMPDIR=" + tmp.string()});
+    const int port = start(host);
+    ASSERT_GT(port, 0);
+    for (int round = 0; round < 3; ++round) {
+        // A client that asks for an export and is killed before the answer.
+        ChildProcess client({VELMORA_CLIENT, "--port", std::to_string(port), "--keep-running",
+                             (tmp / "never.zel").string()});
+        std::this_thread::sleep_for(std::chrono::milliseconds(20 * round));
+        ::kill(client.pid(), SIGKILL);
+        client.wait(10s);
+        // A request whose connection is reset before the reply is written.
+        CAD_RPC::CAD_RPC_Connection half_way("localhost", port);
+        half_way.client().send_get_cad_tree();
+        half_way.close();
+    }
+    CAD_RPC::CAD_RPC_Connection next("localhost", port);
+    CAD_RPC::Tree tree;
+    next.client().get_cad_tree(tree);
+    EXPECT_EQ(tree.nodes.size(), 26u);
+    next.close();
+
+    ::kill(host.pid(), SIGTERM);
+    const auto code = host.wait(60s);
+    ASSERT_TRUE(code.has_value());
+    EXPECT_EQ(*code, 0) << host.error_text();
+    EXPECT_TRUE(children_of(host.pid()).empty());
+    for (const auto& entry : fs::directory_iterator(tmp))
+        EXPECT_EQ(entry.path().filename().string().rfind("swt", 0), std::string::npos) << entry.path();
+    EXPECT_FALSE(connects("127.0.0.1", port));
+}
+
+// The service has no authentication: only loopback may reach it.
+TEST(VelmoraHost, OnlyLoopbackReachesTheService)
+{
+    std::string outside;
+    ifaddrs* addresses = nullptr;
+    if (::getifaddrs(&addresses) == 0) {
+        for (ifaddrs* a = addresses; a && outside.empty(); a = a->ifa_next) {
+            if (!a->ifa_addr || a->ifa_addr->sa_family != AF_INET || (a->ifa_flags & IFF_LOOPBACK)) continue;
+            char text[INET_ADDRSTRLEN] = {};
+            ::inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(a->ifa_addr)->sin_addr, text, sizeof text);
+            outside = text;
+        }
+        ::freeifaddrs(addresses);
+    }
+    if (outside.empty()) GTEST_SKIP() << "this machine has no address but loopback";
+    const fs::path tmp = scratch("loopback");
+    ChildProcess host({VELMORA_HOST, "--no-gui", "--port", "0", SAMPLE_MODEL}, {"TMPDIR=" + tmp.string()});
+    const int port = start(host);
+    ASSERT_GT(port, 0);
+    EXPECT_TRUE(connects("127.0.0.1", port));
+    EXPECT_FALSE(connects(outside, port)) << outside;
+    ::kill(host.pid(), SIGTERM);
+    EXPECT_EQ(host.wait(60s), std::optional<int>(0));
+}
+
+// A disk that fills during the export: the error names the file, the
+// earlier file stays, no temporary file is left, and the run goes on.
+TEST(VelmoraHost, ADiskFullExportKeepsTheEarlierFile)
+{
+    const fs::path tmp = scratch("full");
+    const fs::path out = tmp / "sample.zel";
+    std::ofstream(out) << "the earlier export";
+    // The child inherits both: writes beyond 8 kB fail with EFBIG, as on a full disk.
+    rlimit old{};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    rlimit small = old;
+    small.rlim_cur = 8 * 1024;
+    std::signal(SIGXFSZ, SIG_IGN);
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    ChildProcess host({VELMORA_HOST, "--no-gui", "--port", "0", SAMPLE_MODEL}, {"TMPDIR=" + tmp.string()});
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, SIG_DFL);
+    const int port = start(host);
+    ASSERT_GT(port, 0);
+    {
+        CAD_RPC::CAD_RPC_Connection connection("localhost", port);
+        CAD_RPC::Tree tree;
+        connection.client().get_cad_tree(tree);
+        CAD_RPC::Settings settings;
+        settings.save_filepath = out.string();
+        settings.export_solids = settings.export_MIPs = true;
+        try {
+            connection.client().export_zel(tree, settings);
+            ADD_FAILURE() << "the export reported success";
+        } catch (const apache::thrift::TException& e) {
+            EXPECT_NE(std::string(e.what()).find(out.string()), std::string::npos) << e.what();
+        }
+        std::ifstream earlier(out);
+        EXPECT_TRUE(std::string((std::istreambuf_iterator<char>(earlier)), {}) == "the earlier export");
+        for (const auto& entry : fs::directory_iterator(tmp))
+            EXPECT_EQ(entry.path().filename().string().find(".part"), std::string::npos) << entry.path();
+        // Still serving.
+        connection.client().get_cad_tree(tree);
+        connection.client().stop_rpc_service();
+    }
+    EXPECT_EQ(host.wait(60s), std::optional<int>(0)) << host.error_text();
 }

@@ -5,6 +5,10 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QGroupBox>
+#include <QMimeData>
 #include <QMenu>
 #include <QLineEdit>
 #include <QPushButton>
@@ -17,6 +21,7 @@
 #include "cad_rpc_connection.h"
 #include "gui/cadtree/cad_tree_model.h"
 #include "gui/cadtree/name_correction_proxy_model.h"
+#include "gui/emc/emc_tree_model.h"
 #include "gui/shell/error_reporter.h"
 #include "gui/shell/main_window.h"
 #include "gui/shell/node_icons.h"
@@ -271,16 +276,37 @@ private slots:
         MainWindow window(&link.client(), (folder / "gone.zel").string());
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
+        // An EMC configuration saved while the add-in was still there.
+        EMC_TreeModel* emc = window.get_emc_model();
+        emc->set_dialog_runner([](QDialog& dialog) {
+            dialog.findChild<QComboBox*>("method_combo_box")->setCurrentIndex(1);  // solidB
+            return true;
+        });
+        emc->add_M_obj();
+        const QModelIndex bolt = find_row(*window.get_cad_tree_model(), "Bolt M6");
+        std::unique_ptr<QMimeData> mime(window.get_cad_tree_model()->mimeData({bolt}));
+        QVERIFY(emc->dropMimeData(mime.get(), Qt::CopyAction, -1, 0, emc->index(0, 0)));
+        const QString emc_file = QString::fromStdString((folder / "gone.emc").string());
+        QVERIFY(emc->save(emc_file));
         reports.clear();
         short_lived.stop();
 
         window.export_cad();
         click(window, "A");
-        QCOMPARE(reports.size(), std::size_t(2));
-        QVERIFY(reports[0].text.startsWith("Unable to export a CAD tree!\n"));
-        QVERIFY(reports[1].text.startsWith("Unable to set highlight!\n"));
-        QVERIFY(reports[1].text.size() > QString("Unable to set highlight!\n").size());
+        QVERIFY(!emc->dropMimeData(mime.get(), Qt::CopyAction, -1, 0, emc->index(0, 0)));
+        QVERIFY(!emc->load(emc_file));
+        child<QGroupBox>(window, "EMC_settings_groupbox")->setChecked(true);
+        const QStringList sentences{"Unable to export a CAD tree!\n", "Unable to set highlight!\n",
+                                    "Unable to add the CAD objects!\n", "Unable to load EMC file!\n",
+                                    "Unable to apply the EMC configuration!\n"};
+        QCOMPARE(reports.size(), std::size_t(sentences.size()));
+        for (int i = 0; i < sentences.size(); ++i) {
+            QVERIFY2(reports[i].text.startsWith(sentences[i]), qPrintable(reports[i].text));
+            QVERIFY2(reports[i].text.size() > sentences[i].size(), "no cause given");
+        }
         QVERIFY(!fs::exists(folder / "gone.zel"));
+        // The configuration is still there and still the user's to save.
+        QCOMPARE(emc->rowCount(), 1);
     }
 };
 

@@ -16,14 +16,17 @@
 #include <functional>
 #include <future>
 #include <random>
+#include <thread>
 
 #include <thrift/TOutput.h>
 #include <thrift/protocol/TBinaryProtocol.h>
+#include <thrift/server/TSimpleServer.h>
 #include <thrift/transport/TBufferTransports.h>
 
 #include "addin/platform/lock_notice.h"
 #include "addin/shell/current_server.h"
 #include "addin/shell/export_run.h"
+#include "addin/shell/loopback_server_socket.h"
 #include "cad_rpc_connection.h"
 #include "hosts/memory/memory_model.h"
 
@@ -288,4 +291,63 @@ TEST_F(FuzzedRun, MalformedMessagesAreDroppedAndTheServerKeepsServing)
     CAD_RPC::CAD_RPC_Connection connection("localhost", port);
     connection.client().stop_rpc_service();
     EXPECT_EQ(run.wait_for(10s), std::future_status::ready);
+}
+
+namespace {
+
+// Answers get_cad_tree with a flat tree of `count` solids under one root.
+class BigTreeHandler : public CAD_RPC::CAD_RPC_ServiceIf {
+public:
+    explicit BigTreeHandler(int32_t count)
+    {
+        tree_.root_id = 0;
+        CAD_RPC::Node& root = tree_.nodes[0];
+        root.name = "Root";
+        root.parent_id = -1;
+        for (int32_t id = 1; id <= count; ++id) {
+            CAD_RPC::Node& node = tree_.nodes[id];
+            node.id = id;
+            node.type = CAD_RPC::NodeType::Solid;
+            node.name = "Body" + std::to_string(id);
+            root.children_ids.push_back(id);
+        }
+    }
+    void stop_rpc_service() override {}
+    void get_cad_tree(CAD_RPC::Tree& tree) override { tree = tree_; }
+    void set_highlight_status_of_ids(const std::vector<int32_t>&, bool) override {}
+    void refresh_display() override {}
+    void get_persistent_ids(std::vector<std::string>&, const std::vector<int32_t>&) override {}
+    void get_node_ids(std::vector<int32_t>&, const std::vector<std::string>&) override {}
+    void get_min_size_comparison_results(std::vector<bool>&, double, const std::vector<int32_t>&) override {}
+    void export_zel(const CAD_RPC::Tree& tree, const CAD_RPC::Settings&) override { received = tree.nodes.size(); }
+    std::size_t received = 0;
+
+private:
+    CAD_RPC::Tree tree_;
+};
+
+}  // namespace
+
+// A million nodes both ways, with the service's own protocol settings.
+TEST(BigTree, AMillionNodesCrossTheConnection)
+{
+    using namespace apache::thrift;
+    auto handler = std::make_shared<BigTreeHandler>(1'000'000);
+    auto socket = std::make_shared<shell::LoopbackServerSocket>(0);
+    server::TSimpleServer server(std::make_shared<CAD_RPC::CAD_RPC_ServiceProcessor>(handler), socket,
+                                 std::make_shared<transport::TBufferedTransportFactory>(),
+                                 shell::make_protocol_factory());
+    socket->listen();
+    std::thread serving([&] { server.serve(); });
+    {
+        CAD_RPC::CAD_RPC_Connection connection("localhost", socket->bound_port());
+        CAD_RPC::Tree tree;
+        connection.client().get_cad_tree(tree);
+        EXPECT_EQ(tree.nodes.size(), 1'000'001u);
+        EXPECT_EQ(tree.nodes.at(1'000'000).name, "Body1000000");
+        connection.client().export_zel(tree, CAD_RPC::Settings());
+        EXPECT_EQ(handler->received, 1'000'001u);
+    }
+    server.stop();
+    serving.join();
 }
