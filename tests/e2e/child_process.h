@@ -8,6 +8,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -15,6 +18,26 @@
 #include <vector>
 
 namespace velmora::testing {
+
+// Every process whose parent is `pid`.
+inline std::vector<pid_t> children_of(pid_t pid)
+{
+    std::vector<pid_t> found;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        if (!std::getline(stat, line) || line.rfind(')') == std::string::npos) continue;
+        std::istringstream rest(line.substr(line.rfind(')') + 2));
+        char state = 0;
+        pid_t ppid = 0;
+        rest >> state >> ppid;
+        if (ppid == pid) found.push_back(static_cast<pid_t>(std::stol(name)));
+    }
+    return found;
+}
+
 
 class ChildProcess {
 public:

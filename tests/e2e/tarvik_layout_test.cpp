@@ -20,20 +20,8 @@ namespace {
 // The first child process of `parent`, or 0.
 pid_t child_of(pid_t parent)
 {
-    for (const auto& entry : fs::directory_iterator("/proc")) {
-        const std::string name = entry.path().filename();
-        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-        std::ifstream stat(entry.path() / "stat");
-        std::string line;
-        if (!std::getline(stat, line)) continue;
-        // pid (comm) state ppid ...: comm may hold spaces, so read after the last ')'.
-        std::istringstream rest(line.substr(line.rfind(')') + 2));
-        char state = 0;
-        pid_t ppid = 0;
-        rest >> state >> ppid;
-        if (ppid == parent) return static_cast<pid_t>(std::stol(name));
-    }
-    return 0;
+    const std::vector<pid_t> children = velmora::testing::children_of(parent);
+    return children.empty() ? 0 : children.front();
 }
 
 // True once the process catches `signal` (its handler is installed).

@@ -34,6 +34,7 @@
 
 using namespace std::chrono_literals;
 using velmora::testing::ChildProcess;
+using velmora::testing::children_of;
 namespace fs = std::filesystem;
 
 namespace {
@@ -288,25 +289,6 @@ bool connects(const std::string& address, int port)
     const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&target), sizeof target) == 0;
     ::close(fd);
     return ok;
-}
-
-// Every process whose parent is `pid`.
-std::vector<pid_t> children_of(pid_t pid)
-{
-    std::vector<pid_t> found;
-    for (const auto& entry : fs::directory_iterator("/proc")) {
-        const std::string name = entry.path().filename();
-        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-        std::ifstream stat(entry.path() / "stat");
-        std::string line;
-        if (!std::getline(stat, line) || line.rfind(')') == std::string::npos) continue;
-        std::istringstream rest(line.substr(line.rfind(')') + 2));
-        char state = 0;
-        pid_t ppid = 0;
-        rest >> state >> ppid;
-        if (ppid == pid) found.push_back(static_cast<pid_t>(std::stol(name)));
-    }
-    return found;
 }
 
 }  // namespace
