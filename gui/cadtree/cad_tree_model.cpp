@@ -22,7 +22,23 @@ CAD_TreeModel::CAD_TreeModel(QObject* parent) : QAbstractItemModel(parent)
     qRegisterMetaType<CAD_RPC::Node*>("CAD_RPC::Node*");
 }
 
-void CAD_TreeModel::set_tree(CAD_RPC::Tree* t) { tree = t; }
+void CAD_TreeModel::set_tree(CAD_RPC::Tree* t)
+{
+    tree = t;
+    by_id.clear();
+    if (!tree || tree->nodes.empty()) return;
+    const int32_t lowest = tree->nodes.begin()->first, highest = tree->nodes.rbegin()->first;
+    if (lowest < 0 || static_cast<std::size_t>(highest) >= 2 * tree->nodes.size() + 16) return;
+    by_id.assign(static_cast<std::size_t>(highest) + 1, Entry{});
+    for (const auto& [id, node] : tree->nodes) by_id[static_cast<std::size_t>(id)].node = &node;
+    // The first place of each id in a list, as a search of the list finds it.
+    for (const auto& [id, node] : tree->nodes)
+        for (std::size_t i = 0; i < node.children_ids.size(); ++i) {
+            const int32_t child = node.children_ids[i];
+            if (child >= 0 && static_cast<std::size_t>(child) < by_id.size() && by_id[static_cast<std::size_t>(child)].row < 0)
+                by_id[static_cast<std::size_t>(child)].row = static_cast<int>(i);
+        }
+}
 
 // Lookups answer null instead of throwing: a view calls them from paint and
 // event handlers, where an exception must not arrive. The tree is checked
@@ -30,6 +46,8 @@ void CAD_TreeModel::set_tree(CAD_RPC::Tree* t) { tree = t; }
 const CAD_RPC::Node* CAD_TreeModel::node_at(int32_t id) const
 {
     if (!tree) return nullptr;
+    if (!by_id.empty())
+        return id >= 0 && static_cast<std::size_t>(id) < by_id.size() ? by_id[static_cast<std::size_t>(id)].node : nullptr;
     auto it = tree->nodes.find(id);
     return it == tree->nodes.end() ? nullptr : &it->second;
 }
@@ -59,6 +77,11 @@ QModelIndex CAD_TreeModel::parent(const QModelIndex& index) const
     const CAD_RPC::Node* grand = node_at(up->parent_id);
     if (!grand) return {};
     const auto& ids = grand->children_ids;
+    if (!by_id.empty()) {
+        const int row = by_id[static_cast<std::size_t>(up->id)].row;
+        if (row >= 0 && static_cast<std::size_t>(row) < ids.size() && ids[static_cast<std::size_t>(row)] == up->id)
+            return index_of(up, row);
+    }
     for (std::size_t i = 0; i < ids.size(); ++i)
         if (ids[i] == up->id) return index_of(up, static_cast<int>(i));
     return {};

@@ -1,4 +1,6 @@
 #pragma once
+#include <vector>
+
 #include <QAbstractItemModel>
 #include <QMetaType>
 
@@ -48,4 +50,13 @@ private:
     QModelIndex index_of(const CAD_RPC::Node* node, int row) const;
 
     CAD_RPC::Tree* tree = nullptr;
+    // Node id -> node and its row under its parent, made once per tree
+    // when the ids are dense (the add-in numbers them from 0): a view's
+    // every index() and parent() looks nodes up by id, and searching the
+    // parent's list for the row would cost a sibling list's length per row.
+    struct Entry {
+        const CAD_RPC::Node* node = nullptr;
+        int row = -1;
+    };
+    std::vector<Entry> by_id;
 };

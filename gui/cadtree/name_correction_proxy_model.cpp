@@ -1,6 +1,5 @@
 #include "name_correction_proxy_model.h"
 
-#include <QRegularExpression>
 #include <utility>
 #include <vector>
 
@@ -8,8 +7,14 @@
 
 namespace {
 
-const QRegularExpression invalid_name_chars(QStringLiteral("[^A-Za-zА-ЯЁа-яё\\d]"));
-const QRegularExpression leading_digit(QStringLiteral("\\d"));
+// The characters a ZEL name may hold, as the pattern [A-Za-zА-ЯЁа-яё\d]
+// has them (\d: ASCII digits only). Tested per code point by hand: the
+// regular expression costs more than the rest of a view's walk.
+bool valid_name_char(char32_t c)
+{
+    return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') ||
+           (c >= 0x0410 && c <= 0x044F) || c == 0x0401 || c == 0x0451;
+}
 
 }  // namespace
 
@@ -18,11 +23,19 @@ NameCorrectionProxyModel::NameCorrectionProxyModel(QObject* parent) : QIdentityP
 QString NameCorrectionProxyModel::correct_name(const QString& name)
 {
     if (name.isEmpty()) return QStringLiteral("_");
-    QString result = name;
-    if (leading_digit.match(result, 0, QRegularExpression::NormalMatch,
-                            QRegularExpression::AnchorAtOffsetMatchOption).hasMatch())
-        result.prepend(u'_');
-    result.replace(invalid_name_chars, QStringLiteral("_"));
+    QString result;
+    result.reserve(name.size() + 1);
+    if (name.front() >= u'0' && name.front() <= u'9') result.append(u'_');
+    // One "_" per character: a surrogate pair is one character.
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const QChar c = name.at(i);
+        if (c.isHighSurrogate() && i + 1 < name.size() && name.at(i + 1).isLowSurrogate()) {
+            result.append(u'_');
+            ++i;
+        } else {
+            result.append(valid_name_char(c.unicode()) ? c : QChar(u'_'));
+        }
+    }
     return result;
 }
 
@@ -30,14 +43,20 @@ void NameCorrectionProxyModel::resetInternalData()
 {
     QIdentityProxyModel::resetInternalData();
     name_cache.clear();
+    last_names = nullptr;
 }
 
 const QStringList& NameCorrectionProxyModel::corrected_names(const QModelIndex& source_parent) const
 {
     const quint64 key =
         source_parent.isValid() ? source_parent.data(CAD_TreeModel::NodeAddressRole).toULongLong() : 0;
+    if (last_names && last_key == key) return *last_names;
     auto cached = name_cache.constFind(key);
-    if (cached != name_cache.constEnd()) return *cached;
+    if (cached != name_cache.constEnd()) {
+        last_key = key;
+        last_names = &*cached;
+        return *cached;
+    }
 
     const QAbstractItemModel* source = sourceModel();
     const int rows = source->rowCount(source_parent);
@@ -57,7 +76,13 @@ const QStringList& NameCorrectionProxyModel::corrected_names(const QModelIndex& 
         seen.insert(final_name, 0);
         names.append(final_name);
     }
-    return *name_cache.insert(key, names);
+    // QHash keeps its values in place until it changes; the pointer is
+    // dropped with the cache on every reset.
+    last_names = nullptr;
+    const QStringList& stored = *name_cache.insert(key, names);
+    last_key = key;
+    last_names = &stored;
+    return stored;
 }
 
 QVariant NameCorrectionProxyModel::data(const QModelIndex& index, int role) const

@@ -27,6 +27,9 @@ private:
 
     // Parent node address (0 for the top level) to its children's final names.
     mutable QHash<quint64, QStringList> name_cache;
+    // The list last served: a view asks for siblings one after another.
+    mutable quint64 last_key = 0;
+    mutable const QStringList* last_names = nullptr;
 };
 
 // Fills `tree` with what `proxy` shows: new keys (0 for the root, then handed
