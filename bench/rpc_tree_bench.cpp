@@ -56,7 +56,7 @@ int main(int argc, char* argv[])
 
     auto socket = std::make_shared<velmora::shell::LoopbackServerSocket>(0);
     server::TSimpleServer server(std::make_shared<CAD_RPC::CAD_RPC_ServiceProcessor>(std::make_shared<TreeHandler>(tree)),
-                                 socket, std::make_shared<transport::TBufferedTransportFactory>(),
+                                 socket, velmora::shell::make_transport_factory(),
                                  velmora::shell::make_protocol_factory());
     socket->listen();
     std::thread serving([&] { server.serve(); });

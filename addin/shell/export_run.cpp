@@ -31,7 +31,6 @@ namespace velmora::shell {
 namespace bp = boost::process;
 using apache::thrift::protocol::TBinaryProtocolFactory;
 using apache::thrift::server::TSimpleServer;
-using apache::thrift::transport::TBufferedTransportFactory;
 
 // The library's binary protocol with bounds on announced container and
 // string sizes, reading only messages with a version header (every client
@@ -40,6 +39,26 @@ std::shared_ptr<apache::thrift::protocol::TBinaryProtocolFactory> make_protocol_
 {
     return std::make_shared<TBinaryProtocolFactory>(CAD_RPC::kMaxStringSize, CAD_RPC::kMaxContainerSize,
                                                     /*strict_read=*/true, /*strict_write=*/true);
+}
+
+namespace {
+
+// Buffered like the library's own, with 64 kB buffers instead of 512 bytes:
+// a tree of 100,000 nodes is 5.6 MB, eleven thousand system calls at 512.
+class LargeBufferedTransportFactory : public apache::thrift::transport::TTransportFactory {
+public:
+    std::shared_ptr<apache::thrift::transport::TTransport> getTransport(
+        std::shared_ptr<apache::thrift::transport::TTransport> transport) override
+    {
+        return std::make_shared<apache::thrift::transport::TBufferedTransport>(transport, 64 * 1024, 64 * 1024);
+    }
+};
+
+}  // namespace
+
+std::shared_ptr<apache::thrift::transport::TTransportFactory> make_transport_factory()
+{
+    return std::make_shared<LargeBufferedTransportFactory>();
 }
 
 std::string gui_path_from_module(const std::string& module_path)
@@ -125,7 +144,7 @@ void run(const cad::ApplicationPtr& application, const ExportRunOptions& options
     auto handler = std::make_shared<CAD_RPC_ServiceHandler>(application);
     auto processor = std::make_shared<CAD_RPC::CAD_RPC_ServiceProcessor>(handler);
     auto socket = std::make_shared<LoopbackServerSocket>(options.port);
-    auto server = std::make_shared<TSimpleServer>(processor, socket, std::make_shared<TBufferedTransportFactory>(),
+    auto server = std::make_shared<TSimpleServer>(processor, socket, make_transport_factory(),
                                                   make_protocol_factory());
     set_current_server(server);
 

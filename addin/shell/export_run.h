@@ -4,6 +4,7 @@
 #include <string>
 
 #include <thrift/protocol/TBinaryProtocol.h>
+#include <thrift/transport/TTransport.h>
 
 #include "addin/cad/host/host_fwd.h"
 #include "addin/platform/lock_notice.h"
@@ -33,6 +34,9 @@ void perform_export_run(const cad::ApplicationPtr& application, const ExportRunO
 // The protocol the service reads and writes with: versioned messages only,
 // bounded string and container sizes.
 std::shared_ptr<apache::thrift::protocol::TBinaryProtocolFactory> make_protocol_factory();
+
+// The transport the service wraps each connection in.
+std::shared_ptr<apache::thrift::transport::TTransportFactory> make_transport_factory();
 
 // The GUI program next to the installed add-in module.
 std::string gui_path_from_module(const std::string& module_path);

@@ -341,8 +341,7 @@ TEST(BigTree, AMillionNodesCrossTheConnection)
     auto handler = std::make_shared<BigTreeHandler>(1'000'000);
     auto socket = std::make_shared<shell::LoopbackServerSocket>(0);
     server::TSimpleServer server(std::make_shared<CAD_RPC::CAD_RPC_ServiceProcessor>(handler), socket,
-                                 std::make_shared<transport::TBufferedTransportFactory>(),
-                                 shell::make_protocol_factory());
+                                 shell::make_transport_factory(), shell::make_protocol_factory());
     socket->listen();
     std::thread serving([&] { server.serve(); });
     {
