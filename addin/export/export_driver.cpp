@@ -151,9 +151,7 @@ zel::ZelDocument buildZelDocument(const CAD_RPC::Tree& tree, const CAD_RPC::Sett
             e.color = solidColour(body);
             const BodyGeometry& geometry = geometryOf(cache, body);
             const Placement placement = placementOf(registry.object_at(node.parent_id));
-            e.vertices.reserve(geometry.vertices.size());
-            for (const auto& v : geometry.vertices) e.vertices.push_back(applyPlacement(placement, v));
-            e.faces = geometry.faces;
+            e.mesh = zel::PlacedMesh{&geometry.vertices, &geometry.faces, placement.values};
             if (settings.export_MIPs) {
                 if (auto mip = bodyMIP(body, document)) {
                     move_centre(*mip, placement);

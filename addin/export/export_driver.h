@@ -10,6 +10,8 @@ namespace velmora::exporter {
 // colours, placements and MIPs from the host. Throws on a tree it cannot
 // export (unknown ids, a root that is no structure, structures that contain
 // themselves, objects of the wrong kind) before anything is written.
+// Solids point into `cache` for their triangulations: keep it alive for as
+// long as the document is used.
 zel::ZelDocument buildZelDocument(const CAD_RPC::Tree& tree, const CAD_RPC::Settings& settings,
                                   const cad::CAD_ObjectRegistry& registry, BodyGeometryCache& cache,
                                   const cad::DocumentPtr& document);

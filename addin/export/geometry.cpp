@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <map>
+#include <cstring>
 #include <stdexcept>
 
 #include "addin/cad/host/host.h"
@@ -23,6 +23,54 @@ const BodyGeometry& BodyGeometryCache::insert(const cad::BodyPtr& body, BodyGeom
     return entry.geometry;
 }
 
+namespace {
+
+std::uint64_t bits(double v)
+{
+    v += 0.0;  // -0.0 becomes +0.0: one position, one hash
+    std::uint64_t b;
+    std::memcpy(&b, &v, sizeof b);
+    return b;
+}
+
+std::size_t hash(const zel::Point3& p)
+{
+    std::uint64_t h = bits(p[0]) * 0x9E3779B97F4A7C15ull;
+    h = (h ^ (h >> 29) ^ bits(p[1])) * 0xBF58476D1CE4E5B9ull;
+    h = (h ^ (h >> 32) ^ bits(p[2])) * 0x94D049BB133111EBull;
+    return static_cast<std::size_t>(h ^ (h >> 31));
+}
+
+}  // namespace
+
+std::uint64_t VertexIndex::number(const zel::Point3& p)
+{
+    if (2 * (vertices_.size() + 1) > slots_.size()) grow();
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = hash(p) & mask;; i = (i + 1) & mask) {
+        const std::uint32_t n = slots_[i];
+        if (n == 0) {
+            vertices_.push_back(p);
+            slots_[i] = static_cast<std::uint32_t>(vertices_.size());
+            return vertices_.size();
+        }
+        if (vertices_[n - 1] == p) return n;
+    }
+}
+
+void VertexIndex::grow()
+{
+    if (vertices_.size() >= 0x7fffffffu) throw std::length_error("ERROR: too many vertices in one body!");
+    std::vector<std::uint32_t> slots(std::max<std::size_t>(64, 2 * slots_.size()), 0);
+    const std::size_t mask = slots.size() - 1;
+    for (std::size_t n = 1; n <= vertices_.size(); ++n) {
+        std::size_t i = hash(vertices_[n - 1]) & mask;
+        while (slots[i] != 0) i = (i + 1) & mask;
+        slots[i] = static_cast<std::uint32_t>(n);
+    }
+    slots_.swap(slots);
+}
+
 BodyGeometry tessellateBody(const cad::BodyPtr& body)
 {
     BodyGeometry result;
@@ -34,10 +82,8 @@ BodyGeometry tessellateBody(const cad::BodyPtr& body)
     tessellation->set_improve_quality(false);
     tessellation->tessellate();
 
-    // Exact, lexicographic comparison: positions that differ in any bit are
-    // different vertices (and -0.0 equals +0.0, as operator< has it).
-    std::map<zel::Point3, std::uint64_t> index;
-    std::uint64_t next = 1;
+    // Positions that differ in any bit are different vertices (but -0.0 is +0.0).
+    VertexIndex index(result.vertices);
     for (cad::FacePtr face = body->get_first_face(); face; face = face->get_next_face()) {
         tessellation->get_facet_count(face);
         for (const int facet : tessellation->get_facets(face)) {
@@ -57,13 +103,7 @@ BodyGeometry tessellateBody(const cad::BodyPtr& body)
                     complete = false;
                     break;
                 }
-                const zel::Point3 position{xyz[0], xyz[1], xyz[2]};
-                auto [it, inserted] = index.try_emplace(position, next);
-                if (inserted) {
-                    result.vertices.push_back(position);
-                    ++next;
-                }
-                triangle[static_cast<std::size_t>(k)] = it->second;
+                triangle[static_cast<std::size_t>(k)] = index.number({xyz[0], xyz[1], xyz[2]});
             }
             if (complete) result.faces.push_back(triangle);
         }
@@ -150,11 +190,6 @@ Placement placementOf(const cad::HostObjectPtr& object)
     return placement;
 }
 
-zel::Point3 applyPlacement(const Placement& P, const zel::Point3& p)
-{
-    const auto& r = P.values;
-    return {r[0] * p[0] + r[1] * p[1] + r[2] * p[2] + r[9], r[3] * p[0] + r[4] * p[1] + r[5] * p[2] + r[10],
-            r[6] * p[0] + r[7] * p[1] + r[8] * p[2] + r[11]};
-}
+zel::Point3 applyPlacement(const Placement& P, const zel::Point3& p) { return zel::place(P.values, p); }
 
 }  // namespace velmora::exporter

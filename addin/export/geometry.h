@@ -36,6 +36,21 @@ struct Placement {
     std::array<double, 12> values{1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
 };
 
+// Numbers positions by first use, from 1. Positions are equal as doubles
+// compare them (-0.0 and +0.0 are one position; bits otherwise decide), the
+// same numbering an ordered map of positions gives, in constant time.
+class VertexIndex {
+public:
+    explicit VertexIndex(std::vector<zel::Point3>& vertices) : vertices_(vertices) {}
+    // The number of `p`, appending it to the vertices when it is new.
+    std::uint64_t number(const zel::Point3& p);
+
+private:
+    void grow();
+    std::vector<zel::Point3>& vertices_;
+    std::vector<std::uint32_t> slots_;  // vertex number, 0 = empty; a power of two in size
+};
+
 BodyGeometry tessellateBody(const cad::BodyPtr& body);
 const BodyGeometry& geometryOf(BodyGeometryCache& cache, const cad::BodyPtr& body);
 std::optional<zel::Colour> solidColour(const cad::BodyPtr& body);

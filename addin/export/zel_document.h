@@ -14,6 +14,24 @@ using Triangle = std::array<std::uint64_t, 3>;
 // Centre x, y, z; mass; Ixx, Iyy, Izz, Ixy, Ixz, Iyz.
 using MIPData = std::array<double, 10>;
 using CoordSystem = std::array<double, 12>;
+// Rotation r0..r8 in row order, then translation t0..t2.
+using Placement = std::array<double, 12>;
+
+// `p` moved by `r`: the one formula every placed position goes through.
+inline Point3 place(const Placement& r, const Point3& p)
+{
+    return {r[0] * p[0] + r[1] * p[1] + r[2] * p[2] + r[9], r[3] * p[0] + r[4] * p[1] + r[5] * p[2] + r[10],
+            r[6] * p[0] + r[7] * p[1] + r[8] * p[2] + r[11]};
+}
+
+// A body's triangulation as it already is in memory (shared by every
+// occurrence of the body), placed while the file is written instead of
+// copied per occurrence. The lists must outlive the document.
+struct PlacedMesh {
+    const std::vector<Point3>* vertices = nullptr;  // in the body's frame
+    const std::vector<Triangle>* faces = nullptr;   // vertex numbers from 1
+    Placement placement{1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
+};
 
 struct Colour {
     std::uint8_t red = 0, green = 0, blue = 0;
@@ -36,6 +54,8 @@ struct SolidElem : GeomElem {
     std::optional<MIPData> MIP;
     std::vector<Point3> vertices;
     std::vector<Triangle> faces;
+    // When set, written instead of `vertices` and `faces`.
+    std::optional<PlacedMesh> mesh;
 };
 
 struct MIPElem : GeomElem {

@@ -8,11 +8,10 @@
 #include <cerrno>
 #include <cstring>
 #include <iterator>
-#include <sstream>
+#include <string_view>
 #include <stdexcept>
 
 #include <fmt/format.h>
-#include <pugixml.hpp>
 
 namespace velmora::zel {
 namespace {
@@ -40,187 +39,296 @@ const char* method_text(MethodType method)
     throw std::runtime_error(fmt::format("ERROR! Unknown GeomElem::MethodType: {}", static_cast<std::uint32_t>(method)));
 }
 
-template <std::size_t N>
-std::string numbers(const char* prefix, const std::array<double, N>& values)
-{
-    std::string out = prefix;
-    for (std::size_t i = 0; i < N; ++i) {
-        if (i) out += ", ";
-        fmt::format_to(std::back_inserter(out), "{:.8}", values[i]);
+// The XML text, written as it is produced. pugixml's layout with two-space
+// indentation is kept byte for byte (the files written before stay the
+// same), but no document tree is built: a whole machine's export would hold
+// its text twice in memory. The buffer goes to `flush` whenever it passes
+// kFlushSize; without a `flush` it just grows.
+class XmlOut {
+public:
+    using Flush = void (*)(void* context, const char* data, std::size_t size);
+    static constexpr std::size_t kFlushSize = 1 << 20;
+
+    XmlOut(Flush flush, void* context) : flush_(flush), context_(context)
+    {
+        if (flush_) text_.reserve(kFlushSize + 4096);
     }
-    return out;
+    std::string& text() { return text_; }
+    void maybe_flush()
+    {
+        if (flush_ && text_.size() >= kFlushSize) finish();
+    }
+    void finish()
+    {
+        if (!flush_) return;
+        if (!text_.empty()) flush_(context_, text_.data(), text_.size());
+        text_.clear();
+    }
+
+    void start(int depth, const char* tag)
+    {
+        text_.append(2 * static_cast<std::size_t>(depth), ' ');
+        text_ += '<';
+        text_ += tag;
+    }
+    // An attribute's value ends at its first NUL, as a C string would.
+    void attribute(const char* name, std::string_view value)
+    {
+        value = value.substr(0, value.find('\0'));
+        text_ += ' ';
+        text_ += name;
+        text_ += "=\"";
+        for (const char c : value) {
+            const auto u = static_cast<unsigned char>(c);
+            if (c == '&')
+                text_ += "&amp;";
+            else if (c == '<')
+                text_ += "&lt;";
+            else if (c == '"')
+                text_ += "&quot;";
+            else if (u < 32) {
+                const char escaped[] = {'&', '#', static_cast<char>('0' + u / 10), static_cast<char>('0' + u % 10), ';'};
+                text_.append(escaped, sizeof escaped);
+            } else
+                text_ += c;
+        }
+        text_ += '"';
+    }
+    void optional_attribute(const char* name, const std::optional<std::string>& value)
+    {
+        if (value) attribute(name, *value);
+    }
+    template <std::size_t N>
+    void numbers(const char* name, const char* prefix, const std::array<double, N>& values)
+    {
+        scratch_ = prefix;
+        for (std::size_t i = 0; i < N; ++i) {
+            if (i) scratch_ += ", ";
+            fmt::format_to(std::back_inserter(scratch_), "{:.8}", values[i]);
+        }
+        attribute(name, scratch_);
+    }
+    void empty_end() { text_ += " />\n"; }
+    void children_follow() { text_ += ">\n"; }
+    void end(int depth, const char* tag)
+    {
+        text_.append(2 * static_cast<std::size_t>(depth), ' ');
+        text_ += "</";
+        text_ += tag;
+        text_ += ">\n";
+    }
+    // <tag> directly followed by its text (which starts with a line break).
+    void text_start(int depth, const char* tag)
+    {
+        start(depth, tag);
+        text_ += ">\n";
+    }
+    void text_end(const char* tag)
+    {
+        text_ += "</";
+        text_ += tag;
+        text_ += ">\n";
+    }
+
+private:
+    Flush flush_;
+    void* context_;
+    std::string text_;
+    std::string scratch_;
+};
+
+// Numbers are the only text of these elements: nothing in them needs escaping.
+void point_list(XmlOut& out, int depth, const std::vector<Point3>& points, const Placement* placement)
+{
+    out.text_start(depth, "vertices");
+    for (const auto& v : points) {
+        const Point3 p = placement ? place(*placement, v) : v;
+        fmt::format_to(std::back_inserter(out.text()), "{:.8}, {:.8}, {:.8};\n", p[0], p[1], p[2]);
+        out.maybe_flush();
+    }
+    out.text_end("vertices");
 }
 
-std::string point_list(const std::vector<Point3>& points)
+void triangle_list(XmlOut& out, int depth, const std::vector<Triangle>& faces)
 {
-    std::string out = "\n";
-    out.reserve(points.size() * 32 + 1);
-    for (const auto& p : points) fmt::format_to(std::back_inserter(out), "{:.8}, {:.8}, {:.8};\n", p[0], p[1], p[2]);
-    return out;
+    out.text_start(depth, "faces");
+    for (const auto& f : faces) {
+        fmt::format_to(std::back_inserter(out.text()), "{}, {}, {};\n", f[0], f[1], f[2]);
+        out.maybe_flush();
+    }
+    out.text_end("faces");
 }
 
-std::string triangle_list(const std::vector<Triangle>& faces)
+void common_attributes(XmlOut& out, const GeomElem& e)
 {
-    std::string out = "\n";
-    out.reserve(faces.size() * 24 + 1);
-    for (const auto& f : faces) fmt::format_to(std::back_inserter(out), "{}, {}, {};\n", f[0], f[1], f[2]);
-    return out;
+    out.attribute("name", e.name);
+    out.optional_attribute("comment", e.comment);
+    out.optional_attribute("inform", e.inform);
+    if (e.LCS) out.numbers("LCS", "CS, ", *e.LCS);
+    if (e.color) out.attribute("color", fmt::format("RGB, {}, {}, {}", e.color->red, e.color->green, e.color->blue));
+    if (!e.visible) out.attribute("visible", "false");
 }
 
-void add(pugi::xml_node node, const char* name, const std::string& value)
+void write_solid(XmlOut& out, int depth, const char* tag, const SolidElem& e)
 {
-    node.append_attribute(name).set_value(value.c_str());
+    out.start(depth, tag);
+    out.attribute("method", method_text(e.method));
+    if (e.MIP) out.numbers("MIP", "MIP, ", *e.MIP);
+    common_attributes(out, e);
+    out.children_follow();
+    if (e.mesh) {
+        point_list(out, depth + 1, *e.mesh->vertices, &e.mesh->placement);
+        triangle_list(out, depth + 1, *e.mesh->faces);
+    } else {
+        point_list(out, depth + 1, e.vertices, nullptr);
+        triangle_list(out, depth + 1, e.faces);
+    }
+    out.end(depth, tag);
 }
 
-void add_optional(pugi::xml_node node, const char* name, const std::optional<std::string>& value)
+void write_mip(XmlOut& out, int depth, const char* tag, const MIPElem& e)
 {
-    if (value) add(node, name, *value);
+    out.start(depth, tag);
+    out.attribute("method", method_text(e.method));
+    out.numbers("MIP", "MIP, ", e.MIP);
+    common_attributes(out, e);
+    out.empty_end();
 }
 
-void common_attributes(pugi::xml_node node, const GeomElem& e)
+void write_line(XmlOut& out, int depth, const char* tag, const LineElem& e)
 {
-    add(node, "name", e.name);
-    add_optional(node, "comment", e.comment);
-    add_optional(node, "inform", e.inform);
-    if (e.LCS) add(node, "LCS", numbers("CS, ", *e.LCS));
-    if (e.color) add(node, "color", fmt::format("RGB, {}, {}, {}", e.color->red, e.color->green, e.color->blue));
-    if (!e.visible) add(node, "visible", "false");
+    out.start(depth, tag);
+    out.attribute("method", method_text(e.method));
+    common_attributes(out, e);
+    out.children_follow();
+    point_list(out, depth + 1, e.vertices, nullptr);
+    out.end(depth, tag);
 }
 
-void text_child(pugi::xml_node node, const char* name, const std::string& text)
+void write_point(XmlOut& out, int depth, const char* tag, const PointElem& e)
 {
-    node.append_child(name).append_child(pugi::node_pcdata).set_value(text.c_str());
-}
-
-void write_solid(pugi::xml_node parent, const char* tag, const SolidElem& e)
-{
-    auto node = parent.append_child(tag);
-    add(node, "method", method_text(e.method));
-    if (e.MIP) add(node, "MIP", numbers("MIP, ", *e.MIP));
-    common_attributes(node, e);
-    text_child(node, "vertices", point_list(e.vertices));
-    text_child(node, "faces", triangle_list(e.faces));
-}
-
-void write_mip(pugi::xml_node parent, const char* tag, const MIPElem& e)
-{
-    auto node = parent.append_child(tag);
-    add(node, "method", method_text(e.method));
-    add(node, "MIP", numbers("MIP, ", e.MIP));
-    common_attributes(node, e);
-}
-
-void write_line(pugi::xml_node parent, const char* tag, const LineElem& e)
-{
-    auto node = parent.append_child(tag);
-    add(node, "method", method_text(e.method));
-    common_attributes(node, e);
-    text_child(node, "vertices", point_list(e.vertices));
-}
-
-void write_point(pugi::xml_node parent, const char* tag, const PointElem& e)
-{
-    auto node = parent.append_child(tag);
-    add(node, "method", method_text(e.method));
-    add(node, "center", numbers("", e.center));
-    common_attributes(node, e);
+    out.start(depth, tag);
+    out.attribute("method", method_text(e.method));
+    out.numbers("center", "", e.center);
+    common_attributes(out, e);
+    out.empty_end();
 }
 
 // RefElem and StructureRefElem: the same attributes, the latter without `visible`.
 template <class Ref>
-void write_ref(pugi::xml_node parent, const char* tag, const Ref& e)
+void write_ref(XmlOut& out, int depth, const char* tag, const Ref& e)
 {
-    auto node = parent.append_child(tag);
-    add(node, "name", e.name);
-    add(node, "MCS", numbers("CS, ", e.MCS));
-    add(node, "template", e.template_name);
-    add_optional(node, "comment", e.comment);
-    add_optional(node, "inform", e.inform);
+    out.start(depth, tag);
+    out.attribute("name", e.name);
+    out.numbers("MCS", "CS, ", e.MCS);
+    out.attribute("template", e.template_name);
+    out.optional_attribute("comment", e.comment);
+    out.optional_attribute("inform", e.inform);
     if constexpr (requires { e.visible; }) {
-        if (!e.visible) add(node, "visible", "false");
+        if (!e.visible) out.attribute("visible", "false");
     }
+    out.empty_end();
 }
 
-void write_objects(pugi::xml_node node, const ObjectLists& lists, const ZelDocument& doc)
+bool has_objects(const ObjectLists& l)
 {
-    for (Id id : lists.solids) write_solid(node, "solid", lookup(doc.solid_map, id));
-    for (Id id : lists.element_MIPs) write_mip(node, "elementMIP", lookup(doc.element_MIP_map, id));
-    for (Id id : lists.lines) write_line(node, "line", lookup(doc.line_map, id));
-    for (Id id : lists.points) write_point(node, "point", lookup(doc.point_map, id));
-    for (Id id : lists.solid_refs) write_ref(node, "solidRef", lookup(doc.solid_ref_map, id));
-    for (Id id : lists.element_MIP_refs) write_ref(node, "elementMIPRef", lookup(doc.element_MIP_ref_map, id));
-    for (Id id : lists.line_refs) write_ref(node, "lineRef", lookup(doc.line_ref_map, id));
-    for (Id id : lists.point_refs) write_ref(node, "pointRef", lookup(doc.point_ref_map, id));
+    return !(l.solids.empty() && l.element_MIPs.empty() && l.lines.empty() && l.points.empty() &&
+             l.solid_refs.empty() && l.element_MIP_refs.empty() && l.line_refs.empty() && l.point_refs.empty());
 }
 
-// Writes `record` into `element` and its child structures below it, depth
-// first in list order. A structure that contains itself is refused rather
-// than written without end.
-void write_structure_tree(pugi::xml_node element, const StructureRecord& record, const ZelDocument& doc, Id own_id)
+void write_objects(XmlOut& out, int depth, const ObjectLists& lists, const ZelDocument& doc)
+{
+    for (Id id : lists.solids) write_solid(out, depth, "solid", lookup(doc.solid_map, id));
+    for (Id id : lists.element_MIPs) write_mip(out, depth, "elementMIP", lookup(doc.element_MIP_map, id));
+    for (Id id : lists.lines) write_line(out, depth, "line", lookup(doc.line_map, id));
+    for (Id id : lists.points) write_point(out, depth, "point", lookup(doc.point_map, id));
+    for (Id id : lists.solid_refs) write_ref(out, depth, "solidRef", lookup(doc.solid_ref_map, id));
+    for (Id id : lists.element_MIP_refs) write_ref(out, depth, "elementMIPRef", lookup(doc.element_MIP_ref_map, id));
+    for (Id id : lists.line_refs) write_ref(out, depth, "lineRef", lookup(doc.line_ref_map, id));
+    for (Id id : lists.point_refs) write_ref(out, depth, "pointRef", lookup(doc.point_ref_map, id));
+}
+
+// Writes `record` as `tag` and its child structures inside it, depth first
+// in list order, without recursion (structures may nest deeply). A
+// structure that contains itself is refused rather than written without end.
+void write_structure_tree(XmlOut& out, int depth, const char* tag, const StructureRecord& record,
+                          const ZelDocument& doc, Id own_id)
 {
     struct Frame {
         const StructureRecord* record;
-        pugi::xml_node element;
         Id id;
-        std::size_t parent;  // index into frames; npos for the first
+        const char* tag;
+        std::size_t next_child;
     };
-    constexpr auto npos = static_cast<std::size_t>(-1);
-    std::vector<Frame> frames{{&record, element, own_id, npos}};
-    std::vector<std::size_t> pending{0};
-    while (!pending.empty()) {
-        const std::size_t index = pending.back();
-        pending.pop_back();
-        const Frame frame = frames[index];
-        const StructureRecord& r = *frame.record;
-        pugi::xml_node node = frame.element;
-        add(node, "name", r.name);
-        add_optional(node, "comment", r.comment);
-        add_optional(node, "inform", r.inform);
-        if (r.LCS) add(node, "LCS", numbers("CS, ", *r.LCS));
-        write_objects(node, r, doc);
-        for (Id child : r.structures) {
-            for (std::size_t up = index; up != npos; up = frames[up].parent)
-                if (frames[up].id == child)
-                    throw std::runtime_error(fmt::format("ERROR: structure {} contains itself!", child));
-            frames.push_back({&lookup(doc.structure_map, child), node.append_child("structure"), child, index});
-            pending.push_back(frames.size() - 1);
+    std::vector<Frame> stack;
+    auto open = [&](const StructureRecord& r, Id id, const char* t) {
+        const int d = depth + static_cast<int>(stack.size());
+        out.start(d, t);
+        out.attribute("name", r.name);
+        out.optional_attribute("comment", r.comment);
+        out.optional_attribute("inform", r.inform);
+        if (r.LCS) out.numbers("LCS", "CS, ", *r.LCS);
+        if (!has_objects(r) && r.structures.empty() && r.structure_refs.empty()) {
+            out.empty_end();
+            return;
         }
-        for (Id ref : r.structure_refs) write_ref(node, "structureRef", lookup(doc.structure_ref_map, ref));
+        out.children_follow();
+        write_objects(out, d + 1, r, doc);
+        stack.push_back({&r, id, t, 0});
+    };
+    open(record, own_id, tag);
+    while (!stack.empty()) {
+        Frame& frame = stack.back();
+        const StructureRecord& r = *frame.record;
+        if (frame.next_child < r.structures.size()) {
+            const Id child = r.structures[frame.next_child++];
+            for (const Frame& up : stack)
+                if (up.id == child) throw std::runtime_error(fmt::format("ERROR: structure {} contains itself!", child));
+            open(lookup(doc.structure_map, child), child, "structure");
+            continue;
+        }
+        const int d = depth + static_cast<int>(stack.size()) - 1;
+        for (Id ref : r.structure_refs) write_ref(out, d + 1, "structureRef", lookup(doc.structure_ref_map, ref));
+        out.end(d, frame.tag);
+        stack.pop_back();
     }
 }
 
-void build(pugi::xml_document& xml, const ZelDocument& doc)
+void write_document(XmlOut& out, const ZelDocument& doc)
 {
-    auto root = xml.append_child("ZEL");
-    auto header = root.append_child("header");
-    add_optional(header, "inform", doc.inform);
-    add(header, "minorVersion", fmt::format("{}", doc.minorVersion));
-    add(header, "majorVersion", fmt::format("{}", doc.majorVersion));
-    add_optional(header, "producerPlatform", doc.producerPlatform);
-    add_optional(header, "producerVersion", doc.producerVersion);
-    add_optional(header, "producerName", doc.producerName);
+    out.text() += "<?xml version=\"1.0\"?>\n<ZEL>\n";
+    out.start(1, "header");
+    out.optional_attribute("inform", doc.inform);
+    out.attribute("minorVersion", fmt::format("{}", doc.minorVersion));
+    out.attribute("majorVersion", fmt::format("{}", doc.majorVersion));
+    out.optional_attribute("producerPlatform", doc.producerPlatform);
+    out.optional_attribute("producerVersion", doc.producerVersion);
+    out.optional_attribute("producerName", doc.producerName);
+    out.empty_end();
 
-    for (const auto& [id, e] : doc.template_solids) write_solid(root, "templateSolid", e);
-    for (const auto& [id, e] : doc.template_element_MIPs) write_mip(root, "templateElementMIP", e);
-    for (const auto& [id, e] : doc.template_lines) write_line(root, "templateLine", e);
-    for (const auto& [id, e] : doc.template_points) write_point(root, "templatePoint", e);
-    for (const auto& [id, e] : doc.template_structures)
-        write_structure_tree(root.append_child("template_structure"), e, doc, id);
+    for (const auto& [id, e] : doc.template_solids) write_solid(out, 1, "templateSolid", e);
+    for (const auto& [id, e] : doc.template_element_MIPs) write_mip(out, 1, "templateElementMIP", e);
+    for (const auto& [id, e] : doc.template_lines) write_line(out, 1, "templateLine", e);
+    for (const auto& [id, e] : doc.template_points) write_point(out, 1, "templatePoint", e);
+    for (const auto& [id, e] : doc.template_structures) write_structure_tree(out, 1, "template_structure", e, doc, id);
 
-    write_objects(root, doc, doc);
-    for (Id id : doc.structures) write_structure_tree(root.append_child("structure"), lookup(doc.structure_map, id), doc, id);
-    for (Id id : doc.structure_refs) write_ref(root, "structureRef", lookup(doc.structure_ref_map, id));
+    write_objects(out, 1, doc, doc);
+    for (Id id : doc.structures) write_structure_tree(out, 1, "structure", lookup(doc.structure_map, id), doc, id);
+    for (Id id : doc.structure_refs) write_ref(out, 1, "structureRef", lookup(doc.structure_ref_map, id));
+    out.text() += "</ZEL>\n";
+    out.finish();
 }
 
-constexpr unsigned kSaveFlags = pugi::format_indent;
-
 // Writes to a descriptor and remembers the first failure.
-class FdWriter : public pugi::xml_writer {
+class FdWriter {
 public:
     explicit FdWriter(int fd) : fd_(fd) {}
-    void write(const void* data, size_t size) override
+    static void flush(void* self, const char* data, std::size_t size)
     {
-        const char* p = static_cast<const char*>(data);
+        static_cast<FdWriter*>(self)->write(data, size);
+    }
+    void write(const char* p, size_t size)
+    {
         while (size > 0 && error_ == 0) {
             ssize_t n = ::write(fd_, p, size);
             if (n < 0) {
@@ -248,25 +356,29 @@ private:
 
 std::string formatZelDocument(const ZelDocument& document)
 {
-    pugi::xml_document xml;
-    build(xml, document);
-    std::ostringstream out;
-    xml.save(out, "  ", kSaveFlags, pugi::encoding_auto);
-    return out.str();
+    XmlOut out(nullptr, nullptr);
+    write_document(out, document);
+    return std::move(out.text());
 }
 
 void writeZelDocument(const ZelDocument& document, const std::string& path)
 {
-    pugi::xml_document xml;
-    build(xml, document);  // everything that can fail on content fails before a file exists
-
     static std::atomic<unsigned> counter{0};
     const std::string temp = fmt::format("{}.{}-{}.part", path, ::getpid(), counter++);
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) fail(path, errno);
     FdWriter writer(fd);
-    xml.save(writer, "  ", kSaveFlags, pugi::encoding_auto);
-    int error = writer.error();
+    int error = 0;
+    try {
+        XmlOut out(&FdWriter::flush, &writer);
+        write_document(out, document);
+    } catch (...) {
+        // A document that cannot be written whole leaves no file behind.
+        ::close(fd);
+        ::unlink(temp.c_str());
+        throw;
+    }
+    error = writer.error();
     if (error == 0 && ::fsync(fd) != 0) error = errno;
     if (::close(fd) != 0 && error == 0) error = errno;
     if (error == 0 && ::rename(temp.c_str(), path.c_str()) != 0) error = errno;

@@ -2,6 +2,7 @@
 // share the model's state, so they live together here.
 #include "occt_host.h"
 
+#include <array>
 #include <map>
 #include <optional>
 #include <mutex>
@@ -25,6 +26,7 @@
 
 #include "addin/cad/host/host.h"
 #include "addin/cad/host_text.h"
+#include "occt_mesh.h"
 #include "occt_model.h"
 
 namespace velmora::occt {
@@ -35,11 +37,21 @@ using cad::utf16_from_utf8;
 
 cad::ByteArray bytes_of(const std::string& s) { return {s.begin(), s.end()}; }
 
+// A solid's triangles as the host hands them out: the faces' nodes in the
+// solid's frame, one list of triangle numbers per face (in face order).
+struct SolidMesh {
+    std::vector<std::vector<int>> facets;
+    std::vector<std::array<int, 3>> triangles;
+    std::vector<std::array<double, 3>> points;
+};
+
 // What every object of the host shares: the model and the meshes of its parts.
 struct ModelState {
     OcctModel model;
     OcctHostOptions options;
     std::vector<bool> meshed;
+    // By (part, solid): every occurrence of a part shares its solids' meshes.
+    std::map<std::pair<int, int>, std::shared_ptr<const SolidMesh>> solid_meshes;
 
     // The host's state changes (selection, redraw, lock), shown with --verbose.
     void note(const std::string& what) const
@@ -50,15 +62,52 @@ struct ModelState {
     void ensure_mesh(int part)
     {
         if (meshed[static_cast<std::size_t>(part)]) return;
-        const TopoDS_Shape& shape = model.parts[static_cast<std::size_t>(part)].shape;
-        Bnd_Box box;
-        BRepBndLib::Add(shape, box);
-        const double diagonal = box.IsVoid() ? 1.0 : std::sqrt(box.SquareExtent());
-        // A CAD system's standard quality: chord error 0.1% of the part's size, 0.5 rad.
-        BRepMesh_IncrementalMesh(shape, 0.001 * diagonal, false, 0.5, false);
+        mesh_part(model.parts[static_cast<std::size_t>(part)].shape);
         meshed[static_cast<std::size_t>(part)] = true;
     }
+
+    const SolidMesh& solid_mesh(int part, int solid);
 };
+
+const SolidMesh& ModelState::solid_mesh(int part, int solid)
+{
+    auto& slot = solid_meshes[{part, solid}];
+    if (slot) return *slot;
+    ensure_mesh(part);
+    auto mesh = std::make_shared<SolidMesh>();
+    const TopoDS_Shape& shape = model.parts[static_cast<std::size_t>(part)].solids[static_cast<std::size_t>(solid)];
+    for (TopExp_Explorer e(shape, TopAbs_FACE); e.More(); e.Next()) {
+        const TopoDS_Face& face = TopoDS::Face(e.Current());
+        TopLoc_Location loc;
+        const Handle(Poly_Triangulation) tri = BRep_Tool::Triangulation(face, loc);
+        auto& ids = mesh->facets.emplace_back();
+        if (tri.IsNull()) continue;
+        const gp_Trsf trsf = loc.Transformation();
+        auto& points = mesh->points;
+        const int base = static_cast<int>(points.size());
+        for (int n = 1; n <= tri->NbNodes(); ++n) {
+            const gp_Pnt p = tri->Node(n).Transformed(trsf);
+            points.push_back({p.X(), p.Y(), p.Z()});
+        }
+        const bool reversed = face.Orientation() == TopAbs_REVERSED;
+        for (int t = 1; t <= tri->NbTriangles(); ++t) {
+            int a, b, c;
+            tri->Triangle(t).Get(a, b, c);
+            if (reversed) std::swap(b, c);
+            // A triangle that collapses onto a pole (a degenerate edge) has two
+            // corners at one position; after merging it would be an edge
+            // walked both ways, so it is left out.
+            const auto& pa = points[static_cast<std::size_t>(base + a - 1)];
+            const auto& pb = points[static_cast<std::size_t>(base + b - 1)];
+            const auto& pc = points[static_cast<std::size_t>(base + c - 1)];
+            if (pa == pb || pb == pc || pc == pa) continue;
+            ids.push_back(static_cast<int>(mesh->triangles.size()));
+            mesh->triangles.push_back({base + a - 1, base + b - 1, base + c - 1});
+        }
+    }
+    slot = std::move(mesh);
+    return *slot;
+}
 
 class OcctObject : public virtual cad::HostObject, public std::enable_shared_from_this<OcctObject> {
 public:
@@ -69,6 +118,8 @@ public:
 class OcctFace : public OcctObject, public cad::Face {
 public:
     TopoDS_Face face;
+    const void* owner = nullptr;  // the body the face belongs to
+    int index = 0;                // its place in the body's face list
     std::shared_ptr<OcctFace> next;
     std::vector<double> appearance;
     cad::FacePtr get_next_face() override { return next; }
@@ -79,8 +130,8 @@ public:
 // to corner k+1.
 class OcctTessellation : public OcctObject, public cad::Tessellation {
 public:
-    OcctTessellation(std::shared_ptr<ModelState> state, int part, std::shared_ptr<OcctFace> first)
-        : state_(std::move(state)), part_(part), first_(std::move(first))
+    OcctTessellation(std::shared_ptr<ModelState> state, int part, int solid, const void* body)
+        : state_(std::move(state)), part_(part), solid_(solid), body_(body)
     {
     }
     void set_need_face_facet_map(bool) override {}
@@ -89,34 +140,7 @@ public:
     void set_improve_quality(bool) override {}
     bool tessellate() override
     {
-        state_->ensure_mesh(part_);
-        for (auto f = first_; f; f = f->next) {
-            TopLoc_Location loc;
-            const Handle(Poly_Triangulation) tri = BRep_Tool::Triangulation(f->face, loc);
-            auto& ids = facets_[f.get()];
-            if (tri.IsNull()) continue;
-            const gp_Trsf trsf = loc.Transformation();
-            const int base = static_cast<int>(points_.size());
-            for (int n = 1; n <= tri->NbNodes(); ++n) {
-                const gp_Pnt p = tri->Node(n).Transformed(trsf);
-                points_.push_back({p.X(), p.Y(), p.Z()});
-            }
-            const bool reversed = f->face.Orientation() == TopAbs_REVERSED;
-            for (int t = 1; t <= tri->NbTriangles(); ++t) {
-                int a, b, c;
-                tri->Triangle(t).Get(a, b, c);
-                if (reversed) std::swap(b, c);
-                // A triangle that collapses onto a pole (a degenerate edge) has two
-                // corners at one position; after merging it would be an edge
-                // walked both ways, so it is left out.
-                const auto& pa = points_[static_cast<std::size_t>(base + a - 1)];
-                const auto& pb = points_[static_cast<std::size_t>(base + b - 1)];
-                const auto& pc = points_[static_cast<std::size_t>(base + c - 1)];
-                if (pa == pb || pb == pc || pc == pa) continue;
-                ids.push_back(static_cast<int>(triangles_.size()));
-                triangles_.push_back({base + a - 1, base + b - 1, base + c - 1});
-            }
-        }
+        mesh_ = &state_->solid_mesh(part_, solid_);
         return true;
     }
     int get_facet_count(const cad::FacePtr& face) override { return static_cast<int>(facets_of(face).size()); }
@@ -125,34 +149,44 @@ public:
     std::vector<int> get_fins(int facet) override { return {3 * facet, 3 * facet + 1, 3 * facet + 2}; }
     std::vector<int> get_fin_vertices(int fin) override
     {
-        const auto& t = triangles_.at(static_cast<std::size_t>(fin / 3));
+        const auto& t = mesh().triangles.at(static_cast<std::size_t>(fin / 3));
         const int k = fin % 3;
         return {t[static_cast<std::size_t>(k)], t[static_cast<std::size_t>((k + 1) % 3)]};
     }
     std::vector<double> get_vertex_point(int v) override
     {
-        const auto& p = points_.at(static_cast<std::size_t>(v));
+        const auto& p = mesh().points.at(static_cast<std::size_t>(v));
         return {p[0], p[1], p[2]};
     }
 
 private:
-    std::vector<int> facets_of(const cad::FacePtr& face)
+    static const SolidMesh& none()
     {
-        auto it = facets_.find(face.get());
-        return it == facets_.end() ? std::vector<int>{} : it->second;
+        static const SolidMesh empty;
+        return empty;
     }
+    const SolidMesh& mesh() const { return mesh_ ? *mesh_ : none(); }
+    const std::vector<int>& facets_of(const cad::FacePtr& face) const;
     std::shared_ptr<ModelState> state_;
-    int part_;
-    std::shared_ptr<OcctFace> first_;
-    std::map<const cad::Face*, std::vector<int>> facets_;
-    std::vector<std::array<int, 3>> triangles_;
-    std::vector<std::array<double, 3>> points_;
+    int part_, solid_;
+    const void* body_;  // whose faces this tessellation answers for
+    const SolidMesh* mesh_ = nullptr;
 };
+
+const std::vector<int>& OcctTessellation::facets_of(const cad::FacePtr& face) const
+{
+    static const std::vector<int> none;
+    const auto* f = dynamic_cast<const OcctFace*>(face.get());
+    if (!f || f->owner != body_) return none;  // a face of another body has no facets here
+    const auto& facets = mesh().facets;
+    return static_cast<std::size_t>(f->index) < facets.size() ? facets[static_cast<std::size_t>(f->index)] : none;
+}
 
 class OcctBody : public OcctObject, public cad::Body {
 public:
     std::shared_ptr<ModelState> state;
     int part = 0;
+    int solid_index = 0;
     TopoDS_Shape solid;
     std::u16string name;
     bool selected = false;
@@ -172,7 +206,7 @@ public:
     }
     cad::TessellationPtr get_tessellation(int) override
     {
-        return std::make_shared<OcctTessellation>(state, part, faces());
+        return std::make_shared<OcctTessellation>(state, part, solid_index, this);
     }
     cad::FacePtr get_first_face() override { return faces(); }
     cad::MassPropertiesResult get_mass_properties(double density) override
@@ -202,10 +236,13 @@ private:
                 return std::nullopt;
             };
             std::optional<Rgb> body_colour = colour_of(solid);
+            int index = 0;
             if (!body_colour) body_colour = p.colour;
             for (TopExp_Explorer e(solid, TopAbs_FACE); e.More(); e.Next()) {
                 auto f = std::make_shared<OcctFace>();
                 f->face = TopoDS::Face(e.Current());
+                f->owner = this;
+                f->index = index++;
                 std::optional<Rgb> colour = p.sub_colours.empty() ? std::nullopt : colour_of(f->face);
                 if (!colour) colour = body_colour;
                 if (colour) f->appearance = {(*colour)[0], (*colour)[1], (*colour)[2]};
@@ -600,6 +637,7 @@ std::vector<std::shared_ptr<OcctBody>> bodies_of(const std::shared_ptr<ModelStat
         auto b = std::make_shared<OcctBody>();
         b->state = state;
         b->part = part;
+        b->solid_index = static_cast<int>(i);
         b->solid = p.solids[i];
         b->name = utf16_from_utf8(p.solid_names[i].empty() ? "Body" + std::to_string(i + 1) : p.solid_names[i]);
         b->persistent_id = bytes_of(path + "#s" + std::to_string(i + 1));
@@ -658,11 +696,13 @@ cad::ApplicationPtr open_occt_application(const std::string& path, const OcctHos
     app->document = doc;
     app->commands = std::make_shared<OcctCommandManager>(state);
     if (options.mesh_on_open) {
-        const std::size_t n = state->model.parts.size();
-        for (std::size_t i = 0; i < n; ++i) {
-            if (options.progress) options.progress("meshing", static_cast<double>(i) / static_cast<double>(n));
-            state->ensure_mesh(static_cast<int>(i));
-        }
+        std::vector<TopoDS_Shape> shapes;
+        for (const auto& part : state->model.parts) shapes.push_back(part.shape);
+        if (options.progress) options.progress("meshing", 0.0);
+        std::function<void(double)> meshed;
+        if (options.progress) meshed = [&options](double fraction) { options.progress("meshing", fraction); };
+        mesh_parts(shapes, options.mesh_threads, meshed);
+        state->meshed.assign(state->meshed.size(), true);
         if (options.progress) options.progress("meshing", 1.0);
     }
     return app;

@@ -16,6 +16,8 @@ struct OcctHostOptions {
     // Mesh every part when the model is opened, as a CAD system does to show
     // it, instead of on the first tessellation.
     bool mesh_on_open = false;
+    // Parts meshed at a time when meshing on open (0: one per core).
+    unsigned mesh_threads = 0;
     // Told how far reading and meshing have come: a stage and a fraction 0..1.
     std::function<void(const std::string& stage, double fraction)> progress;
 };

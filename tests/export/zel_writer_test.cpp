@@ -5,9 +5,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <filesystem>
+#include <functional>
 #include <fstream>
+#include <random>
 #include <sstream>
+
+#include <pugixml.hpp>
+
+#include <fmt/format.h>
 
 #include "addin/export/zel_writer.h"
 
@@ -40,7 +47,166 @@ std::string temp_dir(const std::string& name)
     return dir.string();
 }
 
+// Names made of any bytes: markup, quotes, control characters, a NUL,
+// UTF-8 and bytes that are not UTF-8.
+std::string random_name(std::mt19937& rng)
+{
+    static const std::string pieces[] = {"a", "Body", "<", ">", "&", "\"", "'", "\t", "\n", "\r", "\x01", "\x1f",
+                                         std::string(1, '\0'), "\xd0\x96", "\xff", " ", "&amp;", "]]>", "\x7f"};
+    std::string out;
+    const int n = std::uniform_int_distribution<int>(0, 6)(rng);
+    for (int i = 0; i < n; ++i) out += pieces[std::uniform_int_distribution<std::size_t>(0, std::size(pieces) - 1)(rng)];
+    return out;
+}
+
+// A document of every kind of element, structures nested several levels
+// (with empty ones among them), optional attributes set at random.
+ZelDocument random_document(unsigned seed)
+{
+    std::mt19937 rng(seed);
+    auto coin = [&] { return std::uniform_int_distribution<int>(0, 1)(rng) == 1; };
+    auto number = [&] { return std::uniform_real_distribution<double>(-1e3, 1e3)(rng) * (coin() ? 1e-6 : 1.0); };
+    auto maybe = [&]() -> std::optional<std::string> {
+        if (coin()) return random_name(rng);
+        return std::nullopt;
+    };
+    ZelDocument d = exported_header();
+    d.producerName = maybe();
+    d.producerPlatform = maybe();
+    Id next = 1;
+    auto geom = [&](GeomElem& e, MethodType m) {
+        e.method = m;
+        e.name = random_name(rng);
+        e.comment = maybe();
+        e.inform = maybe();
+        if (coin()) e.LCS = CoordSystem{number(), number(), number(), 1, 0, 0, 0, 1, 0, 0, 0, 1};
+        if (coin()) e.color = Colour{1, 128, 255};
+        e.visible = coin();
+    };
+    auto fill = [&](ObjectLists& lists) {
+        for (int k = std::uniform_int_distribution<int>(0, 2)(rng); k > 0; --k) {
+            SolidElem s;
+            geom(s, MethodType::Triangulation);
+            if (coin()) s.MIP = MIPData{number(), number(), number(), 1, 2, 3, 4, 5, 6, 7};
+            for (int v = 0; v < 4; ++v) s.vertices.push_back({number(), number(), number()});
+            s.faces = {{1, 2, 3}, {2, 3, 4}};
+            d.solid_map[next] = s;
+            lists.solids.push_back(next++);
+        }
+        if (coin()) {
+            MIPElem m;
+            geom(m, MethodType::MIP);
+            d.element_MIP_map[next] = m;
+            lists.element_MIPs.push_back(next++);
+        }
+        if (coin()) {
+            LineElem l;
+            geom(l, MethodType::Polyline);
+            l.vertices = {{number(), 0, 0}, {0, number(), 0}};
+            d.line_map[next] = l;
+            lists.lines.push_back(next++);
+        }
+        if (coin()) {
+            PointElem p;
+            geom(p, MethodType::PointXYZ);
+            p.center = {number(), number(), number()};
+            d.point_map[next] = p;
+            lists.points.push_back(next++);
+        }
+        if (coin()) {
+            RefElem r;
+            r.name = random_name(rng);
+            r.template_name = random_name(rng);
+            r.comment = maybe();
+            r.visible = coin();
+            d.solid_ref_map[next] = r;
+            lists.solid_refs.push_back(next++);
+        }
+    };
+    std::function<Id(int)> structure = [&](int depth) {
+        StructureRecord r;
+        r.name = random_name(rng);
+        r.inform = maybe();
+        if (coin()) fill(r);
+        if (depth < 4)
+            for (int k = std::uniform_int_distribution<int>(0, 2)(rng); k > 0; --k) r.structures.push_back(structure(depth + 1));
+        if (coin()) {
+            StructureRefElem ref;
+            ref.name = random_name(rng);
+            ref.template_name = "T";
+            d.structure_ref_map[next] = ref;
+            r.structure_refs.push_back(next++);
+        }
+        const Id id = next++;
+        d.structure_map[id] = std::move(r);
+        return id;
+    };
+    fill(d);
+    for (int k = std::uniform_int_distribution<int>(0, 3)(rng); k > 0; --k) d.structures.push_back(structure(1));
+    if (coin()) {
+        LineElem t;
+        geom(t, MethodType::Polyline);
+        d.template_lines.push_back({next++, t});
+        StructureRecord ts;
+        ts.name = random_name(rng);
+        d.template_structures.push_back({next++, ts});
+    }
+    return d;
+}
+
 }  // namespace
+
+// The text is what pugixml itself writes for the same elements: read back
+// and saved again by pugixml it does not change by a byte.
+TEST(ZelWriter, TextIsPugixmlsOwnLayout)
+{
+    for (unsigned seed = 1; seed <= 300; ++seed) {
+        const std::string text = formatZelDocument(random_document(seed));
+        pugi::xml_document xml;
+        // Keeps the "\n" of an empty list, which pugixml writes as it is.
+        const unsigned flags = pugi::parse_default | pugi::parse_ws_pcdata_single;
+        ASSERT_TRUE(xml.load_buffer(text.data(), text.size(), flags, pugi::encoding_utf8)) << seed;
+        std::ostringstream again;
+        xml.save(again, "  ", pugi::format_indent, pugi::encoding_auto);
+        ASSERT_EQ(again.str(), text) << "seed " << seed;
+    }
+}
+
+// A placed mesh is written as the same mesh moved and copied would be, and
+// a file far larger than the writer's buffer is the formatted text exactly.
+TEST(ZelWriter, PlacedMeshesAndLargeFiles)
+{
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<double> coord(-1, 1);
+    std::vector<Point3> vertices(30000);
+    for (auto& v : vertices) v = {coord(rng), coord(rng), -0.0};
+    std::vector<Triangle> faces;
+    for (std::uint64_t t = 1; t + 2 <= vertices.size(); ++t) faces.push_back({t, t + 1, t + 2});
+    const double c = std::cos(0.3), s = std::sin(0.3);
+    const Placement placement{c, -s, 0, s, c, 0, 0, 0, 1, 0.125, -2.5, 1e-3};
+
+    ZelDocument shared = exported_header(), copied = exported_header();
+    for (Id id = 1; id <= 3; ++id) {
+        SolidElem e;
+        e.name = "Body";
+        e.mesh = PlacedMesh{&vertices, &faces, placement};
+        shared.solid_map[id] = e;
+        shared.solids.push_back(id);
+        e.mesh.reset();
+        for (const auto& v : vertices) e.vertices.push_back(place(placement, v));
+        e.faces = faces;
+        copied.solid_map[id] = e;
+        copied.solids.push_back(id);
+    }
+    const std::string text = formatZelDocument(shared);
+    EXPECT_EQ(text, formatZelDocument(copied));
+    EXPECT_GT(text.size(), 3u << 20);
+    EXPECT_NE(text.find(fmt::format("\n{:.8}, {:.8}, ", place(placement, vertices[0])[0], place(placement, vertices[0])[1])),
+              std::string::npos);
+    const std::string path = temp_dir("large") + "/out.zel";
+    writeZelDocument(shared, path);
+    EXPECT_EQ(read_file(path), text);
+}
 
 TEST(ZelWriter, EmptyExportIsFourLines)
 {

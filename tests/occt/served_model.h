@@ -18,9 +18,9 @@ struct Served {
     cad::ApplicationPtr app;
     cad::CAD_ObjectRegistry registry;
     CAD_RPC::Tree tree;
-    explicit Served(const std::string& path)
+    explicit Served(const std::string& path, const occt::OcctHostOptions& options = {})
     {
-        app = occt::open_occt_application(path);
+        app = occt::open_occt_application(path, options);
         registry.set_host(app->get_active_document(), app);
         cad::build_cad_tree(registry, tree);
     }

@@ -1,0 +1,230 @@
+#include "large_model.h"
+
+#include <array>
+#include <cmath>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <BRepAlgoAPI_Cut.hxx>
+#include <BRepAlgoAPI_Fuse.hxx>
+#include <BRepBuilderAPI_MakeFace.hxx>
+#include <BRepBuilderAPI_MakePolygon.hxx>
+#include <BRepFilletAPI_MakeFillet.hxx>
+#include <BRepPrimAPI_MakeBox.hxx>
+#include <BRepPrimAPI_MakeCylinder.hxx>
+#include <BRepPrimAPI_MakeRevol.hxx>
+#include <BRepPrimAPI_MakeSphere.hxx>
+#include <BRepPrimAPI_MakeTorus.hxx>
+#include <Interface_Static.hxx>
+#include <Quantity_Color.hxx>
+#include <STEPCAFControl_Controller.hxx>
+#include <STEPCAFControl_Writer.hxx>
+#include <TDataStd_Name.hxx>
+#include <TDocStd_Document.hxx>
+#include <TopExp_Explorer.hxx>
+#include <TopoDS.hxx>
+#include <XCAFApp_Application.hxx>
+#include <XCAFDoc_ColorTool.hxx>
+#include <XCAFDoc_DocumentTool.hxx>
+#include <XCAFDoc_ShapeTool.hxx>
+#include <gp_Ax2.hxx>
+
+namespace velmora::examples {
+namespace {
+
+constexpr int kParts = 150;
+constexpr int kStations = 25;
+constexpr int kPartsPerStation = 20;
+constexpr int kLines = 10;
+constexpr int kStationsPerLine = 10;
+constexpr double kPi = 3.14159265358979323846;
+
+const TopoDS_Shape& checked(const TopoDS_Shape& shape, const std::string& what)
+{
+    if (shape.IsNull()) throw std::runtime_error("large model: could not build " + what);
+    return shape;
+}
+
+// Every part kind takes a size factor s (about 1..2) so parts of one kind differ.
+TopoDS_Shape filleted_block(double s, int holes)
+{
+    const double a = 60 * s, b = 40 * s, c = 25 * s;
+    TopoDS_Shape block = BRepPrimAPI_MakeBox(a, b, c).Shape();
+    BRepFilletAPI_MakeFillet fillet(block);
+    for (TopExp_Explorer e(block, TopAbs_EDGE); e.More(); e.Next()) fillet.Add(3.0 * s, TopoDS::Edge(e.Current()));
+    block = fillet.Shape();
+    for (int h = 0; h < holes; ++h) {
+        const double x = a * (h + 1) / (holes + 1);
+        block = BRepAlgoAPI_Cut(
+                    block, BRepPrimAPI_MakeCylinder(gp_Ax2(gp_Pnt(x, b / 2, -1), gp_Dir(0, 0, 1)), 5.0 * s, c + 2).Shape())
+                    .Shape();
+    }
+    return checked(block, "a filleted block");
+}
+
+TopoDS_Shape bushing(double s)
+{
+    const TopoDS_Shape outer = BRepPrimAPI_MakeCylinder(20 * s, 30 * s).Shape();
+    const TopoDS_Shape inner =
+        BRepPrimAPI_MakeCylinder(gp_Ax2(gp_Pnt(0, 0, -1), gp_Dir(0, 0, 1)), 12 * s, 30 * s + 2).Shape();
+    return checked(BRepAlgoAPI_Cut(outer, inner).Shape(), "a bushing");
+}
+
+TopoDS_Shape torus(double s) { return checked(BRepPrimAPI_MakeTorus(30 * s, 6 * s).Shape(), "a torus"); }
+
+// A stepped profile in the XZ plane turned about Z.
+TopoDS_Shape revolved_shaft(double s, int steps)
+{
+    BRepBuilderAPI_MakePolygon profile;
+    profile.Add(gp_Pnt(0, 0, 0));
+    double z = 0;
+    for (int k = 0; k < steps; ++k) {
+        const double r = (8 + 4 * ((k * 7) % 3)) * s;
+        profile.Add(gp_Pnt(r, 0, z));
+        z += 25 * s;
+        profile.Add(gp_Pnt(r, 0, z));
+    }
+    profile.Add(gp_Pnt(0, 0, z));
+    profile.Close();
+    const TopoDS_Face face = BRepBuilderAPI_MakeFace(profile.Wire());
+    return checked(BRepPrimAPI_MakeRevol(face, gp_Ax1(gp_Pnt(0, 0, 0), gp_Dir(0, 0, 1)), 2 * kPi).Shape(),
+                   "a revolved shaft");
+}
+
+TopoDS_Shape boolean_part(double s)
+{
+    const TopoDS_Shape box = BRepPrimAPI_MakeBox(gp_Pnt(-25 * s, -25 * s, 0), 50 * s, 50 * s, 30 * s).Shape();
+    const TopoDS_Shape ball = BRepPrimAPI_MakeSphere(gp_Pnt(0, 0, 30 * s), 20 * s).Shape();
+    const TopoDS_Shape fused = BRepAlgoAPI_Fuse(box, ball).Shape();
+    const TopoDS_Shape bore =
+        BRepPrimAPI_MakeCylinder(gp_Ax2(gp_Pnt(-30 * s, 0, 15 * s), gp_Dir(1, 0, 0)), 8 * s, 60 * s).Shape();
+    return checked(BRepAlgoAPI_Cut(fused, bore).Shape(), "a boolean part");
+}
+
+TopoDS_Shape flange(double s, int bolts)
+{
+    TopoDS_Shape disc = BRepPrimAPI_MakeCylinder(45 * s, 8 * s).Shape();
+    disc = BRepAlgoAPI_Fuse(disc, BRepPrimAPI_MakeCylinder(20 * s, 25 * s).Shape()).Shape();
+    disc = BRepAlgoAPI_Cut(disc, BRepPrimAPI_MakeCylinder(gp_Ax2(gp_Pnt(0, 0, -1), gp_Dir(0, 0, 1)), 12 * s, 27 * s).Shape())
+               .Shape();
+    for (int k = 0; k < bolts; ++k) {
+        const double angle = 2 * kPi * k / bolts;
+        const gp_Pnt at(34 * s * std::cos(angle), 34 * s * std::sin(angle), -1);
+        disc = BRepAlgoAPI_Cut(disc, BRepPrimAPI_MakeCylinder(gp_Ax2(at, gp_Dir(0, 0, 1)), 4 * s, 10 * s).Shape()).Shape();
+    }
+    return checked(disc, "a flange");
+}
+
+struct PartSpec {
+    TopoDS_Shape shape;
+    std::string name;
+    std::array<double, 3> rgb;
+};
+
+PartSpec make_part(int i)
+{
+    const int kind = i % 6, n = i / 6;  // 25 parts of each kind
+    const double s = 1.0 + 0.04 * n;
+    PartSpec p;
+    switch (kind) {
+    case 0:
+        p = {filleted_block(s, 1 + n % 3), "Block", {}};
+        break;
+    case 1:
+        p = {bushing(s), "Bushing", {}};
+        break;
+    case 2:
+        p = {torus(s), "Ring", {}};
+        break;
+    case 3:
+        p = {revolved_shaft(s, 2 + n % 4), "Shaft", {}};
+        break;
+    case 4:
+        p = {boolean_part(s), "Knuckle", {}};
+        break;
+    default:
+        p = {flange(s, 4 + 2 * (n % 3)), "Flange", {}};
+        break;
+    }
+    p.name += " " + std::to_string(n + 1);
+    // Colours spread over the hue circle; all channels non-zero.
+    const double h = std::fmod(i * 0.618033988749895, 1.0) * 2 * kPi;
+    p.rgb = {0.55 + 0.4 * std::cos(h), 0.55 + 0.4 * std::cos(h - 2 * kPi / 3), 0.55 + 0.4 * std::cos(h + 2 * kPi / 3)};
+    return p;
+}
+
+TopLoc_Location at(double x, double y, double z, double turn_about_z)
+{
+    gp_Trsf rotation, translation;
+    rotation.SetRotation(gp_Ax1(gp_Pnt(0, 0, 0), gp_Dir(0, 0, 1)), turn_about_z);
+    translation.SetTranslation(gp_Vec(x, y, z));
+    return TopLoc_Location(translation * rotation);
+}
+
+}  // namespace
+
+TopoDS_Shape large_model_part(int index)
+{
+    if (index < 0 || index >= kParts) throw std::out_of_range("large model: no part " + std::to_string(index));
+    return make_part(index).shape;
+}
+
+LargeModelSummary write_large_model(const std::string& path)
+{
+    Handle(TDocStd_Document) doc;
+    XCAFApp_Application::GetApplication()->NewDocument("MDTV-XCAF", doc);
+    struct Close {
+        Handle(TDocStd_Document) doc;
+        ~Close() { XCAFApp_Application::GetApplication()->Close(doc); }
+    } close{doc};
+    const Handle(XCAFDoc_ShapeTool) shapes = XCAFDoc_DocumentTool::ShapeTool(doc->Main());
+    const Handle(XCAFDoc_ColorTool) colours = XCAFDoc_DocumentTool::ColorTool(doc->Main());
+    auto named = [](const TDF_Label& label, const std::string& name) {
+        TDataStd_Name::Set(label, TCollection_ExtendedString(name.c_str(), true));
+        return label;
+    };
+
+    std::vector<TDF_Label> parts;
+    for (int i = 0; i < kParts; ++i) {
+        const PartSpec p = make_part(i);
+        const TDF_Label label = named(shapes->AddShape(p.shape, false), p.name);
+        colours->SetColor(label, Quantity_Color(p.rgb[0], p.rgb[1], p.rgb[2], Quantity_TOC_RGB), XCAFDoc_ColorSurf);
+        parts.push_back(label);
+    }
+
+    // Stations: 20 parts on a 5 x 4 grid; every part is used by some station.
+    std::vector<TDF_Label> stations;
+    for (int st = 0; st < kStations; ++st) {
+        const TDF_Label station = named(shapes->NewShape(), "Station " + std::to_string(st + 1));
+        for (int k = 0; k < kPartsPerStation; ++k) {
+            const int part = (st * kPartsPerStation + k) * 7 % kParts;
+            const TDF_Label c = shapes->AddComponent(station, parts[static_cast<std::size_t>(part)],
+                                                     at(120.0 * (k % 5), 120.0 * (k / 5), 0, (k % 4) * kPi / 2));
+            // Some occurrences carry their own name; the host numbers the rest.
+            if (k % 5 == 0) named(c, "Fixture " + std::to_string(k / 5 + 1));
+        }
+        stations.push_back(station);
+    }
+
+    const TDF_Label root = named(shapes->NewShape(), "Large machine");
+    for (int l = 0; l < kLines; ++l) {
+        const TDF_Label line = named(shapes->NewShape(), "Line " + std::to_string(l + 1));
+        for (int k = 0; k < kStationsPerLine; ++k)
+            shapes->AddComponent(line, stations[static_cast<std::size_t>((l * 3 + k * 7) % kStations)],
+                                 at(700.0 * k, 0, 0, 0));
+        shapes->AddComponent(root, line, at(0, 600.0 * l, 0, 0));
+    }
+    shapes->UpdateAssemblies();
+
+    STEPCAFControl_Controller::Init();
+    Interface_Static::SetCVal("write.step.unit", "MM");
+    STEPCAFControl_Writer writer;
+    writer.SetNameMode(true);
+    writer.SetColorMode(true);
+    if (!writer.Transfer(doc, STEPControl_AsIs) || writer.Write(path.c_str()) != IFSelect_RetDone)
+        throw std::runtime_error("Unable to write the large model '" + path + "'");
+    return {kParts, kStations + kLines + 1, kLines * kStationsPerLine * kPartsPerStation};
+}
+
+}  // namespace velmora::examples
