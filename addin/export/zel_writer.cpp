@@ -4,7 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <future>
+#include <mutex>
+#include <thread>
 #include <cerrno>
 #include <cstring>
 #include <iterator>
@@ -39,29 +46,101 @@ const char* method_text(MethodType method)
     throw std::runtime_error(fmt::format("ERROR! Unknown GeomElem::MethodType: {}", static_cast<std::uint32_t>(method)));
 }
 
+// Formats number lists on helper threads, one per core, while the
+// structure is written: the numbers are most of a file's time. With one
+// core the work is done where it is asked for.
+class Formatter {
+public:
+    Formatter()
+    {
+        const unsigned cores = std::thread::hardware_concurrency();
+        for (unsigned i = 0; cores > 1 && i < cores; ++i) workers_.emplace_back([this] { work(); });
+    }
+    ~Formatter()
+    {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+            queue_.clear();  // nobody waits for them any more
+        }
+        wake_.notify_all();
+        for (auto& w : workers_) w.join();
+    }
+    std::future<void> submit(std::function<void()> job)
+    {
+        std::packaged_task<void()> task(std::move(job));
+        std::future<void> result = task.get_future();
+        if (workers_.empty()) {
+            task();
+            return result;
+        }
+        {
+            std::lock_guard lock(mutex_);
+            queue_.push_back(std::move(task));
+        }
+        wake_.notify_one();
+        return result;
+    }
+    std::size_t threads() const { return std::max<std::size_t>(1, workers_.size()); }
+
+private:
+    void work()
+    {
+        for (;;) {
+            std::packaged_task<void()> task;
+            {
+                std::unique_lock lock(mutex_);
+                wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+                if (stopping_) return;
+                task = std::move(queue_.front());
+                queue_.pop_front();
+            }
+            task();
+        }
+    }
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<std::packaged_task<void()>> queue_;
+    bool stopping_ = false;
+    std::vector<std::thread> workers_;
+};
+
 // The XML text, written as it is produced. pugixml's layout with two-space
 // indentation is kept byte for byte (the files written before stay the
 // same), but no document tree is built: a whole machine's export would hold
-// its text twice in memory. The buffer goes to `flush` whenever it passes
-// kFlushSize; without a `flush` it just grows.
+// its text twice in memory. Number lists are formatted by the Formatter in
+// pieces of kLinesPerPiece lines; the text goes to `output` in order, with at
+// most a few pieces per thread held back.
 class XmlOut {
 public:
-    using Flush = void (*)(void* context, const char* data, std::size_t size);
-    static constexpr std::size_t kFlushSize = 1 << 20;
+    using Output = void (*)(void* context, const char* data, std::size_t size);
+    static constexpr std::size_t kLinesPerPiece = 8192;
 
-    XmlOut(Flush flush, void* context) : flush_(flush), context_(context)
-    {
-        if (flush_) text_.reserve(kFlushSize + 4096);
-    }
+    XmlOut(Output output, void* context) : output_(output), context_(context) {}
+    // The literal text after the last piece of numbers.
     std::string& text() { return text_; }
+    // `numbers` appends to the text it is given elsewhere; it lands here.
+    // Buffers are used again: freed by another thread than the one that
+    // grew them, fresh ones would scatter the heap over the threads' arenas.
+    void defer(std::function<void(std::string&)> numbers)
+    {
+        Piece& piece = pieces_.emplace_back();
+        piece.before.swap(text_);
+        text_ = spare();
+        piece.numbers = spare();
+        std::string* into = &piece.numbers;  // a deque's elements stay where they are
+        piece.done = formatter_.submit([into, numbers = std::move(numbers)] { numbers(*into); });
+        while (pieces_.size() > 4 * formatter_.threads()) write_front();
+    }
+    // Keeps the literal text small where elements without numbers abound.
     void maybe_flush()
     {
-        if (flush_ && text_.size() >= kFlushSize) finish();
+        if (text_.size() >= (1u << 20)) finish();
     }
     void finish()
     {
-        if (!flush_) return;
-        if (!text_.empty()) flush_(context_, text_.data(), text_.size());
+        while (!pieces_.empty()) write_front();
+        write(text_);
         text_.clear();
     }
 
@@ -131,20 +210,73 @@ public:
     }
 
 private:
-    Flush flush_;
+    struct Piece {
+        std::string before;  // literal text ahead of the numbers
+        std::string numbers;
+        std::future<void> done;
+    };
+    std::string spare()
+    {
+        if (spare_.empty()) return {};
+        std::string s = std::move(spare_.back());
+        spare_.pop_back();
+        s.clear();
+        return s;
+    }
+    void write(const std::string& t)
+    {
+        if (!t.empty()) output_(context_, t.data(), t.size());
+    }
+    void write_front()
+    {
+        Piece& piece = pieces_.front();
+        write(piece.before);
+        piece.done.get();
+        write(piece.numbers);
+        spare_.push_back(std::move(piece.before));
+        spare_.push_back(std::move(piece.numbers));
+        pieces_.pop_front();
+    }
+    Output output_;
     void* context_;
     std::string text_;
     std::string scratch_;
+    std::deque<Piece> pieces_;
+    std::vector<std::string> spare_;
+    Formatter formatter_;  // last: its threads stop before the pieces go
 };
 
 // Numbers are the only text of these elements: nothing in them needs escaping.
-void point_list(XmlOut& out, int depth, const std::vector<Point3>& points, const Placement* placement)
+void format_points(std::string& text, const Point3* begin, const Point3* end, const std::optional<Placement>& placement)
 {
+    text.reserve(static_cast<std::size_t>(end - begin) * 40);
+    for (const Point3* v = begin; v != end; ++v) {
+        const Point3 p = placement ? place(*placement, *v) : *v;
+        char line[128];  // three numbers of at most 15 characters each
+        text.append(line, fmt::format_to(line, "{:.8}, {:.8}, {:.8};\n", p[0], p[1], p[2]));
+    }
+}
+
+void format_triangles(std::string& text, const Triangle* begin, const Triangle* end)
+{
+    text.reserve(static_cast<std::size_t>(end - begin) * 24);
+    for (const Triangle* f = begin; f != end; ++f) {
+        char line[80];  // three numbers of at most 20 digits each
+        text.append(line, fmt::format_to(line, "{}, {}, {};\n", (*f)[0], (*f)[1], (*f)[2]));
+    }
+}
+
+// The lists are read by the formatting threads: they outlive the write.
+// Each piece keeps its own copy of the placement.
+void point_list(XmlOut& out, int depth, const std::vector<Point3>& points, const Placement* placement_or_none)
+{
+    const std::optional<Placement> placement =
+        placement_or_none ? std::optional<Placement>(*placement_or_none) : std::nullopt;
     out.text_start(depth, "vertices");
-    for (const auto& v : points) {
-        const Point3 p = placement ? place(*placement, v) : v;
-        fmt::format_to(std::back_inserter(out.text()), "{:.8}, {:.8}, {:.8};\n", p[0], p[1], p[2]);
-        out.maybe_flush();
+    for (std::size_t i = 0; i < points.size(); i += XmlOut::kLinesPerPiece) {
+        const Point3* begin = points.data() + i;
+        const Point3* end = points.data() + std::min(points.size(), i + XmlOut::kLinesPerPiece);
+        out.defer([=](std::string& text) { format_points(text, begin, end, placement); });
     }
     out.text_end("vertices");
 }
@@ -152,9 +284,10 @@ void point_list(XmlOut& out, int depth, const std::vector<Point3>& points, const
 void triangle_list(XmlOut& out, int depth, const std::vector<Triangle>& faces)
 {
     out.text_start(depth, "faces");
-    for (const auto& f : faces) {
-        fmt::format_to(std::back_inserter(out.text()), "{}, {}, {};\n", f[0], f[1], f[2]);
-        out.maybe_flush();
+    for (std::size_t i = 0; i < faces.size(); i += XmlOut::kLinesPerPiece) {
+        const Triangle* begin = faces.data() + i;
+        const Triangle* end = faces.data() + std::min(faces.size(), i + XmlOut::kLinesPerPiece);
+        out.defer([=](std::string& text) { format_triangles(text, begin, end); });
     }
     out.text_end("faces");
 }
@@ -238,14 +371,20 @@ bool has_objects(const ObjectLists& l)
 
 void write_objects(XmlOut& out, int depth, const ObjectLists& lists, const ZelDocument& doc)
 {
-    for (Id id : lists.solids) write_solid(out, depth, "solid", lookup(doc.solid_map, id));
-    for (Id id : lists.element_MIPs) write_mip(out, depth, "elementMIP", lookup(doc.element_MIP_map, id));
-    for (Id id : lists.lines) write_line(out, depth, "line", lookup(doc.line_map, id));
-    for (Id id : lists.points) write_point(out, depth, "point", lookup(doc.point_map, id));
-    for (Id id : lists.solid_refs) write_ref(out, depth, "solidRef", lookup(doc.solid_ref_map, id));
-    for (Id id : lists.element_MIP_refs) write_ref(out, depth, "elementMIPRef", lookup(doc.element_MIP_ref_map, id));
-    for (Id id : lists.line_refs) write_ref(out, depth, "lineRef", lookup(doc.line_ref_map, id));
-    for (Id id : lists.point_refs) write_ref(out, depth, "pointRef", lookup(doc.point_ref_map, id));
+    auto each = [&](const std::vector<Id>& ids, const auto& map, const char* tag, auto write) {
+        for (Id id : ids) {
+            write(out, depth, tag, lookup(map, id));
+            out.maybe_flush();
+        }
+    };
+    each(lists.solids, doc.solid_map, "solid", write_solid);
+    each(lists.element_MIPs, doc.element_MIP_map, "elementMIP", write_mip);
+    each(lists.lines, doc.line_map, "line", write_line);
+    each(lists.points, doc.point_map, "point", write_point);
+    each(lists.solid_refs, doc.solid_ref_map, "solidRef", write_ref<RefElem>);
+    each(lists.element_MIP_refs, doc.element_MIP_ref_map, "elementMIPRef", write_ref<RefElem>);
+    each(lists.line_refs, doc.line_ref_map, "lineRef", write_ref<RefElem>);
+    each(lists.point_refs, doc.point_ref_map, "pointRef", write_ref<RefElem>);
 }
 
 // Writes `record` as `tag` and its child structures inside it, depth first
@@ -274,6 +413,7 @@ void write_structure_tree(XmlOut& out, int depth, const char* tag, const Structu
         }
         out.children_follow();
         write_objects(out, d + 1, r, doc);
+        out.maybe_flush();
         stack.push_back({&r, id, t, 0});
     };
     open(record, own_id, tag);
@@ -319,11 +459,13 @@ void write_document(XmlOut& out, const ZelDocument& doc)
     out.finish();
 }
 
-// Writes to a descriptor and remembers the first failure.
+// Writes to a descriptor and remembers the first failure. The disk starts on
+// each few megabytes at once, so the closing fsync finds little left to do
+// and the writing overlaps the formatting.
 class FdWriter {
 public:
     explicit FdWriter(int fd) : fd_(fd) {}
-    static void flush(void* self, const char* data, std::size_t size)
+    static void output(void* self, const char* data, std::size_t size)
     {
         static_cast<FdWriter*>(self)->write(data, size);
     }
@@ -338,13 +480,21 @@ public:
             }
             p += n;
             size -= static_cast<size_t>(n);
+            written_ += static_cast<off_t>(n);
+        }
+        if (error_ == 0 && written_ - started_ >= kStartEvery) {
+            // Only a hint: a failure shows in fsync.
+            (void)::sync_file_range(fd_, started_, written_ - started_, SYNC_FILE_RANGE_WRITE);
+            started_ = written_;
         }
     }
     int error() const { return error_; }
 
 private:
+    static constexpr off_t kStartEvery = 4 << 20;
     int fd_;
     int error_ = 0;
+    off_t written_ = 0, started_ = 0;
 };
 
 [[noreturn]] void fail(const std::string& path, int error)
@@ -356,9 +506,11 @@ private:
 
 std::string formatZelDocument(const ZelDocument& document)
 {
-    XmlOut out(nullptr, nullptr);
+    std::string text;
+    XmlOut out([](void* t, const char* data, std::size_t size) { static_cast<std::string*>(t)->append(data, size); },
+               &text);
     write_document(out, document);
-    return std::move(out.text());
+    return text;
 }
 
 void writeZelDocument(const ZelDocument& document, const std::string& path)
@@ -370,7 +522,7 @@ void writeZelDocument(const ZelDocument& document, const std::string& path)
     FdWriter writer(fd);
     int error = 0;
     try {
-        XmlOut out(&FdWriter::flush, &writer);
+        XmlOut out(&FdWriter::output, &writer);
         write_document(out, document);
     } catch (...) {
         // A document that cannot be written whole leaves no file behind.

@@ -7,6 +7,7 @@
 #include <optional>
 #include <mutex>
 #include <ostream>
+#include <tuple>
 
 #include <BRepAdaptor_Curve.hxx>
 #include <BRepBndLib.hxx>
@@ -52,6 +53,8 @@ struct ModelState {
     std::vector<bool> meshed;
     // By (part, solid): every occurrence of a part shares its solids' meshes.
     std::map<std::pair<int, int>, std::shared_ptr<const SolidMesh>> solid_meshes;
+    // By (part, solid, density): in the part's frame, so the same for every occurrence.
+    std::map<std::tuple<int, int, double>, cad::MassPropertiesResult> mass_properties;
 
     // The host's state changes (selection, redraw, lock), shown with --verbose.
     void note(const std::string& what) const
@@ -211,6 +214,14 @@ public:
     cad::FacePtr get_first_face() override { return faces(); }
     cad::MassPropertiesResult get_mass_properties(double density) override
     {
+        auto [it, fresh] = state->mass_properties.try_emplace({part, solid_index, density});
+        if (fresh) it->second = compute_mass_properties(density);
+        return it->second;
+    }
+
+private:
+    cad::MassPropertiesResult compute_mass_properties(double density) const
+    {
         GProp_GProps volume, surface;
         BRepGProp::VolumeProperties(solid, volume);
         BRepGProp::SurfaceProperties(solid, surface);
@@ -222,8 +233,6 @@ public:
                 {c.X(), c.Y(), c.Z(), volume.Mass(), surface.Mass(), volume.Mass() * density, m(1, 1) * density,
                  m(2, 2) * density, m(3, 3) * density, m(1, 2) * density, m(1, 3) * density, m(2, 3) * density}};
     }
-
-private:
     std::shared_ptr<OcctFace> faces()
     {
         if (!faces_) {

@@ -203,9 +203,16 @@ TEST(ZelWriter, PlacedMeshesAndLargeFiles)
     EXPECT_GT(text.size(), 3u << 20);
     EXPECT_NE(text.find(fmt::format("\n{:.8}, {:.8}, ", place(placement, vertices[0])[0], place(placement, vertices[0])[1])),
               std::string::npos);
-    const std::string path = temp_dir("large") + "/out.zel";
-    writeZelDocument(shared, path);
-    EXPECT_EQ(read_file(path), text);
+    const std::string dir = temp_dir("large");
+    writeZelDocument(shared, dir + "/out.zel");
+    EXPECT_EQ(read_file(dir + "/out.zel"), text);
+
+    // A fault found after megabytes of numbers are on their way still
+    // leaves no file behind.
+    shared.solids.push_back(99);
+    fs::remove(dir + "/out.zel");
+    EXPECT_THROW(writeZelDocument(shared, dir + "/out.zel"), std::out_of_range);
+    EXPECT_TRUE(fs::is_empty(dir));
 }
 
 TEST(ZelWriter, EmptyExportIsFourLines)
