@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include <QApplication>
@@ -86,8 +87,8 @@ int main(int argc, char* argv[])
         }
         standard.push_back(std::chrono::duration<double>(Clock::now() - t0).count());
     }
-    std::printf("GUI models: %zu nodes; CAD_TreeModel+NameCorrectionProxyModel %.4f s, QStandardItemModel %.4f s, "
-                "ratio %.2fx (target <= 0.5x)\n",
-                tree.nodes.size(), median(ours), median(standard), median(ours) / median(standard));
+    const std::string what = "8. GUI models (" + std::to_string(tree.nodes.size()) + " nodes)";
+    std::printf("%-34s %8.3f s %-22s %8.3f s %-22s %6.2fx  (target <= 0.5x)\n", what.c_str(), median(ours),
+                "CAD_TreeModel+proxy", median(standard), "QStandardItemModel", median(ours) / median(standard));
     return 0;
 }

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -84,7 +85,8 @@ int main(int argc, char* argv[])
     connection.close();
     server.stop();
     serving.join();
-    std::printf("tree over RPC: %zu nodes, %.1f MB; get_cad_tree %.4f s, in-memory write+read %.4f s, ratio %.2fx (target <= 2x)\n",
-                tree.nodes.size(), bytes / 1e6, median(rpc), median(memory), median(rpc) / median(memory));
+    const std::string what = "7. tree over RPC (" + std::to_string(tree.nodes.size()) + " nodes)";
+    std::printf("%-34s %8.3f s %-22s %8.3f s %-22s %6.2fx  (target <= 2x; %.1f MB)\n", what.c_str(), median(rpc),
+                "get_cad_tree", median(memory), "Thrift in memory", median(rpc) / median(memory), bytes / 1e6);
     return 0;
 }
