@@ -30,14 +30,16 @@ void CAD_TreeModel::set_tree(CAD_RPC::Tree* t)
     const int32_t lowest = tree->nodes.begin()->first, highest = tree->nodes.rbegin()->first;
     if (lowest < 0 || static_cast<std::size_t>(highest) >= 2 * tree->nodes.size() + 16) return;
     by_id.assign(static_cast<std::size_t>(highest) + 1, Entry{});
-    for (const auto& [id, node] : tree->nodes) by_id[static_cast<std::size_t>(id)].node = &node;
-    // The first place of each id in a list, as a search of the list finds it.
-    for (const auto& [id, node] : tree->nodes)
+    // One pass: each node, and the first place of each id in a list (as a
+    // search of the list finds it).
+    for (const auto& [id, node] : tree->nodes) {
+        by_id[static_cast<std::size_t>(id)].node = &node;
         for (std::size_t i = 0; i < node.children_ids.size(); ++i) {
             const int32_t child = node.children_ids[i];
             if (child >= 0 && static_cast<std::size_t>(child) < by_id.size() && by_id[static_cast<std::size_t>(child)].row < 0)
                 by_id[static_cast<std::size_t>(child)].row = static_cast<int>(i);
         }
+    }
 }
 
 // Lookups answer null instead of throwing: a view calls them from paint and
@@ -61,9 +63,10 @@ QModelIndex CAD_TreeModel::index_of(const CAD_RPC::Node* node, int row) const
 
 QModelIndex CAD_TreeModel::index(int row, int column, const QModelIndex& parent) const
 {
-    if (!hasIndex(row, column, parent)) return {};
+    // hasIndex() without its two virtual calls: a view asks this for every row.
+    if (column != 0 || row < 0 || parent.column() > 0) return {};
     const CAD_RPC::Node* owner = parent.isValid() ? node_of(parent) : root();
-    if (!owner) return {};
+    if (!owner || static_cast<std::size_t>(row) >= owner->children_ids.size()) return {};
     return index_of(node_at(owner->children_ids[static_cast<std::size_t>(row)]), row);
 }
 

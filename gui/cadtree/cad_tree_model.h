@@ -44,8 +44,23 @@ public:
     Qt::DropActions supportedDropActions() const override;
     Qt::DropActions supportedDragActions() const override;
 
-private:
+    // Straight to the nodes, for models stacked on this one.
+    // The node of a row; null for an invalid index.
+    static const CAD_RPC::Node* node_of_index(const QModelIndex& index)
+    {
+        return index.isValid() ? static_cast<const CAD_RPC::Node*>(index.internalPointer()) : nullptr;
+    }
+    // The node whose children are the rows under `parent` (the root for
+    // an invalid index).
+    const CAD_RPC::Node* owner_of(const QModelIndex& parent) const { return parent.isValid() ? node_of_index(parent) : root(); }
+    // The node a row's parent index points at; null for a top-level row.
+    const CAD_RPC::Node* parent_node(const CAD_RPC::Node* node) const
+    {
+        return !tree || node->parent_id == tree->root_id ? nullptr : node_at(node->parent_id);
+    }
     const CAD_RPC::Node* node_at(int32_t id) const;
+
+private:
     const CAD_RPC::Node* root() const;
     QModelIndex index_of(const CAD_RPC::Node* node, int row) const;
 

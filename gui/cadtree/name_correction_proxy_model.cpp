@@ -1,5 +1,6 @@
 #include "name_correction_proxy_model.h"
 
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -14,6 +15,22 @@ bool valid_name_char(char32_t c)
 {
     return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') ||
            (c >= 0x0410 && c <= 0x044F) || c == 0x0401 || c == 0x0451;
+}
+
+// correct_name of a UTF-8 name; ASCII, the usual case, without decoding.
+QString corrected_utf8(const std::string& name)
+{
+    if (name.empty()) return QStringLiteral("_");
+    const bool leading_digit = name.front() >= '0' && name.front() <= '9';
+    QString result(static_cast<qsizetype>(name.size()) + (leading_digit ? 1 : 0), Qt::Uninitialized);
+    QChar* out = result.data();
+    if (leading_digit) *out++ = u'_';
+    for (const char c : name) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u >= 0x80) return NameCorrectionProxyModel::correct_name(QString::fromStdString(name));
+        *out++ = valid_name_char(u) ? QChar(u) : QChar(u'_');
+    }
+    return result;
 }
 
 }  // namespace
@@ -46,10 +63,25 @@ void NameCorrectionProxyModel::resetInternalData()
     last_names = nullptr;
 }
 
+void NameCorrectionProxyModel::setSourceModel(QAbstractItemModel* source)
+{
+    cad_source = qobject_cast<const CAD_TreeModel*>(source);
+    QIdentityProxyModel::setSourceModel(source);
+}
+
 const QStringList& NameCorrectionProxyModel::corrected_names(const QModelIndex& source_parent) const
 {
     const quint64 key =
         source_parent.isValid() ? source_parent.data(CAD_TreeModel::NodeAddressRole).toULongLong() : 0;
+    const QAbstractItemModel* source = sourceModel();
+    return corrected_names(key, source->rowCount(source_parent), [&](int row) {
+        return correct_name(source->index(row, 0, source_parent).data(CAD_TreeModel::NameRole).toString());
+    });
+}
+
+template <class NameOf>
+const QStringList& NameCorrectionProxyModel::corrected_names(quint64 key, int rows, const NameOf& name_of) const
+{
     if (last_names && last_key == key) return *last_names;
     auto cached = name_cache.constFind(key);
     if (cached != name_cache.constEnd()) {
@@ -58,23 +90,29 @@ const QStringList& NameCorrectionProxyModel::corrected_names(const QModelIndex& 
         return *cached;
     }
 
-    const QAbstractItemModel* source = sourceModel();
-    const int rows = source->rowCount(source_parent);
     QStringList names;
     names.reserve(rows);
+    // Name -> its counter + 1, so that 0 is an entry just made: one lookup
+    // for a name not seen before.
     QHash<QString, int> seen;
+    seen.reserve(rows);
     for (int row = 0; row < rows; ++row) {
-        const QString corrected =
-            correct_name(source->index(row, 0, source_parent).data(CAD_TreeModel::NameRole).toString());
-        QString final_name = corrected;
-        auto it = seen.find(corrected);
-        if (it != seen.end()) {
-            const int counter = ++it.value();
-            final_name = corrected.endsWith(u'_') ? QStringLiteral("%1$%2").arg(corrected).arg(counter)
-                                                  : QStringLiteral("%1_$%2").arg(corrected).arg(counter);
+        QString corrected = name_of(row);
+        int& stored = seen[corrected];
+        if (stored == 0) {
+            stored = 1;
+            names.append(std::move(corrected));
+            continue;
         }
-        seen.insert(final_name, 0);
-        names.append(final_name);
+        // Corrected names hold no "%": plain joining is what "%1_$%2" gives.
+        const int counter = stored++;
+        QString final_name;
+        final_name.reserve(corrected.size() + 12);
+        final_name += corrected;
+        final_name += corrected.endsWith(u'_') ? QStringView(u"$") : QStringView(u"_$");
+        final_name += QString::number(counter);
+        seen.insert(final_name, 1);  // as a new name, its counter from 0 again
+        names.append(std::move(final_name));
     }
     // QHash keeps its values in place until it changes; the pointer is
     // dropped with the cache on every reset.
@@ -89,9 +127,41 @@ QVariant NameCorrectionProxyModel::data(const QModelIndex& index, int role) cons
 {
     if (!index.isValid()) return {};
     if (role != Qt::DisplayRole && role != CAD_TreeModel::NameRole) return QIdentityProxyModel::data(index, role);
+    if (cad_source) {
+        // An identity proxy's index points where its source index does.
+        const CAD_RPC::Node* node = CAD_TreeModel::node_of_index(index);
+        const CAD_RPC::Node* parent = cad_source->parent_node(node);
+        const CAD_RPC::Node* owner = parent ? parent : cad_source->owner_of({});
+        if (!owner) return {};
+        const auto& children = owner->children_ids;
+        const QStringList& names =
+            corrected_names(static_cast<quint64>(reinterpret_cast<quintptr>(parent)), static_cast<int>(children.size()),
+                            [&](int row) {
+                                const CAD_RPC::Node* child = cad_source->node_at(children[static_cast<std::size_t>(row)]);
+                                return child ? corrected_utf8(child->name) : correct_name({});
+                            });
+        return index.row() < names.size() ? names.at(index.row()) : QVariant();
+    }
     const QModelIndex source_index = mapToSource(index);
     const QStringList& names = corrected_names(source_index.parent());
     return index.row() < names.size() ? names.at(index.row()) : QVariant();
+}
+
+// Over the CAD tree the proxy's indexes carry the source's node pointers,
+// which is all mapToSource and mapFromSource pass on: a view's every
+// index() and parent() goes straight to the source.
+QModelIndex NameCorrectionProxyModel::index(int row, int column, const QModelIndex& parent) const
+{
+    if (!cad_source) return QIdentityProxyModel::index(row, column, parent);
+    const QModelIndex source = cad_source->index(row, column, mapToSource(parent));
+    return source.isValid() ? createIndex(source.row(), source.column(), source.internalPointer()) : QModelIndex();
+}
+
+QModelIndex NameCorrectionProxyModel::parent(const QModelIndex& child) const
+{
+    if (!cad_source) return QIdentityProxyModel::parent(child);
+    const QModelIndex source = cad_source->parent(mapToSource(child));
+    return source.isValid() ? createIndex(source.row(), source.column(), source.internalPointer()) : QModelIndex();
 }
 
 QVariant NameCorrectionProxyModel::headerData(int, Qt::Orientation orientation, int role) const

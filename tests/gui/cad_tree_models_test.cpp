@@ -3,6 +3,7 @@
 #include <QAbstractItemModelTester>
 #include <QDataStream>
 #include <QMimeData>
+#include <QStandardItemModel>
 #include <QtTest>
 
 #include "cad_rpc_connection.h"
@@ -54,6 +55,24 @@ QModelIndex find_row(const QAbstractItemModel& model, const QString& name, const
     const QModelIndexList hits =
         model.match(model.index(0, 0, parent), CAD_TreeModel::NameRole, name, 1, Qt::MatchExactly | Qt::MatchRecursive);
     return hits.isEmpty() ? QModelIndex() : hits.first();
+}
+
+// The top level of `tree` as a plain item model with the CAD tree's roles,
+// under a name-correcting proxy: the proxy's path for sources other than
+// CAD_TreeModel.
+std::unique_ptr<NameCorrectionProxyModel> names_over_other_source(const CAD_RPC::Tree& tree)
+{
+    auto* items = new QStandardItemModel;
+    for (int32_t id : tree.nodes.at(tree.root_id).children_ids) {
+        auto* item = new QStandardItem;
+        item->setData(QString::fromStdString(tree.nodes.at(id).name), CAD_TreeModel::NameRole);
+        item->setData(QVariant::fromValue(qulonglong(id) + 1000), CAD_TreeModel::NodeAddressRole);
+        items->appendRow(item);
+    }
+    auto proxy = std::make_unique<NameCorrectionProxyModel>();
+    items->setParent(proxy.get());
+    proxy->setSourceModel(items);
+    return proxy;
 }
 
 }  // namespace
@@ -226,6 +245,8 @@ private slots:
                                               << QStringList{"Деталь_1", "Pi_ce", "Ёлка_ё"};
         QTest::newRow("one underscore per character") << QStringList{"a  b", "7", "€uro", "x😀"}
                                                       << QStringList{"a__b", "_7", "_uro", "x_"};
+        QTest::newRow("suffixes that meet") << QStringList{"A_", "A_", "A", "A", "A_", "A"}
+                                            << QStringList{"A_", "A_$1", "A", "A_$1", "A_$2", "A_$2"};
     }
     void names_are_corrected_and_made_unique_among_siblings()
     {
@@ -242,6 +263,22 @@ private slots:
             QCOMPARE(proxy.index(row, 0).data(CAD_TreeModel::NameRole).toString(), corrected[row]);
         // Other roles pass through.
         QCOMPARE(proxy.index(0, 0).data(CAD_TreeModel::IdRole).toInt(), 1);
+        // Any other source (the EMC proxy) gets the same names through its roles.
+        QCOMPARE(shown_names(*names_over_other_source(maker.tree)), corrected);
+    }
+
+    // Bytes that are not UTF-8 take the decoding path, each bad byte one "_".
+    void names_that_are_not_utf8_are_corrected_as_decoded()
+    {
+        TreeMaker maker;
+        for (const char* name : {"\xff\xfe" "A", "ok\x80", "\xd0", "9\xc3\xa9"}) maker.add(0, name);
+        CAD_TreeModel model;
+        model.set_tree(&maker.tree);
+        NameCorrectionProxyModel proxy;
+        proxy.setSourceModel(&model);
+        const QStringList shown = shown_names(proxy);
+        QCOMPARE(shown, shown_names(*names_over_other_source(maker.tree)));
+        QCOMPARE(shown, (QStringList{"__A", "ok_", "_", "_9_"}));
     }
 
     void the_same_name_under_two_parents_keeps_its_name()
