@@ -111,21 +111,25 @@ int CAD_TreeModel::columnCount(const QModelIndex&) const { return 1; }
 QVariant CAD_TreeModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() < 0 || index.column() < 0 || index.model() != this) return {};
-    const CAD_RPC::Node* node = node_of(index);
+    return node_data(*node_of(index), role);
+}
+
+QVariant CAD_TreeModel::node_data(const CAD_RPC::Node& node, int role)
+{
     switch (role) {
     case Qt::DisplayRole:
     case NameRole:
-        return QString::fromStdString(node->name);
+        return QString::fromStdString(node.name);
     case Qt::DecorationRole: {
-        const QIcon* icon = node_type_icon(node->type);
+        const QIcon* icon = node_type_icon(node.type);
         return icon ? QVariant(*icon) : QVariant();
     }
     case Qt::SizeHintRole: return QSize(-1, 18);
-    case TypeRole: return static_cast<int>(node->type);
-    case IdRole: return node->id;
-    case ParentIdRole: return node->parent_id;
-    case VisibleRole: return node->is_visible;
-    case NodeAddressRole: return QVariant::fromValue(static_cast<qulonglong>(reinterpret_cast<quintptr>(node)));
+    case TypeRole: return static_cast<int>(node.type);
+    case IdRole: return node.id;
+    case ParentIdRole: return node.parent_id;
+    case VisibleRole: return node.is_visible;
+    case NodeAddressRole: return QVariant::fromValue(static_cast<qulonglong>(reinterpret_cast<quintptr>(&node)));
     default: return {};
     }
 }

@@ -59,6 +59,8 @@ public:
         return !tree || node->parent_id == tree->root_id ? nullptr : node_at(node->parent_id);
     }
     const CAD_RPC::Node* node_at(int32_t id) const;
+    // What data() answers for a row of `node`.
+    static QVariant node_data(const CAD_RPC::Node& node, int role);
 
 private:
     const CAD_RPC::Node* root() const;

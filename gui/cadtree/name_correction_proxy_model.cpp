@@ -125,11 +125,11 @@ const QStringList& NameCorrectionProxyModel::corrected_names(quint64 key, int ro
 
 QVariant NameCorrectionProxyModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid()) return {};
-    if (role != Qt::DisplayRole && role != CAD_TreeModel::NameRole) return QIdentityProxyModel::data(index, role);
+    if (!index.isValid() || index.model() != this) return {};
     if (cad_source) {
         // An identity proxy's index points where its source index does.
         const CAD_RPC::Node* node = CAD_TreeModel::node_of_index(index);
+        if (role != Qt::DisplayRole && role != CAD_TreeModel::NameRole) return CAD_TreeModel::node_data(*node, role);
         const CAD_RPC::Node* parent = cad_source->parent_node(node);
         const CAD_RPC::Node* owner = parent ? parent : cad_source->owner_of({});
         if (!owner) return {};
@@ -142,6 +142,7 @@ QVariant NameCorrectionProxyModel::data(const QModelIndex& index, int role) cons
                             });
         return index.row() < names.size() ? names.at(index.row()) : QVariant();
     }
+    if (role != Qt::DisplayRole && role != CAD_TreeModel::NameRole) return QIdentityProxyModel::data(index, role);
     const QModelIndex source_index = mapToSource(index);
     const QStringList& names = corrected_names(source_index.parent());
     return index.row() < names.size() ? names.at(index.row()) : QVariant();
