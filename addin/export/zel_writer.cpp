@@ -18,6 +18,7 @@
 #include <string_view>
 #include <stdexcept>
 
+#include <fmt/compile.h>
 #include <fmt/format.h>
 
 namespace velmora::zel {
@@ -253,7 +254,7 @@ void format_points(std::string& text, const Point3* begin, const Point3* end, co
     for (const Point3* v = begin; v != end; ++v) {
         const Point3 p = placement ? place(*placement, *v) : *v;
         char line[128];  // three numbers of at most 15 characters each
-        text.append(line, fmt::format_to(line, "{:.8}, {:.8}, {:.8};\n", p[0], p[1], p[2]));
+        text.append(line, fmt::format_to(line, FMT_COMPILE("{:.8}, {:.8}, {:.8};\n"), p[0], p[1], p[2]));
     }
 }
 
@@ -262,7 +263,7 @@ void format_triangles(std::string& text, const Triangle* begin, const Triangle* 
     text.reserve(static_cast<std::size_t>(end - begin) * 24);
     for (const Triangle* f = begin; f != end; ++f) {
         char line[80];  // three numbers of at most 20 digits each
-        text.append(line, fmt::format_to(line, "{}, {}, {};\n", (*f)[0], (*f)[1], (*f)[2]));
+        text.append(line, fmt::format_to(line, FMT_COMPILE("{}, {}, {};\n"), (*f)[0], (*f)[1], (*f)[2]));
     }
 }
 
