@@ -47,15 +47,17 @@ const char* method_text(MethodType method)
     throw std::runtime_error(fmt::format("ERROR! Unknown GeomElem::MethodType: {}", static_cast<std::uint32_t>(method)));
 }
 
-// Formats number lists on helper threads, one per core, while the
+// Formats number lists on helper threads, one per core (up to 8), while the
 // structure is written: the numbers are most of a file's time. With one
 // core the work is done where it is asked for.
 class Formatter {
 public:
     Formatter()
     {
-        const unsigned cores = std::thread::hardware_concurrency();
-        for (unsigned i = 0; cores > 1 && i < cores; ++i) workers_.emplace_back([this] { work(); });
+        // More threads than a disk can take text from would only hold more
+        // of it back in memory.
+        const unsigned threads = std::min(8u, std::thread::hardware_concurrency());
+        for (unsigned i = 0; threads > 1 && i < threads; ++i) workers_.emplace_back([this] { work(); });
     }
     ~Formatter()
     {
