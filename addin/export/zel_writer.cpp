@@ -250,7 +250,7 @@ private:
 };
 
 // Numbers are the only text of these elements: nothing in them needs escaping.
-void format_points(std::string& text, const Point3* begin, const Point3* end, const std::optional<Placement>& placement)
+void format_points(std::string& text, const Point3* begin, const Point3* end, const Placement* placement)
 {
     text.reserve(static_cast<std::size_t>(end - begin) * 40);
     for (const Point3* v = begin; v != end; ++v) {
@@ -269,30 +269,30 @@ void format_triangles(std::string& text, const Triangle* begin, const Triangle* 
     }
 }
 
-// The lists are read by the formatting threads: they outlive the write.
-// Each piece keeps its own copy of the placement.
-void point_list(XmlOut& out, int depth, const std::vector<Point3>& points, const Placement* placement_or_none)
+// `items` as the text of `tag`, handed to the formatting threads in pieces.
+// They read the document's lists (and placements) directly: it outlives the write.
+template <class T, class Format>
+void number_list(XmlOut& out, int depth, const char* tag, const std::vector<T>& items, const Format& format)
 {
-    const std::optional<Placement> placement =
-        placement_or_none ? std::optional<Placement>(*placement_or_none) : std::nullopt;
-    out.text_start(depth, "vertices");
-    for (std::size_t i = 0; i < points.size(); i += XmlOut::kLinesPerPiece) {
-        const Point3* begin = points.data() + i;
-        const Point3* end = points.data() + std::min(points.size(), i + XmlOut::kLinesPerPiece);
-        out.defer([=](std::string& text) { format_points(text, begin, end, placement); });
+    out.text_start(depth, tag);
+    for (std::size_t i = 0; i < items.size(); i += XmlOut::kLinesPerPiece) {
+        const T* begin = items.data() + i;
+        const T* end = items.data() + std::min(items.size(), i + XmlOut::kLinesPerPiece);
+        out.defer([=](std::string& text) { format(text, begin, end); });
     }
-    out.text_end("vertices");
+    out.text_end(tag);
+}
+
+void point_list(XmlOut& out, int depth, const std::vector<Point3>& points, const Placement* placement)
+{
+    number_list(out, depth, "vertices", points, [placement](std::string& text, const Point3* begin, const Point3* end) {
+        format_points(text, begin, end, placement);
+    });
 }
 
 void triangle_list(XmlOut& out, int depth, const std::vector<Triangle>& faces)
 {
-    out.text_start(depth, "faces");
-    for (std::size_t i = 0; i < faces.size(); i += XmlOut::kLinesPerPiece) {
-        const Triangle* begin = faces.data() + i;
-        const Triangle* end = faces.data() + std::min(faces.size(), i + XmlOut::kLinesPerPiece);
-        out.defer([=](std::string& text) { format_triangles(text, begin, end); });
-    }
-    out.text_end("faces");
+    number_list(out, depth, "faces", faces, format_triangles);
 }
 
 void common_attributes(XmlOut& out, const GeomElem& e)

@@ -10,13 +10,10 @@
 #include <tuple>
 
 #include <BRepAdaptor_Curve.hxx>
-#include <BRepBndLib.hxx>
 #include <BRepTools_WireExplorer.hxx>
 #include <GCPnts_QuasiUniformDeflection.hxx>
 #include <BRepGProp.hxx>
-#include <BRepMesh_IncrementalMesh.hxx>
 #include <BRep_Tool.hxx>
-#include <Bnd_Box.hxx>
 #include <GProp_GProps.hxx>
 #include <Poly_Triangulation.hxx>
 #include <TopExp_Explorer.hxx>
