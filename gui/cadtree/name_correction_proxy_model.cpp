@@ -60,6 +60,7 @@ void NameCorrectionProxyModel::resetInternalData()
 {
     QIdentityProxyModel::resetInternalData();
     name_cache.clear();
+    corrected_cache.clear();
     last_names = nullptr;
 }
 
@@ -138,7 +139,10 @@ QVariant NameCorrectionProxyModel::data(const QModelIndex& index, int role) cons
             corrected_names(static_cast<quint64>(reinterpret_cast<quintptr>(parent)), static_cast<int>(children.size()),
                             [&](int row) {
                                 const CAD_RPC::Node* child = cad_source->node_at(children[static_cast<std::size_t>(row)]);
-                                return child ? corrected_utf8(child->name) : correct_name({});
+                                if (!child) return correct_name({});
+                                auto [it, fresh] = corrected_cache.try_emplace(child->name);
+                                if (fresh) it->second = corrected_utf8(child->name);
+                                return it->second;
                             });
         return index.row() < names.size() ? names.at(index.row()) : QVariant();
     }

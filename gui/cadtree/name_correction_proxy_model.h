@@ -3,6 +3,9 @@
 #include <QIdentityProxyModel>
 #include <QStringList>
 
+#include <string>
+#include <unordered_map>
+
 #include "cad_rpc_types.h"
 
 // The tree as it will be exported: every name rewritten into what a ZEL file
@@ -40,6 +43,9 @@ private:
     // The source when it is the CAD tree itself: names are read from the
     // nodes without going through indexes and variants.
     const class CAD_TreeModel* cad_source = nullptr;
+    // A node name to its correction: a machine repeats its fasteners'
+    // names thousands of times. Emptied with name_cache.
+    mutable std::unordered_map<std::string, QString> corrected_cache;
 };
 
 // Fills `tree` with what `proxy` shows: new keys (0 for the root, then handed
