@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <stdexcept>
+#include <unordered_map>
 
 #include "addin/cad/host/host.h"
 
@@ -84,6 +85,28 @@ BodyGeometry tessellateBody(const cad::BodyPtr& body)
 
     // Positions that differ in any bit are different vertices (but -0.0 is +0.0).
     VertexIndex index(result.vertices);
+    // Each host vertex's number once known: a vertex is a corner of about six
+    // triangles, and asking the host for its position every time cost more
+    // than the rest of the walk. The numbers are the same: a position is
+    // numbered at its first use either way.
+    constexpr std::uint64_t kUnknown = 0, kNoPosition = ~std::uint64_t{0};
+    std::vector<std::uint64_t> by_vertex;                 // ids 0 .. 2^24
+    std::unordered_map<int, std::uint64_t> by_odd_vertex;  // any other id
+    auto number_of = [&](int vertex) {
+        std::uint64_t* slot;
+        if (vertex >= 0 && vertex < (1 << 24)) {
+            const auto at = static_cast<std::size_t>(vertex);
+            if (at >= by_vertex.size()) by_vertex.resize(std::max(at + 1, 2 * by_vertex.size()), kUnknown);
+            slot = &by_vertex[at];
+        } else {
+            slot = &by_odd_vertex[vertex];
+        }
+        if (*slot == kUnknown) {
+            const std::vector<double> xyz = tessellation->get_vertex_point(vertex);
+            *slot = xyz.size() < 3 ? kNoPosition : index.number({xyz[0], xyz[1], xyz[2]});
+        }
+        return *slot;
+    };
     for (cad::FacePtr face = body->get_first_face(); face; face = face->get_next_face()) {
         tessellation->get_facet_count(face);
         for (const int facet : tessellation->get_facets(face)) {
@@ -98,12 +121,12 @@ BodyGeometry tessellateBody(const cad::BodyPtr& body)
                     complete = false;
                     break;
                 }
-                const std::vector<double> xyz = tessellation->get_vertex_point(pair[1]);
-                if (xyz.size() < 3) {
+                const std::uint64_t number = number_of(pair[1]);
+                if (number == kNoPosition) {
                     complete = false;
                     break;
                 }
-                triangle[static_cast<std::size_t>(k)] = index.number({xyz[0], xyz[1], xyz[2]});
+                triangle[static_cast<std::size_t>(k)] = number;
             }
             if (complete) result.faces.push_back(triangle);
         }

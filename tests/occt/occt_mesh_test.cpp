@@ -15,6 +15,7 @@
 #include <TopExp_Explorer.hxx>
 #include <TopoDS.hxx>
 
+#include "addin/cad/host/host.h"
 #include "addin/export/geometry.h"
 #include "examples/large_model.h"
 #include "hosts/occt/occt_mesh.h"
@@ -81,6 +82,30 @@ std::pair<std::vector<zel::Point3>, std::vector<std::uint64_t>> numbered_by_inde
     exporter::VertexIndex index(vertices);
     for (const auto& p : stream) numbers.push_back(index.number(p));
     return {vertices, numbers};
+}
+
+// The export's walk as it always was: every corner's position asked of the
+// host, numbered through an ordered map.
+exporter::BodyGeometry walked_by_map(const cad::BodyPtr& body)
+{
+    exporter::BodyGeometry g;
+    const cad::TessellationPtr t = body->get_tessellation(0);
+    t->tessellate();
+    std::map<zel::Point3, std::uint64_t> index;
+    for (cad::FacePtr face = body->get_first_face(); face; face = face->get_next_face())
+        for (const int facet : t->get_facets(face)) {
+            const std::vector<int> fins = t->get_fins(facet);
+            zel::Triangle triangle{};
+            for (int k = 0; k < 3; ++k) {
+                const std::vector<double> xyz = t->get_vertex_point(t->get_fin_vertices(fins[k])[1]);
+                const zel::Point3 p{xyz[0], xyz[1], xyz[2]};
+                auto [it, inserted] = index.try_emplace(p, g.vertices.size() + 1);
+                if (inserted) g.vertices.push_back(p);
+                triangle[k] = it->second;
+            }
+            g.faces.push_back(triangle);
+        }
+    return g;
 }
 
 }  // namespace
@@ -156,4 +181,21 @@ TEST(VertexIndex, NumbersVerticesAsTheOrderedMapDoes)
         merged += stream.size() - got.first.size();
     }
     EXPECT_GT(merged, 10000u);  // the meshes do share corners
+}
+
+// The export asks the host for each vertex's position once; the geometry is
+// what asking for every corner gave.
+TEST(VertexIndex, TheExportsWalkGivesTheMapsGeometry)
+{
+    velmora::testing::Served served(SAMPLE_MODEL);
+    std::size_t bodies = 0;
+    for (const auto& [id, node] : served.tree.nodes) {
+        if (node.type != CAD_RPC::NodeType::Solid) continue;
+        const cad::BodyPtr body = served.registry.object_at(id)->as_body();
+        const exporter::BodyGeometry expected = walked_by_map(body), got = exporter::tessellateBody(body);
+        EXPECT_EQ(got.faces, expected.faces) << node.name;
+        EXPECT_EQ(got.vertices, expected.vertices) << node.name;
+        ++bodies;
+    }
+    EXPECT_EQ(bodies, 11u);
 }
