@@ -134,40 +134,50 @@ std::size_t format_and_write(const Numbers& n, const std::string& path)
     return out.size();
 }
 
-// Every triangle corner of each distinct body, in the order the export meets
-// them; numbered afresh for each occurrence, as the export does.
-struct CornerStreams {
-    std::vector<std::vector<zel::Point3>> distinct;
-    std::vector<std::size_t> occurrences;  // index into distinct, per solid occurrence
+// What the export numbers for each solid occurrence: the host's vertex id of
+// every triangle corner, in the order the export meets them, and each
+// vertex's position. Recorded through the host interface once, so that the
+// timing below is the numbering alone.
+struct Corners {
+    std::vector<int> vertices;           // host vertex id per corner
+    std::vector<zel::Point3> positions;  // by host vertex id
 };
 
-CornerStreams corner_streams(const zel::ZelDocument& doc)
+std::vector<Corners> corners_of(const CAD_RPC::Tree& tree, const cad::CAD_ObjectRegistry& registry)
 {
-    CornerStreams c;
-    std::vector<const std::vector<zel::Triangle>*> seen;
-    for (const auto& [id, e] : doc.solid_map) {
-        const zel::PlacedMesh mesh = mesh_of(e);
-        const auto at = std::find(seen.begin(), seen.end(), mesh.faces);
-        if (at != seen.end()) {
-            c.occurrences.push_back(static_cast<std::size_t>(at - seen.begin()));
-            continue;
-        }
-        seen.push_back(mesh.faces);
-        auto& stream = c.distinct.emplace_back();
-        for (const auto& f : *mesh.faces)
-            for (auto k : f) stream.push_back((*mesh.vertices)[k - 1]);
-        c.occurrences.push_back(c.distinct.size() - 1);
+    std::vector<Corners> all;
+    for (const auto& [id, node] : tree.nodes) {
+        if (node.type != CAD_RPC::NodeType::Solid) continue;
+        const cad::BodyPtr body = registry.object_at(id)->as_body();
+        const cad::TessellationPtr t = body->get_tessellation(0);
+        t->tessellate();
+        Corners& c = all.emplace_back();
+        for (cad::FacePtr face = body->get_first_face(); face; face = face->get_next_face())
+            for (const int facet : t->get_facets(face))
+                for (const int fin : t->get_fins(facet)) {
+                    const int v = t->get_fin_vertices(fin)[1];
+                    if (static_cast<std::size_t>(v) >= c.positions.size()) c.positions.resize(v + 1);
+                    const std::vector<double> xyz = t->get_vertex_point(v);
+                    c.positions[static_cast<std::size_t>(v)] = {xyz[0], xyz[1], xyz[2]};
+                    c.vertices.push_back(v);
+                }
     }
-    return c;
+    return all;
 }
 
-std::size_t number_all(const CornerStreams& c)
+// The export's numbering: each host vertex looked up per corner, numbered
+// by position (VertexIndex) at its first use.
+std::size_t number_all(const std::vector<Corners>& all)
 {
     std::size_t vertices = 0;
-    for (std::size_t i : c.occurrences) {
+    for (const Corners& c : all) {
         std::vector<zel::Point3> out;
         exporter::VertexIndex index(out);
-        for (const auto& p : c.distinct[i]) index.number(p);
+        std::vector<std::uint64_t> by_vertex(c.positions.size(), 0);
+        for (const int v : c.vertices) {
+            std::uint64_t& n = by_vertex[static_cast<std::size_t>(v)];
+            if (n == 0) n = index.number(c.positions[static_cast<std::size_t>(v)]);
+        }
         vertices += out.size();
     }
     return vertices;
@@ -254,7 +264,7 @@ int main(int argc, char** argv)
     exporter::BodyGeometryCache doc_cache;
     const zel::ZelDocument doc = exporter::buildZelDocument(tree, settings, registry, doc_cache, registry.document());
     const Numbers numbers = numbers_of(doc);
-    const CornerStreams corners = corner_streams(doc);
+    const std::vector<Corners> corners = corners_of(tree, registry);
 
     std::vector<double> export_s, obj_s, write_s, limit_s, merge_s;
     std::size_t raw_bytes = 0, merged_vertices = 0;
