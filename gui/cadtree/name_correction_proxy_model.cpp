@@ -105,7 +105,7 @@ const QStringList& NameCorrectionProxyModel::corrected_names(quint64 key, int ro
             names.append(std::move(corrected));
             continue;
         }
-        // Corrected names hold no "%": plain joining is what "%1_$%2" gives.
+        // "_$N" after the name, or "$N" after a trailing "_".
         const int counter = stored++;
         QString final_name;
         final_name.reserve(corrected.size() + 12);

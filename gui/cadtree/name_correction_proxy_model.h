@@ -1,12 +1,14 @@
 #pragma once
 #include <QHash>
 #include <QIdentityProxyModel>
+#include <QPointer>
 #include <QStringList>
 
 #include <string>
 #include <unordered_map>
 
 #include "cad_rpc_types.h"
+#include "cad_tree_model.h"
 
 // The tree as it will be exported: every name rewritten into what a ZEL file
 // accepts (Latin and Cyrillic letters, digits, "_"; no leading digit) and
@@ -41,8 +43,9 @@ private:
     mutable quint64 last_key = 0;
     mutable const QStringList* last_names = nullptr;
     // The source when it is the CAD tree itself: names are read from the
-    // nodes without going through indexes and variants.
-    const class CAD_TreeModel* cad_source = nullptr;
+    // nodes without going through indexes and variants. Null again once that
+    // model is gone.
+    QPointer<const CAD_TreeModel> cad_source;
     // A node name to its correction: a machine repeats its fasteners'
     // names thousands of times. Emptied with name_cache.
     mutable std::unordered_map<std::string, QString> corrected_cache;

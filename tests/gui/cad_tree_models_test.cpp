@@ -312,6 +312,20 @@ private slots:
         QCOMPARE(proxy.index(0, 0).data().toString(), QString("New_name"));
     }
 
+    void a_deleted_source_leaves_an_empty_proxy()
+    {
+        TreeMaker maker;
+        maker.add(0, "A");
+        auto* model = new CAD_TreeModel;
+        model->set_tree(&maker.tree);
+        NameCorrectionProxyModel proxy;
+        proxy.setSourceModel(model);
+        QCOMPARE(proxy.index(0, 0).data().toString(), QString("A"));
+        delete model;
+        QCOMPARE(proxy.rowCount(), 0);
+        QVERIFY(!proxy.index(0, 0).isValid());
+    }
+
     void the_export_tree_takes_new_keys_depth_first()
     {
         TreeMaker maker;
