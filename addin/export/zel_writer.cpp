@@ -6,17 +6,17 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
+#include <cstring>
 #include <deque>
 #include <functional>
 #include <future>
-#include <mutex>
-#include <thread>
-#include <cerrno>
-#include <cstring>
 #include <iterator>
-#include <string_view>
+#include <mutex>
 #include <stdexcept>
+#include <string_view>
+#include <thread>
 
 #include <fmt/compile.h>
 #include <fmt/format.h>
@@ -462,7 +462,12 @@ void write_document(XmlOut& out, const ZelDocument& doc)
     out.finish();
 }
 
-// Writes to a descriptor and remembers the first failure. The disk starts on
+// A write the system refused (a full disk, say): nothing after it is formatted.
+struct WriteFailed {
+    int error;
+};
+
+// Writes to a descriptor; a failure throws WriteFailed. The disk starts on
 // each few megabytes at once, so the closing fsync finds little left to do
 // and the writing overlaps the formatting.
 class FdWriter {
@@ -474,29 +479,26 @@ public:
     }
     void write(const char* p, size_t size)
     {
-        while (size > 0 && error_ == 0) {
+        while (size > 0) {
             ssize_t n = ::write(fd_, p, size);
             if (n < 0) {
                 if (errno == EINTR) continue;
-                error_ = errno;
-                break;
+                throw WriteFailed{errno};
             }
             p += n;
             size -= static_cast<size_t>(n);
             written_ += static_cast<off_t>(n);
         }
-        if (error_ == 0 && written_ - started_ >= kStartEvery) {
+        if (written_ - started_ >= kStartEvery) {
             // Only a hint: a failure shows in fsync.
             (void)::sync_file_range(fd_, started_, written_ - started_, SYNC_FILE_RANGE_WRITE);
             started_ = written_;
         }
     }
-    int error() const { return error_; }
 
 private:
     static constexpr off_t kStartEvery = 4 << 20;
     int fd_;
-    int error_ = 0;
     off_t written_ = 0, started_ = 0;
 };
 
@@ -527,13 +529,14 @@ void writeZelDocument(const ZelDocument& document, const std::string& path)
     try {
         XmlOut out(&FdWriter::output, &writer);
         write_document(out, document);
+    } catch (const WriteFailed& failed) {
+        error = failed.error;
     } catch (...) {
         // A document that cannot be written whole leaves no file behind.
         ::close(fd);
         ::unlink(temp.c_str());
         throw;
     }
-    error = writer.error();
     if (error == 0 && ::fsync(fd) != 0) error = errno;
     if (::close(fd) != 0 && error == 0) error = errno;
     if (error == 0 && ::rename(temp.c_str(), path.c_str()) != 0) error = errno;

@@ -2,10 +2,13 @@
 // and that a failed save loses nothing.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
+#include <csignal>
 #include <filesystem>
 #include <functional>
 #include <fstream>
@@ -206,6 +209,26 @@ TEST(ZelWriter, PlacedMeshesAndLargeFiles)
     const std::string dir = temp_dir("large");
     writeZelDocument(shared, dir + "/out.zel");
     EXPECT_EQ(read_file(dir + "/out.zel"), text);
+
+    // A disk that fills up after the first megabyte: the error names the
+    // file and nothing is left (in a child, which alone gets the limit).
+    fs::remove(dir + "/out.zel");
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{1 << 20, 1 << 20};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        try {
+            writeZelDocument(shared, dir + "/out.zel");
+        } catch (const std::runtime_error& e) {
+            const bool named = std::string(e.what()).find(dir + "/out.zel") != std::string::npos;
+            ::_exit(named && fs::is_empty(dir) ? 0 : 2);
+        }
+        ::_exit(3);
+    }
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 
     // A fault found after megabytes of numbers are on their way still
     // leaves no file behind.
