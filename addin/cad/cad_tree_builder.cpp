@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "host/host.h"
-#include "host_text.h"
+#include "host/host_text.h"
 
 namespace velmora::cad {
 namespace {

@@ -98,119 +98,141 @@ zel::MIPData element_mip(const cad::CAD_ObjectRegistry& registry, const CAD_RPC:
     return result.value_or(zel::MIPData{});
 }
 
+// The document in named steps: every structure's lists of what it holds,
+// then each element the settings ask for, then the root's lists lifted to
+// the top level.
+class DocumentBuilder {
+public:
+    DocumentBuilder(const CAD_RPC::Tree& tree, const CAD_RPC::Settings& settings,
+                    const cad::CAD_ObjectRegistry& registry, BodyGeometryCache& cache, cad::DocumentPtr document)
+        : tree_(tree), settings_(settings), registry_(registry), cache_(cache), document_(std::move(document))
+    {
+        doc_.inform = "ZEL SW Plugin";
+        doc_.minorVersion = 0;
+        doc_.majorVersion = 1;
+    }
+
+    zel::ZelDocument build()
+    {
+        for (const auto& [key, node] : tree_.nodes)
+            if (node.type == NodeType::Structure) add_structure(key, node);
+        for (const auto& [key, node] : tree_.nodes) add_element(key, node);
+        lift_root();
+        return std::move(doc_);
+    }
+
+private:
+    void add_structure(int32_t key, const CAD_RPC::Node& node)
+    {
+        zel::StructureRecord& record = doc_.structure_map[key];
+        record.name = node.name;
+        for (const int32_t child_id : node.children_ids) {
+            switch (node_at(tree_, child_id).type) {
+            case NodeType::Structure: record.structures.push_back(child_id); break;
+            case NodeType::Solid: if (settings_.export_solids) record.solids.push_back(child_id); break;
+            case NodeType::ElementMIP: if (settings_.export_MIPs) record.element_MIPs.push_back(child_id); break;
+            case NodeType::Curve: if (settings_.export_curves) record.lines.push_back(child_id); break;
+            case NodeType::Point: if (settings_.export_points) record.points.push_back(child_id); break;
+            default: break;
+            }
+        }
+    }
+
+    void add_element(int32_t key, const CAD_RPC::Node& node)
+    {
+        switch (node.type) {
+        case NodeType::Solid: if (settings_.export_solids) add_solid(doc_.solid_map[key], node); break;
+        case NodeType::ElementMIP: if (settings_.export_MIPs) add_element_mip(doc_.element_MIP_map[key], node); break;
+        case NodeType::Curve: if (settings_.export_curves) add_line(doc_.line_map[key], node); break;
+        case NodeType::Point: if (settings_.export_points) add_point(doc_.point_map[key], node); break;
+        default: break;
+        }
+    }
+
+    void add_solid(zel::SolidElem& e, const CAD_RPC::Node& node)
+    {
+        e.name = node.name;
+        e.method = zel::MethodType::Triangulation;
+        const cad::BodyPtr body = body_of(registry_, node);
+        e.color = solidColour(body);
+        // The body's mesh is shared by its occurrences; the placement is applied as it is written.
+        const BodyGeometry& geometry = geometryOf(cache_, body);
+        const Placement placement = placementOf(registry_.object_at(node.parent_id));
+        e.mesh = zel::PlacedMesh{&geometry.vertices, &geometry.faces, placement.values};
+        if (settings_.export_MIPs) {
+            if (auto mip = bodyMIP(body, document_)) {
+                move_centre(*mip, placement);
+                e.MIP = *mip;
+            }
+        }
+        e.visible = node.is_visible;
+    }
+
+    void add_element_mip(zel::MIPElem& e, const CAD_RPC::Node& node)
+    {
+        e.name = node.name;
+        e.method = zel::MethodType::MIP;
+        e.MIP = element_mip(registry_, node);
+        e.visible = node.is_visible;
+    }
+
+    // Curves and points of the root are in the model's coordinates already.
+    bool placed(const CAD_RPC::Node& node) const { return node.parent_id != node_at(tree_, tree_.root_id).id; }
+
+    void add_line(zel::LineElem& e, const CAD_RPC::Node& node)
+    {
+        e.name = node.name;
+        e.method = zel::MethodType::Polyline;
+        const cad::FeaturePtr feature = feature_of(registry_, node);
+        e.color = curveColour(feature, document_);
+        e.vertices = sampleCurve(feature);
+        if (placed(node)) {
+            const Placement placement = placementOf(registry_.object_at(node.parent_id));
+            for (auto& v : e.vertices) v = applyPlacement(placement, v);
+        }
+        e.visible = node.is_visible;
+    }
+
+    void add_point(zel::PointElem& e, const CAD_RPC::Node& node)
+    {
+        e.name = node.name;
+        e.method = zel::MethodType::PointXYZ;
+        e.center = pointPosition(feature_of(registry_, node));
+        if (placed(node)) e.center = applyPlacement(placementOf(registry_.object_at(node.parent_id)), e.center);
+        e.visible = node.is_visible;
+    }
+
+    // The root is no structure of the file: what it holds stands at the top level.
+    void lift_root()
+    {
+        auto root = doc_.structure_map.find(tree_.root_id);
+        if (root == doc_.structure_map.end()) throw std::out_of_range("invalid unordered_map<K, T> key");
+        zel::StructureRecord& r = root->second;
+        doc_.solids = std::move(r.solids);
+        doc_.element_MIPs = std::move(r.element_MIPs);
+        doc_.lines = std::move(r.lines);
+        doc_.points = std::move(r.points);
+        doc_.structures = std::move(r.structures);
+        doc_.structure_map.erase(root);
+    }
+
+    const CAD_RPC::Tree& tree_;
+    const CAD_RPC::Settings& settings_;
+    const cad::CAD_ObjectRegistry& registry_;
+    BodyGeometryCache& cache_;
+    const cad::DocumentPtr document_;  // held for the walk
+    zel::ZelDocument doc_;
+};
+
 }  // namespace
 
 zel::ZelDocument buildZelDocument(const CAD_RPC::Tree& tree, const CAD_RPC::Settings& settings,
                                   const cad::CAD_ObjectRegistry& registry, BodyGeometryCache& cache,
-                                  const cad::DocumentPtr& document_handle)
+                                  const cad::DocumentPtr& document)
 {
-    if (!document_handle) throw std::runtime_error("Unable to get Model!");
-    const cad::DocumentPtr document = document_handle;  // held for the walk
+    if (!document) throw std::runtime_error("Unable to get Model!");
     reject_structure_cycles(tree);
-
-    zel::ZelDocument doc;
-    doc.inform = "ZEL SW Plugin";
-    doc.minorVersion = 0;
-    doc.majorVersion = 1;
-
-    for (const auto& [key, node] : tree.nodes) {
-        if (node.type != NodeType::Structure) continue;
-        zel::StructureRecord& record = doc.structure_map[key];
-        record.name = node.name;
-        for (const int32_t child_id : node.children_ids) {
-            switch (node_at(tree, child_id).type) {
-            case NodeType::Structure:
-                record.structures.push_back(child_id);
-                break;
-            case NodeType::Solid:
-                if (settings.export_solids) record.solids.push_back(child_id);
-                break;
-            case NodeType::ElementMIP:
-                if (settings.export_MIPs) record.element_MIPs.push_back(child_id);
-                break;
-            case NodeType::Curve:
-                if (settings.export_curves) record.lines.push_back(child_id);
-                break;
-            case NodeType::Point:
-                if (settings.export_points) record.points.push_back(child_id);
-                break;
-            default:
-                break;
-            }
-        }
-    }
-
-    for (const auto& [key, node] : tree.nodes) {
-        switch (node.type) {
-        case NodeType::Solid: {
-            if (!settings.export_solids) break;
-            zel::SolidElem& e = doc.solid_map[key];
-            e.name = node.name;
-            e.method = zel::MethodType::Triangulation;
-            const cad::BodyPtr body = body_of(registry, node);
-            e.color = solidColour(body);
-            const BodyGeometry& geometry = geometryOf(cache, body);
-            const Placement placement = placementOf(registry.object_at(node.parent_id));
-            e.mesh = zel::PlacedMesh{&geometry.vertices, &geometry.faces, placement.values};
-            if (settings.export_MIPs) {
-                if (auto mip = bodyMIP(body, document)) {
-                    move_centre(*mip, placement);
-                    e.MIP = *mip;
-                }
-            }
-            e.visible = node.is_visible;
-            break;
-        }
-        case NodeType::ElementMIP: {
-            if (!settings.export_MIPs) break;
-            zel::MIPElem& e = doc.element_MIP_map[key];
-            e.name = node.name;
-            e.method = zel::MethodType::MIP;
-            e.MIP = element_mip(registry, node);
-            e.visible = node.is_visible;
-            break;
-        }
-        case NodeType::Curve: {
-            if (!settings.export_curves) break;
-            zel::LineElem& e = doc.line_map[key];
-            e.name = node.name;
-            e.method = zel::MethodType::Polyline;
-            const cad::FeaturePtr feature = feature_of(registry, node);
-            e.color = curveColour(feature, document);
-            e.vertices = sampleCurve(feature);
-            if (node.parent_id != node_at(tree, tree.root_id).id) {
-                const Placement placement = placementOf(registry.object_at(node.parent_id));
-                for (auto& v : e.vertices) v = applyPlacement(placement, v);
-            }
-            e.visible = node.is_visible;
-            break;
-        }
-        case NodeType::Point: {
-            if (!settings.export_points) break;
-            zel::PointElem& e = doc.point_map[key];
-            e.name = node.name;
-            e.method = zel::MethodType::PointXYZ;
-            e.center = pointPosition(feature_of(registry, node));
-            if (node.parent_id != node_at(tree, tree.root_id).id)
-                e.center = applyPlacement(placementOf(registry.object_at(node.parent_id)), e.center);
-            e.visible = node.is_visible;
-            break;
-        }
-        default:
-            break;
-        }
-    }
-
-    auto root = doc.structure_map.find(tree.root_id);
-    if (root == doc.structure_map.end()) throw std::out_of_range("invalid unordered_map<K, T> key");
-    zel::StructureRecord& r = root->second;
-    doc.solids = std::move(r.solids);
-    doc.element_MIPs = std::move(r.element_MIPs);
-    doc.lines = std::move(r.lines);
-    doc.points = std::move(r.points);
-    doc.structures = std::move(r.structures);
-    doc.structure_map.erase(root);
-    return doc;
+    return DocumentBuilder(tree, settings, registry, cache, document).build();
 }
 
 void export_zel(const CAD_RPC::Tree& tree, const CAD_RPC::Settings& settings, const cad::CAD_ObjectRegistry& registry,

@@ -1,25 +1,15 @@
 #include "zel_writer.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <atomic>
-#include <cerrno>
-#include <condition_variable>
-#include <cstring>
-#include <deque>
-#include <functional>
-#include <future>
 #include <iterator>
-#include <mutex>
 #include <stdexcept>
 #include <string_view>
-#include <thread>
 
 #include <fmt/compile.h>
 #include <fmt/format.h>
+
+#include "common/atomic_file.h"
+#include "ordered_pipeline.h"
 
 namespace velmora::zel {
 namespace {
@@ -47,105 +37,22 @@ const char* method_text(MethodType method)
     throw std::runtime_error(fmt::format("ERROR! Unknown GeomElem::MethodType: {}", static_cast<std::uint32_t>(method)));
 }
 
-// Formats number lists on helper threads, one per core (up to 8), while the
-// structure is written: the numbers are most of a file's time. With one
-// core the work is done where it is asked for.
-class Formatter {
-public:
-    Formatter()
-    {
-        // More threads than a disk can take text from would only hold more
-        // of it back in memory.
-        const unsigned threads = std::min(8u, std::thread::hardware_concurrency());
-        for (unsigned i = 0; threads > 1 && i < threads; ++i) workers_.emplace_back([this] { work(); });
-    }
-    ~Formatter()
-    {
-        {
-            std::lock_guard lock(mutex_);
-            stopping_ = true;
-            queue_.clear();  // nobody waits for them any more
-        }
-        wake_.notify_all();
-        for (auto& w : workers_) w.join();
-    }
-    std::future<void> submit(std::function<void()> job)
-    {
-        std::packaged_task<void()> task(std::move(job));
-        std::future<void> result = task.get_future();
-        if (workers_.empty()) {
-            task();
-            return result;
-        }
-        {
-            std::lock_guard lock(mutex_);
-            queue_.push_back(std::move(task));
-        }
-        wake_.notify_one();
-        return result;
-    }
-    std::size_t threads() const { return std::max<std::size_t>(1, workers_.size()); }
-
-private:
-    void work()
-    {
-        for (;;) {
-            std::packaged_task<void()> task;
-            {
-                std::unique_lock lock(mutex_);
-                wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
-                if (stopping_) return;
-                task = std::move(queue_.front());
-                queue_.pop_front();
-            }
-            task();
-        }
-    }
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::deque<std::packaged_task<void()>> queue_;
-    bool stopping_ = false;
-    std::vector<std::thread> workers_;
-};
-
 // The XML text, written as it is produced. pugixml's layout with two-space
 // indentation is kept byte for byte (the files written before stay the
 // same), but no document tree is built: a whole machine's export would hold
-// its text twice in memory. Number lists are formatted by the Formatter in
-// pieces of kLinesPerPiece lines; the text goes to `output` in order, with at
-// most a few pieces per thread held back.
+// its text twice in memory. Number lists are formatted on the pipeline's
+// threads in pieces of kLinesPerPiece lines.
 class XmlOut {
 public:
-    using Output = void (*)(void* context, const char* data, std::size_t size);
     static constexpr std::size_t kLinesPerPiece = 8192;
 
-    XmlOut(Output output, void* context) : output_(output), context_(context) {}
-    // The literal text after the last piece of numbers.
+    explicit XmlOut(TextSink& sink) : pipeline_(sink), text_(pipeline_.text()) {}
     std::string& text() { return text_; }
-    // `numbers` appends to the text it is given elsewhere; it lands here.
-    // Buffers are used again: freed by another thread than the one that
-    // grew them, fresh ones would scatter the heap over the threads' arenas.
-    void defer(std::function<void(std::string&)> numbers)
-    {
-        Piece& piece = pieces_.emplace_back();
-        piece.before.swap(text_);
-        text_ = spare();
-        piece.numbers = spare();
-        std::string* into = &piece.numbers;  // a deque's elements stay where they are
-        piece.done = formatter_.submit([into, numbers = std::move(numbers)] { numbers(*into); });
-        while (pieces_.size() > 4 * formatter_.threads()) write_front();
-    }
+    // `numbers` appends to the text it is given, on some thread.
+    void defer(OrderedPipeline::Job numbers) { pipeline_.defer(std::move(numbers)); }
     // Keeps the literal text small where elements without numbers abound.
-    void maybe_flush()
-    {
-        if (text_.size() >= (1u << 20)) finish();
-    }
-    void finish()
-    {
-        while (!pieces_.empty()) write_front();
-        write(text_);
-        text_.clear();
-    }
+    void maybe_flush() { pipeline_.flush_if_large(); }
+    void finish() { pipeline_.finish(); }
 
     void start(int depth, const char* tag)
     {
@@ -213,40 +120,9 @@ public:
     }
 
 private:
-    struct Piece {
-        std::string before;  // literal text ahead of the numbers
-        std::string numbers;
-        std::future<void> done;
-    };
-    std::string spare()
-    {
-        if (spare_.empty()) return {};
-        std::string s = std::move(spare_.back());
-        spare_.pop_back();
-        s.clear();
-        return s;
-    }
-    void write(const std::string& t)
-    {
-        if (!t.empty()) output_(context_, t.data(), t.size());
-    }
-    void write_front()
-    {
-        Piece& piece = pieces_.front();
-        write(piece.before);
-        piece.done.get();
-        write(piece.numbers);
-        spare_.push_back(std::move(piece.before));
-        spare_.push_back(std::move(piece.numbers));
-        pieces_.pop_front();
-    }
-    Output output_;
-    void* context_;
-    std::string text_;
+    OrderedPipeline pipeline_;
+    std::string& text_;
     std::string scratch_;
-    std::deque<Piece> pieces_;
-    std::vector<std::string> spare_;
-    Formatter formatter_;  // last: its threads stop before the pieces go
 };
 
 // Numbers are the only text of these elements: nothing in them needs escaping.
@@ -462,88 +338,44 @@ void write_document(XmlOut& out, const ZelDocument& doc)
     out.finish();
 }
 
-// A write the system refused (a full disk, say): nothing after it is formatted.
-struct WriteFailed {
-    int error;
-};
-
-// Writes to a descriptor; a failure throws WriteFailed. The disk starts on
-// each few megabytes at once, so the closing fsync finds little left to do
-// and the writing overlaps the formatting.
-class FdWriter {
+class StringSink : public TextSink {
 public:
-    explicit FdWriter(int fd) : fd_(fd) {}
-    static void output(void* self, const char* data, std::size_t size)
-    {
-        static_cast<FdWriter*>(self)->write(data, size);
-    }
-    void write(const char* p, size_t size)
-    {
-        while (size > 0) {
-            ssize_t n = ::write(fd_, p, size);
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                throw WriteFailed{errno};
-            }
-            p += n;
-            size -= static_cast<size_t>(n);
-            written_ += static_cast<off_t>(n);
-        }
-        if (written_ - started_ >= kStartEvery) {
-            // Only a hint: a failure shows in fsync.
-            (void)::sync_file_range(fd_, started_, written_ - started_, SYNC_FILE_RANGE_WRITE);
-            started_ = written_;
-        }
-    }
+    explicit StringSink(std::string& text) : text_(text) {}
+    void write(std::string_view text) override { text_ += text; }
 
 private:
-    static constexpr off_t kStartEvery = 4 << 20;
-    int fd_;
-    off_t written_ = 0, started_ = 0;
+    std::string& text_;
 };
 
-[[noreturn]] void fail(const std::string& path, int error)
-{
-    throw std::runtime_error(fmt::format("Unable to write the ZEL file '{}': {}", path, std::strerror(error)));
-}
+class FileSink : public TextSink {
+public:
+    explicit FileSink(files::AtomicFile& file) : file_(file) {}
+    void write(std::string_view text) override { file_.write(text); }
+
+private:
+    files::AtomicFile& file_;
+};
 
 }  // namespace
 
 std::string formatZelDocument(const ZelDocument& document)
 {
     std::string text;
-    XmlOut out([](void* t, const char* data, std::size_t size) { static_cast<std::string*>(t)->append(data, size); },
-               &text);
+    StringSink sink(text);
+    XmlOut out(sink);
     write_document(out, document);
     return text;
 }
 
 void writeZelDocument(const ZelDocument& document, const std::string& path)
 {
-    static std::atomic<unsigned> counter{0};
-    const std::string temp = fmt::format("{}.{}-{}.part", path, ::getpid(), counter++);
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) fail(path, errno);
-    FdWriter writer(fd);
-    int error = 0;
-    try {
-        XmlOut out(&FdWriter::output, &writer);
+    files::AtomicFile file(path, "the ZEL file");
+    {
+        FileSink sink(file);
+        XmlOut out(sink);
         write_document(out, document);
-    } catch (const WriteFailed& failed) {
-        error = failed.error;
-    } catch (...) {
-        // A document that cannot be written whole leaves no file behind.
-        ::close(fd);
-        ::unlink(temp.c_str());
-        throw;
     }
-    if (error == 0 && ::fsync(fd) != 0) error = errno;
-    if (::close(fd) != 0 && error == 0) error = errno;
-    if (error == 0 && ::rename(temp.c_str(), path.c_str()) != 0) error = errno;
-    if (error != 0) {
-        ::unlink(temp.c_str());
-        fail(path, error);
-    }
+    file.commit();
 }
 
 }  // namespace velmora::zel

@@ -5,7 +5,7 @@
 
 namespace velmora::shell {
 
-// The server of the current (or last) run: the one thing the serving thread,
+// The server of the current run (none between runs): the one thing the serving thread,
 // the notice's thread and stop_rpc_service share.
 void set_current_server(std::shared_ptr<apache::thrift::server::TServer> server);
 std::shared_ptr<apache::thrift::server::TServer> current_server();

@@ -136,6 +136,17 @@ void dispose_of_gui(std::optional<bp::child>& gui)
     }
 }
 
+// The current server for as long as the run lasts. Afterwards nothing may
+// keep it, and with it the handler, the document, the registry and every
+// cached mesh, alive.
+class CurrentServerScope {
+public:
+    explicit CurrentServerScope(std::shared_ptr<TSimpleServer> server) { set_current_server(std::move(server)); }
+    ~CurrentServerScope() { set_current_server(nullptr); }
+    CurrentServerScope(const CurrentServerScope&) = delete;
+    CurrentServerScope& operator=(const CurrentServerScope&) = delete;
+};
+
 void run(const cad::ApplicationPtr& application, const ExportRunOptions& options)
 {
     cad::DocumentPtr document = application ? application->get_active_document() : nullptr;
@@ -146,7 +157,7 @@ void run(const cad::ApplicationPtr& application, const ExportRunOptions& options
     auto socket = std::make_shared<LoopbackServerSocket>(options.port);
     auto server = std::make_shared<TSimpleServer>(processor, socket, make_transport_factory(),
                                                   make_protocol_factory());
-    set_current_server(server);
+    const CurrentServerScope current(server);
 
     // Listen first: a port that cannot be bound then fails the run before
     // anything is locked or started, and a GUI that connects at once finds us.

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "addin/cad/host/host.h"
-#include "addin/cad/host_text.h"
+#include "addin/cad/host/host_text.h"
 #include "addin_ids.h"
 
 namespace velmora::shell {

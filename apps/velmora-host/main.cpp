@@ -6,12 +6,14 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <charconv>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 #include <Message.hxx>
@@ -79,21 +81,25 @@ private:
     std::string stage_;
 };
 
-bool parse_number(const std::string& text, double& out)
+// A whole argument as a number, whatever the locale; false for anything else.
+template <class Number>
+bool parse_number(const std::string& text, Number& out)
 {
-    char* end = nullptr;
-    out = std::strtod(text.c_str(), &end);
-    return !text.empty() && end && *end == '\0';
+    const char* end = text.data() + text.size();
+    const auto [rest, error] = std::from_chars(text.data(), end, out);
+    return !text.empty() && error == std::errc() && rest == end;
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
-{
+struct Arguments {
     int port = 9090;
     bool no_gui = false, verbose = false;
     std::string gui, model_path, addin_path;
     double density = 1000.0;
+};
+
+Arguments parse_arguments(int argc, char** argv)
+{
+    Arguments a;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto value = [&]() -> std::string {
@@ -101,113 +107,152 @@ int main(int argc, char** argv)
             return argv[++i];
         };
         if (arg == "--port") {
-            double p;
-            if (!parse_number(value(), p) || p < 0 || p > 65535 || p != static_cast<int>(p)) bad_usage("bad port");
-            port = static_cast<int>(p);
+            if (!parse_number(value(), a.port) || a.port < 0 || a.port > 65535) bad_usage("bad port");
         } else if (arg == "--no-gui") {
-            no_gui = true;
+            a.no_gui = true;
         } else if (arg == "--gui") {
-            gui = value();
+            a.gui = value();
         } else if (arg == "--density") {
-            if (!parse_number(value(), density) || !(density > 0)) bad_usage("bad density");
+            if (!parse_number(value(), a.density) || !(a.density > 0)) bad_usage("bad density");
         } else if (arg == "--addin") {
-            addin_path = value();
+            a.addin_path = value();
         } else if (arg == "--verbose") {
-            verbose = true;
+            a.verbose = true;
         } else if (arg == "-h" || arg == "--help") {
             std::cout << kUsage;
-            return 0;
+            std::exit(0);
         } else if (!arg.empty() && arg[0] == '-') {
             bad_usage("unknown option " + arg);
-        } else if (model_path.empty()) {
-            model_path = arg;
+        } else if (a.model_path.empty()) {
+            a.model_path = arg;
         } else {
             bad_usage("more than one model given");
         }
     }
-    if (model_path.empty()) bad_usage("no model given");
-    if (no_gui && !gui.empty()) bad_usage("--no-gui and --gui exclude each other");
+    if (a.model_path.empty()) bad_usage("no model given");
+    if (a.no_gui && !a.gui.empty()) bad_usage("--no-gui and --gui exclude each other");
+    if (a.addin_path.empty()) a.addin_path = own_directory() + "/../Velmora/lib/libVelmora.so";
+    return a;
+}
 
+// Reads and meshes the model, showing how far it has come. Null when it
+// cannot be read (the reason is printed).
+velmora::cad::ApplicationPtr open_model(const Arguments& a)
+{
     // OpenCASCADE reports its translation on stdout, where the port goes;
     // keep it off the terminal unless asked for.
     Message::DefaultMessenger()->RemovePrinters(STANDARD_TYPE(Message_PrinterOStream));
-    if (verbose) Message::DefaultMessenger()->AddPrinter(new Message_PrinterOStream("cerr", false, Message_Warning));
-
-    velmora::cad::ApplicationPtr application;
+    if (a.verbose) Message::DefaultMessenger()->AddPrinter(new Message_PrinterOStream("cerr", false, Message_Warning));
     try {
         auto progress = std::make_shared<ProgressLine>();
         velmora::occt::OcctHostOptions host;
-        host.density = density;
-        host.log = verbose ? &std::cerr : nullptr;
+        host.density = a.density;
+        host.log = a.verbose ? &std::cerr : nullptr;
         host.mesh_on_open = true;
         host.progress = [progress](const std::string& stage, double fraction) { (*progress)(stage, fraction); };
-        application = velmora::occt::open_occt_application(model_path, host);
+        auto application = velmora::occt::open_occt_application(a.model_path, host);
         progress->finish();
+        return application;
     } catch (const std::exception& e) {
         std::cerr << "\nvelmora-host: " << e.what() << "\n";
-        return 2;
+        return nullptr;
     }
+}
 
-    if (addin_path.empty()) addin_path = own_directory() + "/../Velmora/lib/libVelmora.so";
-    void* module = ::dlopen(addin_path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!module) {
-        std::cerr << "velmora-host: cannot load the add-in " << addin_path << ": " << ::dlerror() << "\n";
-        return 2;
+// The add-in module, loaded as the CAD system loads it: by path, through
+// its one exported entry. Unloaded when the last reference goes.
+class AddinModule {
+public:
+    explicit AddinModule(const std::string& path) : handle_(::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL))
+    {
+        if (!handle_) throw std::runtime_error("cannot load the add-in " + path + ": " + ::dlerror());
+        create_ = reinterpret_cast<Create>(::dlsym(handle_, "Velmora_CreateAddin"));
+        destroy_ = reinterpret_cast<Destroy>(::dlsym(handle_, "Velmora_DestroyAddin"));
+        if (!create_ || !destroy_) {
+            ::dlclose(handle_);
+            throw std::runtime_error(path + " is no Velmora add-in");
+        }
     }
+    ~AddinModule() { ::dlclose(handle_); }
+    AddinModule(const AddinModule&) = delete;
+    AddinModule& operator=(const AddinModule&) = delete;
+
+    std::shared_ptr<velmora::shell::C_Velmora> create() { return {create_(), destroy_}; }
+
+private:
     using Create = velmora::shell::C_Velmora* (*)();
     using Destroy = void (*)(velmora::shell::C_Velmora*);
-    auto create = reinterpret_cast<Create>(::dlsym(module, "Velmora_CreateAddin"));
-    auto destroy = reinterpret_cast<Destroy>(::dlsym(module, "Velmora_DestroyAddin"));
-    if (!create || !destroy) {
-        std::cerr << "velmora-host: " << addin_path << " is no Velmora add-in\n";
+    void* handle_;
+    Create create_ = nullptr;
+    Destroy destroy_ = nullptr;
+};
+
+// Performs the add-in's "Export ZEL" command as the CAD system does: by the
+// callback and enable method its command item names. Returns the exit code.
+int perform_export_command(velmora::shell::C_Velmora& addin, const velmora::cad::ApplicationPtr& application,
+                           bool verbose)
+{
+    std::u16string callback, enable_method;
+    for (const auto& command : velmora::occt::occt_commands(application))
+        if (command.name == u"Export ZEL") {
+            callback = command.callback;
+            enable_method = command.enable_method;
+        }
+    if (callback.empty()) {
+        std::cerr << "velmora-host: the add-in added no \"Export ZEL\" command\n";
         return 2;
     }
-    {
-        std::shared_ptr<velmora::shell::C_Velmora> addin(create(), destroy);
-        velmora::shell::ExportRunOptions options;
-        options.port = port;
-        options.start_gui = !no_gui;
-        options.gui_program = gui;
-        options.on_listening = [no_gui, verbose](int bound) {
-            if (no_gui || verbose) std::cout << "velmora-host: serving on port " << bound << std::endl;
-        };
-        addin->set_run_options(options);
-        if (!addin->connect(application, 1)) {
-            std::cerr << "velmora-host: the add-in did not connect\n";
-            return 2;
-        }
-        // Perform the command as the CAD system does: by the callback its item names.
-        std::u16string callback, enable_method;
-        for (const auto& command : velmora::occt::occt_commands(application))
-            if (command.name == u"Export ZEL") {
-                callback = command.callback;
-                enable_method = command.enable_method;
-            }
-        if (callback.empty()) {
-            std::cerr << "velmora-host: the add-in added no \"Export ZEL\" command\n";
-            addin->disconnect();
-            return 2;
-        }
-        int enabled = 1;
-        if (!enable_method.empty() && addin->invoke(enable_method, &enabled) && enabled == 0) {
-            std::cerr << "velmora-host: \"Export ZEL\" is disabled\n";
-            addin->disconnect();
-            return 2;
-        }
-        if (verbose) std::cerr << "velmora-host: running \"Export ZEL\"" << std::endl;
-        // SIGINT and SIGTERM dismiss the lock notice. Blocked here (and so in
-        // every thread the run starts), one that comes before the notice is up
-        // waits for it instead of killing the host with the add-in's files left.
-        sigset_t dismissing, previous;
-        sigemptyset(&dismissing);
-        sigaddset(&dismissing, SIGINT);
-        sigaddset(&dismissing, SIGTERM);
-        ::pthread_sigmask(SIG_BLOCK, &dismissing, &previous);
-        addin->invoke(callback);
-        ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-        addin->disconnect();
+    int enabled = 1;
+    if (!enable_method.empty() && addin.invoke(enable_method, &enabled) && enabled == 0) {
+        std::cerr << "velmora-host: \"Export ZEL\" is disabled\n";
+        return 2;
     }
-    application.reset();
-    // The module is not unloaded: objects it made may still be referenced by static state.
+    if (verbose) std::cerr << "velmora-host: running \"Export ZEL\"" << std::endl;
+    // SIGINT and SIGTERM dismiss the lock notice. Blocked here (and so in
+    // every thread the run starts), one that comes before the notice is up
+    // waits for it instead of killing the host with the add-in's files left.
+    sigset_t dismissing, previous;
+    sigemptyset(&dismissing);
+    sigaddset(&dismissing, SIGINT);
+    sigaddset(&dismissing, SIGTERM);
+    ::pthread_sigmask(SIG_BLOCK, &dismissing, &previous);
+    addin.invoke(callback);
+    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     return 0;
+}
+
+int run_addin(const Arguments& a, const velmora::cad::ApplicationPtr& application)
+{
+    AddinModule module(a.addin_path);
+    const std::shared_ptr<velmora::shell::C_Velmora> addin = module.create();
+    velmora::shell::ExportRunOptions options;
+    options.port = a.port;
+    options.start_gui = !a.no_gui;
+    options.gui_program = a.gui;
+    options.on_listening = [no_gui = a.no_gui, verbose = a.verbose](int bound) {
+        if (no_gui || verbose) std::cout << "velmora-host: serving on port " << bound << std::endl;
+    };
+    addin->set_run_options(options);
+    if (!addin->connect(application, 1)) {
+        std::cerr << "velmora-host: the add-in did not connect\n";
+        return 2;
+    }
+    const int code = perform_export_command(*addin, application, a.verbose);
+    addin->disconnect();
+    return code;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const Arguments arguments = parse_arguments(argc, argv);
+    velmora::cad::ApplicationPtr application = open_model(arguments);
+    if (!application) return 2;
+    try {
+        return run_addin(arguments, application);
+    } catch (const std::exception& e) {
+        std::cerr << "velmora-host: " << e.what() << "\n";
+        return 2;
+    }
 }

@@ -69,26 +69,17 @@ CAD_RPC::Node* CAD_EMC_ProxyModel::make_node(CAD_RPC::NodeType::type type, const
 
 void CAD_EMC_ProxyModel::update_model()
 {
-    QString failure;
     beginResetModel();
-    root.reset();
     nodes.clear();
     root = std::make_unique<ProxyItem>();
-    try {
-        build();
-    } catch (const std::exception& e) {
-        failure = QString::fromLocal8Bit(e.what());
-    } catch (...) {
-        failure = tr("Unknown error.");
-    }
-    if (!failure.isNull()) {
+    const std::optional<QString> failure = failure_of([&] { build(); });
+    if (failure) {
         // Half a tree would export half a model: show nothing instead.
         root = std::make_unique<ProxyItem>();
         nodes.clear();
     }
     endResetModel();
-    if (!failure.isNull())
-        report_error(nullptr, tr("Error!"), tr("Unable to apply the EMC configuration!") + QLatin1Char('\n') + failure);
+    if (failure) report_failure(nullptr, tr("Unable to apply the EMC configuration!"), *failure);
 }
 
 void CAD_EMC_ProxyModel::build()
@@ -104,28 +95,38 @@ void CAD_EMC_ProxyModel::build_item(int row)
                                          cae.data(EMC_TreeModel::M_NameRole).toString().toStdString(),
                                          CAD_RPC::CAE_NodeType::CAE_Struct, CAD_RPC::CAE_NodeType::CAE_Struct, true);
     ProxyItem* cae_item = root->add(structure);
-
-    // (node id, include) of the CAD objects found in the model, in row order.
-    std::vector<std::pair<int32_t, bool>> listed;
-    std::vector<std::pair<int32_t, bool>> geometry_flags;
-    for (int r = 0; r < emc_model->rowCount(cae); ++r) {
-        const QModelIndex cad = emc_model->index(r, 0, cae);
-        const int32_t id = cad.data(EMC_TreeModel::NodeIdRole).toInt();
-        if (id == -1) continue;
-        listed.emplace_back(id, cad.data(EMC_TreeModel::IncludeRole).toBool());
-        geometry_flags.emplace_back(id, cad.data(EMC_TreeModel::GeomRole).toBool());
-    }
+    const std::vector<ListedObject> listed = listed_objects(cae);
     if (listed.empty()) return;
 
     const auto method = cae.data(EMC_TreeModel::MethodRole).value<EMC_TreeModel::M_obj_Method>();
     if (method == EMC_TreeModel::point) {
-        for (const auto& [id, include] : listed) cae_item->add(&tree->nodes.at(id));
+        for (const ListedObject& object : listed) cae_item->add(&tree->nodes.at(object.id));
         return;
     }
+    const std::vector<int32_t> keep_geometry = add_subtrees(cae_item, listed);
+    if (method == EMC_TreeModel::solidB)
+        convert_small_solids(cae_item, keep_geometry, cae.data(EMC_TreeModel::MinSizeRole).toDouble());
+}
 
-    // Nested: inside the CAD subtree of another listed object.
+std::vector<CAD_EMC_ProxyModel::ListedObject> CAD_EMC_ProxyModel::listed_objects(const QModelIndex& cae) const
+{
+    std::vector<ListedObject> listed;
+    for (int r = 0; r < emc_model->rowCount(cae); ++r) {
+        const QModelIndex cad = emc_model->index(r, 0, cae);
+        const int32_t id = cad.data(EMC_TreeModel::NodeIdRole).toInt();
+        if (id == -1) continue;  // not in this CAD model
+        listed.push_back({id, cad.data(EMC_TreeModel::IncludeRole).toBool(), cad.data(EMC_TreeModel::GeomRole).toBool()});
+    }
+    return listed;
+}
+
+std::vector<int32_t> CAD_EMC_ProxyModel::add_subtrees(ProxyItem* cae_item, const std::vector<ListedObject>& listed)
+{
+    // Nested: inside the CAD subtree of another listed object. Only nested
+    // objects can change what their subtree shows (include) or keep their
+    // geometry (geom).
     std::unordered_set<int32_t> listed_ids;
-    for (const auto& entry : listed) listed_ids.insert(entry.first);
+    for (const ListedObject& object : listed) listed_ids.insert(object.id);
     auto is_nested = [&](int32_t id) {
         std::unordered_set<int32_t> visited{id};
         for (int32_t up = tree->nodes.at(id).parent_id; tree->nodes.count(up) && visited.insert(up).second;
@@ -135,12 +136,12 @@ void CAD_EMC_ProxyModel::build_item(int row)
     };
     std::vector<std::pair<int32_t, bool>> top, nested;
     std::vector<int32_t> keep_geometry;
-    for (std::size_t i = 0; i < listed.size(); ++i) {
-        if (is_nested(listed[i].first)) {
-            nested.push_back(listed[i]);
-            if (geometry_flags[i].second) keep_geometry.push_back(listed[i].first);
+    for (const ListedObject& object : listed) {
+        if (is_nested(object.id)) {
+            nested.emplace_back(object.id, object.include);
+            if (object.geom) keep_geometry.push_back(object.id);
         } else {
-            top.push_back(listed[i]);
+            top.emplace_back(object.id, object.include);
         }
     }
     top = last_occurrences(top);
@@ -166,9 +167,7 @@ void CAD_EMC_ProxyModel::build_item(int row)
             }
         }
     }
-
-    if (method == EMC_TreeModel::solidB)
-        convert_small_solids(cae_item, keep_geometry, cae.data(EMC_TreeModel::MinSizeRole).toDouble());
+    return keep_geometry;
 }
 
 void CAD_EMC_ProxyModel::convert_small_solids(ProxyItem* cae_item, const std::vector<int32_t>& keep_geometry,

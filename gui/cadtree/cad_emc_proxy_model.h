@@ -46,7 +46,17 @@ public slots:
 
 private:
     void build();
+    // A CAD object of a CAE item that the CAD model holds.
+    struct ListedObject {
+        int32_t id;
+        bool include;
+        bool geom;
+    };
     void build_item(int row);
+    std::vector<ListedObject> listed_objects(const QModelIndex& cae) const;
+    // The listed objects' subtrees (structures and solids) under the CAE
+    // item; returns the nested objects whose geometry is always kept.
+    std::vector<int32_t> add_subtrees(ProxyItem* cae_item, const std::vector<ListedObject>& listed);
     void convert_small_solids(ProxyItem* cae_item, const std::vector<int32_t>& keep_geometry, double min_size_mm);
     CAD_RPC::Node* make_node(CAD_RPC::NodeType::type type, const std::string& name, int32_t id, int32_t parent_id,
                              bool visible);

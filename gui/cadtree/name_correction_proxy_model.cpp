@@ -105,13 +105,16 @@ const QStringList& NameCorrectionProxyModel::corrected_names(quint64 key, int ro
             names.append(std::move(corrected));
             continue;
         }
-        // "_$N" after the name, or "$N" after a trailing "_".
-        const int counter = stored++;
+        // "_$N" after the name, or "$N" after a trailing "_". A and A_ both
+        // make A_$N: where that is taken already, count on until it is free.
+        const QStringView separator = corrected.endsWith(u'_') ? QStringView(u"$") : QStringView(u"_$");
         QString final_name;
-        final_name.reserve(corrected.size() + 12);
-        final_name += corrected;
-        final_name += corrected.endsWith(u'_') ? QStringView(u"$") : QStringView(u"_$");
-        final_name += QString::number(counter);
+        do {
+            final_name.clear();
+            final_name += corrected;
+            final_name += separator;
+            final_name += QString::number(stored++);
+        } while (seen.contains(final_name));
         seen.insert(final_name, 1);  // as a new name, its counter from 0 again
         names.append(std::move(final_name));
     }

@@ -13,7 +13,7 @@ int EMC_Dialog::ListModel::rowCount(const QModelIndex& parent) const
 QVariant EMC_Dialog::ListModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= rowCount()) return {};
-    const EMC_TreeModel::CAD_obj* cad = item->children[static_cast<std::size_t>(index.row())];
+    const EMC_TreeModel::CAD_obj* cad = item->children[static_cast<std::size_t>(index.row())].get();
     switch (role) {
     case Qt::DisplayRole: return cad->name;
     case Qt::DecorationRole: return cad_object_icon(cad->cad_type);

@@ -1,16 +1,14 @@
 #include "emc_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdlib>
+#include <charconv>
+#include <cstring>
 #include <sstream>
 #include <stdexcept>
 
 #include <fmt/format.h>
 #include <pugixml.hpp>
+
+#include "common/atomic_file.h"
 
 namespace {
 
@@ -42,6 +40,19 @@ int read_method(const pugi::xml_attribute& attribute)
     throw std::runtime_error(fmt::format(
         "{} Attribute {} has wrong value! \nValid types: \"solid\", \"solidB\", \"point\". Got: \"{}\"", kLoadError,
         attribute.name(), value));
+}
+
+// A decimal number with "." whatever the user's locale (pugixml's as_double
+// follows LC_NUMERIC, which reads "2.5" as 2 under a Russian locale). As
+// strtod would: leading white space and a sign are taken, the rest after
+// the number is ignored, and text that is no number gives 0.
+double read_decimal(const char* text)
+{
+    while (*text == ' ' || (*text >= '\t' && *text <= '\r')) ++text;
+    if (*text == '+') ++text;
+    double value = 0;
+    const auto [end, error] = std::from_chars(text, text + std::strlen(text), value);
+    return error == std::errc() || error == std::errc::result_out_of_range ? value : 0.0;
 }
 
 pugi::xml_document build_document(const EMC::Config& config)
@@ -92,7 +103,7 @@ EMC::Config read_emc(const std::string& path)
         EMC::M_obj object;
         object.name = mandatory(m, "name").value();
         object.method = read_method(mandatory(m, "method"));
-        if (const pugi::xml_attribute size = m.attribute("sizeMin")) object.size_min = size.as_double();
+        if (const pugi::xml_attribute size = m.attribute("sizeMin")) object.size_min = read_decimal(size.value());
         if (const pugi::xml_attribute comment = m.attribute("comment")) object.comment = comment.value();
         for (const pugi::xml_node c : m.children("CAD_obj")) {
             EMC::CAD_obj cad;
@@ -117,34 +128,9 @@ std::string format_emc(const EMC::Config& config)
     return text.str();
 }
 
-bool write_emc(const EMC::Config& config, const std::string& path)
+void write_emc(const EMC::Config& config, const std::string& path)
 {
-    const std::string text = format_emc(config);
-    // Written by hand rather than with QSaveFile: Qt 6.4 commits a file cut
-    // short by a full disk (or a file-size limit) and reports success.
-    std::string temporary = path + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0) return false;
-    bool ok = true;
-    for (std::size_t done = 0; ok && done < text.size();) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) done += static_cast<std::size_t>(n);
-    }
-    // The new file gets the old one's permissions, else the usual ones.
-    struct stat old {};
-    mode_t mode = 0;
-    if (::stat(path.c_str(), &old) == 0) {
-        mode = old.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    ok = ok && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    ok = ok && ::rename(temporary.c_str(), path.c_str()) == 0;
-    if (!ok) ::unlink(temporary.c_str());
-    return ok;
+    // Not QSaveFile: Qt 6.4 commits a file cut short by a full disk (or a
+    // file-size limit) and reports success.
+    velmora::files::replace_file(path, format_emc(config), "the EMC file");
 }

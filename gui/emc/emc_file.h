@@ -35,11 +35,11 @@ struct Config {
 // Reads a file (8-bit path); throws std::runtime_error with the reason.
 EMC::Config read_emc(const std::string& path);
 
-// Writes a file (8-bit path) through a temporary file beside it, renamed
-// over it once complete, so a failed write (a full disk, no permission)
-// never destroys the previous file and leaves nothing behind. False when it
-// could not be written; std::logic_error for a method that has no name.
-bool write_emc(const EMC::Config& config, const std::string& path);
+// Writes a file (8-bit path) whole or not at all: a failed write (a full
+// disk, no permission) keeps the previous file and leaves nothing behind,
+// and throws std::runtime_error naming the file and the reason;
+// std::logic_error for a method that has no name.
+void write_emc(const EMC::Config& config, const std::string& path);
 
 // The file's text, exactly as write_emc stores it.
 std::string format_emc(const EMC::Config& config);

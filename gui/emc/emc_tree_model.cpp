@@ -19,9 +19,19 @@
 
 EMC_TreeModel::TreeItem* EMC_TreeModel::CAD_obj::parent() const { return owner; }
 
-EMC_TreeModel::M_obj::~M_obj()
+EMC_TreeModel::CAD_obj* EMC_TreeModel::M_obj::add_child()
 {
-    for (CAD_obj* child : children) delete child;
+    children.push_back(std::make_unique<CAD_obj>(this));
+    return children.back().get();
+}
+
+EMC_TreeModel::CAD_Type EMC_TreeModel::cad_type_of(CAD_RPC::NodeType::type node_type)
+{
+    switch (node_type) {
+    case CAD_RPC::NodeType::Structure: return CAD_Structure;
+    case CAD_RPC::NodeType::Solid: return CAD_Solid;
+    default: return CAD_Other;
+    }
 }
 
 EMC_TreeModel::EMC_TreeModel(QObject* parent)
@@ -30,9 +40,12 @@ EMC_TreeModel::EMC_TreeModel(QObject* parent)
     qRegisterMetaType<M_obj_Method>("EMC_TreeModel::M_obj_Method");
 }
 
-EMC_TreeModel::~EMC_TreeModel()
+EMC_TreeModel::~EMC_TreeModel() = default;
+
+int EMC_TreeModel::row_of(const M_obj* item) const
 {
-    for (M_obj* item : items) delete item;
+    const auto it = std::find_if(items.begin(), items.end(), [item](const auto& i) { return i.get() == item; });
+    return it == items.end() ? -1 : static_cast<int>(it - items.begin());
 }
 
 EMC_TreeModel::TreeItem* EMC_TreeModel::item_of(const QModelIndex& index)
@@ -49,19 +62,19 @@ void EMC_TreeModel::changed()
 QModelIndex EMC_TreeModel::index(int row, int column, const QModelIndex& parent) const
 {
     if (!hasIndex(row, column, parent)) return {};
-    if (!parent.isValid()) return createIndex(row, column, items[static_cast<std::size_t>(row)]);
+    if (!parent.isValid()) return createIndex(row, column, items[static_cast<std::size_t>(row)].get());
     auto* owner = static_cast<M_obj*>(item_of(parent));
-    return createIndex(row, column, owner->children[static_cast<std::size_t>(row)]);
+    return createIndex(row, column, owner->children[static_cast<std::size_t>(row)].get());
 }
 
 QModelIndex EMC_TreeModel::parent(const QModelIndex& index) const
 {
     if (!index.isValid()) return {};
     TreeItem* item = item_of(index);
-    if (item->kind != 1) return {};
+    if (item->kind != CAD_Object) return {};
     M_obj* owner = static_cast<CAD_obj*>(item)->owner;
-    const auto it = std::find(items.begin(), items.end(), owner);
-    return it == items.end() ? QModelIndex() : createIndex(static_cast<int>(it - items.begin()), 0, owner);
+    const int row = row_of(owner);
+    return row < 0 ? QModelIndex() : createIndex(row, 0, owner);
 }
 
 int EMC_TreeModel::rowCount(const QModelIndex& parent) const
@@ -69,7 +82,7 @@ int EMC_TreeModel::rowCount(const QModelIndex& parent) const
     if (parent.column() > 0) return 0;
     if (!parent.isValid()) return static_cast<int>(items.size());
     TreeItem* item = item_of(parent);
-    return item->kind == 0 ? static_cast<int>(static_cast<M_obj*>(item)->children.size()) : 0;
+    return item->kind == CAE_Item ? static_cast<int>(static_cast<M_obj*>(item)->children.size()) : 0;
 }
 
 int EMC_TreeModel::columnCount(const QModelIndex&) const { return 1; }
@@ -78,7 +91,7 @@ QVariant EMC_TreeModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid()) return {};
     const TreeItem* item = item_of(index);
-    if (item->kind == 0) {
+    if (item->kind == CAE_Item) {
         const auto* m = static_cast<const M_obj*>(item);
         switch (role) {
         case Qt::DisplayRole:
@@ -95,7 +108,7 @@ QVariant EMC_TreeModel::data(const QModelIndex& index, int role) const
     switch (role) {
     case Qt::DisplayRole: return c->name;
     case Qt::DecorationRole: return cad_object_icon(c->cad_type);
-    case Qt::ToolTipRole: return c->cad_type == 3 ? QVariant(tr("Not found in the CAD model")) : QVariant();
+    case Qt::ToolTipRole: return c->cad_type == CAD_NotFound ? QVariant(tr("Not found in the CAD model")) : QVariant();
     case Qt::SizeHintRole: return QSize(-1, 18);
     case NodeIdRole: return c->node_id;
     case IncludeRole: return c->include;
@@ -125,7 +138,7 @@ EMC_TreeModel::M_obj* EMC_TreeModel::drop_target(const QModelIndex& parent) cons
 {
     if (!parent.isValid() || parent.model() != this) return nullptr;
     TreeItem* item = item_of(parent);
-    return item->kind == 0 ? static_cast<M_obj*>(item) : static_cast<CAD_obj*>(item)->owner;
+    return item->kind == CAE_Item ? static_cast<M_obj*>(item) : static_cast<CAD_obj*>(item)->owner;
 }
 
 std::vector<const CAD_RPC::Node*> EMC_TreeModel::dropped_nodes(const QMimeData* data) const
@@ -167,26 +180,23 @@ bool EMC_TreeModel::dropMimeData(const QMimeData* data, Qt::DropAction action, i
     if (!target || nodes.empty() || !client) return false;
 
     std::vector<std::string> persistent_ids;
-    try {
+    const bool asked = guarded(nullptr, tr("Unable to add the CAD objects!"), [&] {
         std::vector<int32_t> ids;
         for (const CAD_RPC::Node* node : nodes) ids.push_back(node->id);
         client->get_persistent_ids(persistent_ids, ids);
         if (persistent_ids.size() != ids.size()) throw std::runtime_error("The CAD plugin answered with a wrong number of ids.");
-    } catch (const std::exception& e) {
-        report_error(nullptr, tr("Error!"), tr("Unable to add the CAD objects!") + QLatin1Char('\n') + QString::fromLocal8Bit(e.what()));
-        return false;
-    }
+    });
+    if (!asked) return false;
 
-    const QModelIndex owner_index = createIndex(static_cast<int>(std::find(items.begin(), items.end(), target) - items.begin()), 0, target);
+    const QModelIndex owner_index = createIndex(row_of(target), 0, target);
     const int first = static_cast<int>(target->children.size());
     beginInsertRows(owner_index, first, first + static_cast<int>(nodes.size()) - 1);
     for (std::size_t i = 0; i < nodes.size(); ++i) {
-        auto* cad = new CAD_obj(target);
+        CAD_obj* cad = target->add_child();
         cad->name = QString::fromStdString(nodes[i]->name);
         cad->node_id = nodes[i]->id;
         cad->persistent_id = QString::fromStdString(persistent_ids[i]);
-        cad->cad_type = nodes[i]->type == CAD_RPC::NodeType::Structure ? 0 : nodes[i]->type == CAD_RPC::NodeType::Solid ? 1 : 2;
-        target->children.push_back(cad);
+        cad->cad_type = cad_type_of(nodes[i]->type);
     }
     endInsertRows();
     changed();
@@ -195,21 +205,16 @@ bool EMC_TreeModel::dropMimeData(const QMimeData* data, Qt::DropAction action, i
 
 void EMC_TreeModel::add_M_obj()
 {
-    auto* item = new M_obj;
+    auto item = std::make_unique<M_obj>();
     item->name = tr("New CAE item");
-    bool accepted = false;
     {
-        EMC_Dialog dialog(item, QApplication::activeWindow());
-        accepted = run_dialog(dialog);
-        if (accepted) dialog.apply();
-    }
-    if (!accepted) {
-        delete item;
-        return;
+        EMC_Dialog dialog(item.get(), QApplication::activeWindow());
+        if (!run_dialog(dialog)) return;
+        dialog.apply();
     }
     const int row = static_cast<int>(items.size());
     beginInsertRows({}, row, row);
-    items.push_back(item);
+    items.push_back(std::move(item));
     endInsertRows();
     changed();
 }
@@ -217,7 +222,6 @@ void EMC_TreeModel::add_M_obj()
 void EMC_TreeModel::clear()
 {
     beginResetModel();
-    for (M_obj* item : items) delete item;
     items.clear();
     endResetModel();
     changed();
@@ -227,16 +231,13 @@ void EMC_TreeModel::remove_item(const QModelIndex& index)
 {
     if (!index.isValid() || index.model() != this) return;
     TreeItem* item = item_of(index);
-    if (item->kind == 1) {
-        auto* cad = static_cast<CAD_obj*>(item);
-        auto& siblings = cad->owner->children;
+    if (item->kind == CAD_Object) {
+        auto& siblings = static_cast<CAD_obj*>(item)->owner->children;
         beginRemoveRows(index.parent(), index.row(), index.row());
         siblings.erase(siblings.begin() + index.row());
-        delete cad;
     } else {
         beginRemoveRows({}, index.row(), index.row());
         items.erase(items.begin() + index.row());
-        delete static_cast<M_obj*>(item);
     }
     endRemoveRows();
     changed();
@@ -260,95 +261,90 @@ void EMC_TreeModel::edit_item(const QModelIndex& index)
     changed();
 }
 
+EMC::Config EMC_TreeModel::to_config() const
+{
+    EMC::Config config;
+    config.major = 1;
+    config.minor = 0;
+    for (const auto& item : items) {
+        // The file needs at least one CAD object per CAE item and refuses
+        // to load otherwise: such a file would lose the whole configuration.
+        if (item->children.empty())
+            throw std::runtime_error(tr("The CAE item \"%1\" holds no CAD objects; add some or remove the item.")
+                                         .arg(item->name)
+                                         .toStdString());
+        EMC::M_obj object;
+        object.name = item->name.toStdString();
+        object.method = item->method;
+        if (item->method == solidB) object.size_min = item->min_size;
+        if (!item->comments.isEmpty()) object.comment = item->comments.toStdString();
+        for (const auto& cad : item->children) {
+            EMC::CAD_obj stored;
+            stored.id = cad->persistent_id.toStdString();
+            stored.name = cad->name.toStdString();
+            if (!cad->include) stored.include = false;
+            if (cad->geom) stored.geom = true;
+            object.cad_objects.push_back(std::move(stored));
+        }
+        config.objects.push_back(std::move(object));
+    }
+    return config;
+}
+
 bool EMC_TreeModel::save(const QString& path)
 {
-    try {
-        EMC::Config config;
-        config.major = 1;
-        config.minor = 0;
-        for (const M_obj* item : items) {
-            // The file needs at least one CAD object per CAE item and refuses
-            // to load otherwise: such a file would lose the whole configuration.
-            if (item->children.empty())
-                throw std::runtime_error(tr("The CAE item \"%1\" holds no CAD objects; add some or remove the item.")
-                                             .arg(item->name)
-                                             .toStdString());
-            EMC::M_obj object;
-            object.name = item->name.toStdString();
-            object.method = item->method;
-            if (item->method == solidB) object.size_min = item->min_size;
-            if (!item->comments.isEmpty()) object.comment = item->comments.toStdString();
-            for (const CAD_obj* cad : item->children) {
-                EMC::CAD_obj stored;
-                stored.id = cad->persistent_id.toStdString();
-                stored.name = cad->name.toStdString();
-                if (!cad->include) stored.include = false;
-                if (cad->geom) stored.geom = true;
-                object.cad_objects.push_back(std::move(stored));
-            }
-            config.objects.push_back(std::move(object));
-        }
-        if (!write_emc(config, path.toLocal8Bit().toStdString())) {
-            report_error(nullptr, tr("Error!"),
-                         tr("Unable to save EMC file!") + QLatin1Char('\n') + tr("The file %1 could not be written.").arg(path));
-            return false;
-        }
-    } catch (const std::exception& e) {
-        report_error(nullptr, tr("Error!"), tr("Unable to save EMC file!") + QLatin1Char('\n') + QString::fromLocal8Bit(e.what()));
-        return false;
-    }
+    const bool saved = guarded(nullptr, tr("Unable to save EMC file!"),
+                               [&] { write_emc(to_config(), path.toLocal8Bit().toStdString()); });
+    if (!saved) return false;
     modified = false;
     emit model_data_saved();
     return true;
 }
 
+std::vector<std::unique_ptr<EMC_TreeModel::M_obj>> EMC_TreeModel::from_config(const EMC::Config& config) const
+{
+    if (!client) throw std::runtime_error("No connection to the CAD plugin.");
+    std::vector<std::unique_ptr<M_obj>> loaded;
+    for (const EMC::M_obj& object : config.objects) {
+        M_obj* item = loaded.emplace_back(std::make_unique<M_obj>()).get();
+        item->name = QString::fromStdString(object.name);
+        item->method = object.method == 0 ? solid : object.method == 1 ? solidB : point;
+        item->comments = QString::fromStdString(object.comment.value_or(std::string()));
+        item->min_size = object.size_min.value_or(0.0);
+
+        // The objects are found again in this CAD session by their persistent ids.
+        std::vector<std::string> persistent_ids;
+        for (const EMC::CAD_obj& cad : object.cad_objects) persistent_ids.push_back(cad.id);
+        std::vector<int32_t> node_ids;
+        client->get_node_ids(node_ids, persistent_ids);
+        if (node_ids.size() != persistent_ids.size())
+            throw std::runtime_error("The CAD plugin answered with a wrong number of node ids.");
+        for (std::size_t i = 0; i < object.cad_objects.size(); ++i) {
+            const EMC::CAD_obj& stored = object.cad_objects[i];
+            CAD_obj* cad = item->add_child();
+            cad->name = QString::fromStdString(stored.name);
+            cad->persistent_id = QString::fromStdString(stored.id);
+            cad->include = stored.include.value_or(true);
+            cad->geom = stored.geom.value_or(false);
+            cad->node_id = node_ids[i];
+            if (cad->node_id == -1) continue;  // not in this model: CAD_NotFound
+            if (!tree) throw std::runtime_error("No CAD tree.");
+            cad->cad_type = cad_type_of(tree->nodes.at(cad->node_id).type);
+        }
+    }
+    return loaded;
+}
+
 bool EMC_TreeModel::load(const QString& path)
 {
-    std::vector<M_obj*> loaded;
-    try {
-        const EMC::Config config = read_emc(path.toLocal8Bit().toStdString());
-        for (const EMC::M_obj& object : config.objects) {
-            auto* item = new M_obj;
-            loaded.push_back(item);
-            item->name = QString::fromStdString(object.name);
-            item->method = object.method == 0 ? solid : object.method == 1 ? solidB : point;
-            item->comments = QString::fromStdString(object.comment.value_or(std::string()));
-            item->min_size = object.size_min.value_or(0.0);
-
-            std::vector<std::string> persistent_ids;
-            for (const EMC::CAD_obj& cad : object.cad_objects) persistent_ids.push_back(cad.id);
-            std::vector<int32_t> node_ids;
-            if (!client) throw std::runtime_error("No connection to the CAD plugin.");
-            client->get_node_ids(node_ids, persistent_ids);
-            if (node_ids.size() != persistent_ids.size())
-                throw std::runtime_error("The CAD plugin answered with a wrong number of node ids.");
-            for (std::size_t i = 0; i < object.cad_objects.size(); ++i) {
-                const EMC::CAD_obj& stored = object.cad_objects[i];
-                auto* cad = new CAD_obj(item);
-                item->children.push_back(cad);
-                cad->name = QString::fromStdString(stored.name);
-                cad->persistent_id = QString::fromStdString(stored.id);
-                cad->include = stored.include.value_or(true);
-                cad->geom = stored.geom.value_or(false);
-                cad->node_id = node_ids[i];
-                if (cad->node_id == -1) {
-                    cad->cad_type = 3;
-                } else {
-                    if (!tree) throw std::runtime_error("No CAD tree.");
-                    const auto type = tree->nodes.at(cad->node_id).type;
-                    cad->cad_type = type == CAD_RPC::NodeType::Structure ? 0 : type == CAD_RPC::NodeType::Solid ? 1 : 2;
-                }
-            }
-        }
-    } catch (const std::exception& e) {
-        for (M_obj* item : loaded) delete item;
-        report_error(nullptr, tr("Error!"), tr("Unable to load EMC file!") + QLatin1Char('\n') + QString::fromLocal8Bit(e.what()));
-        return false;
-    }
+    std::vector<std::unique_ptr<M_obj>> loaded;
+    const bool read = guarded(nullptr, tr("Unable to load EMC file!"),
+                              [&] { loaded = from_config(read_emc(path.toLocal8Bit().toStdString())); });
+    if (!read) return false;
     beginResetModel();
     items.swap(loaded);
     endResetModel();
-    for (M_obj* item : loaded) delete item;
+    loaded.clear();
     changed();
     modified = false;
     emit model_data_saved();

@@ -1,11 +1,13 @@
 #pragma once
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include <QAbstractItemModel>
 #include <QMetaType>
 
 #include "CAD_RPC_Service.h"
+#include "emc_file.h"
 
 class QDialog;
 
@@ -28,18 +30,25 @@ public:
 
     struct M_obj;
 
+    // What a row is.
+    enum Kind : int32_t { CAE_Item = 0, CAD_Object = 1 };
+    // What a CAD object is in the current CAD model.
+    enum CAD_Type : int32_t { CAD_Structure = 0, CAD_Solid = 1, CAD_Other = 2, CAD_NotFound = 3 };
+    // The CAD type of a node of the CAD tree.
+    static CAD_Type cad_type_of(CAD_RPC::NodeType::type node_type);
+
     struct TreeItem {
-        explicit TreeItem(int32_t k) : kind(k) {}
+        explicit TreeItem(Kind k) : kind(k) {}
         virtual ~TreeItem() = default;
         virtual TreeItem* parent() const = 0;
         QString name;
-        int32_t kind;  // 0 CAE item, 1 CAD object
+        Kind kind;
     };
 
     struct CAD_obj : TreeItem {
-        explicit CAD_obj(M_obj* owner) : TreeItem(1), owner(owner) {}
+        explicit CAD_obj(M_obj* owner) : TreeItem(CAD_Object), owner(owner) {}
         TreeItem* parent() const override;
-        int32_t cad_type = 3;  // 0 structure, 1 solid, 2 other (a point), 3 not in the CAD model
+        CAD_Type cad_type = CAD_NotFound;
         int32_t node_id = -1;
         QString persistent_id;
         bool include = true;
@@ -48,13 +57,14 @@ public:
     };
 
     struct M_obj : TreeItem {
-        M_obj() : TreeItem(0) {}
-        ~M_obj() override;
+        M_obj() : TreeItem(CAE_Item) {}
         TreeItem* parent() const override { return nullptr; }
+        // Adds a CAD object owned by this item.
+        CAD_obj* add_child();
         M_obj_Method method = solid;
         QString comments;
         double min_size = 0;  // millimetres; meaningful for solidB only
-        std::vector<CAD_obj*> children;
+        std::vector<std::unique_ptr<CAD_obj>> children;
     };
 
     explicit EMC_TreeModel(QObject* parent = nullptr);
@@ -71,7 +81,7 @@ public:
     void remove_item(const QModelIndex& index);
     bool load(const QString& path);
     bool save(const QString& path);
-    const std::vector<M_obj*>& get_items() const { return items; }
+    const std::vector<std::unique_ptr<M_obj>>& get_items() const { return items; }
 
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
     QModelIndex parent(const QModelIndex& index) const override;
@@ -98,16 +108,21 @@ signals:
 
 private:
     void changed();
+    // The file's records from the items, and items from the records (the
+    // CAD objects looked up in the current model).
+    EMC::Config to_config() const;
+    std::vector<std::unique_ptr<M_obj>> from_config(const EMC::Config& config) const;
     static TreeItem* item_of(const QModelIndex& index);
     // The CAE item a drop at `parent` goes to; null where drops are refused.
     M_obj* drop_target(const QModelIndex& parent) const;
+    int row_of(const M_obj* item) const;
     // The nodes of this window's tree that a payload names; empty for a
     // payload that is not one of ours.
     std::vector<const CAD_RPC::Node*> dropped_nodes(const QMimeData* data) const;
 
     CAD_RPC::Tree* tree = nullptr;
     CAD_RPC::CAD_RPC_ServiceClient* client = nullptr;
-    std::vector<M_obj*> items;
+    std::vector<std::unique_ptr<M_obj>> items;
     bool modified = false;
     DialogRunner run_dialog;
 };

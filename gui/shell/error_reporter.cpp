@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include <QCoreApplication>
 #include <QMessageBox>
 
 namespace {
@@ -32,3 +33,10 @@ ErrorReporter set_error_reporter(ErrorReporter reporter)
     current() = std::move(reporter);
     return previous;
 }
+
+void report_failure(QWidget* parent, const QString& sentence, const QString& cause)
+{
+    report_error(parent, QCoreApplication::translate("Tarvik", "Error!"), sentence + QLatin1Char('\n') + cause);
+}
+
+QString unknown_error_text() { return QCoreApplication::translate("Tarvik", "Unknown error."); }

@@ -31,20 +31,6 @@ QString language_of(const QString& locale_name)
 
 QString english_language_name(const QString& code) { return QLocale::languageToString(QLocale(code).language()); }
 
-// No exception may leave a slot: each operation reports its own failure
-// with its fixed sentence and the cause.
-template <class Operation>
-void guarded(QWidget* window, const QString& sentence, Operation&& operation)
-{
-    try {
-        operation();
-    } catch (const std::exception& e) {
-        report_error(window, MainWindow::tr("Error!"), sentence + QLatin1Char('\n') + QString::fromLocal8Bit(e.what()));
-    } catch (...) {
-        report_error(window, MainWindow::tr("Error!"), sentence + QLatin1Char('\n') + MainWindow::tr("Unknown error."));
-    }
-}
-
 }  // namespace
 
 MainWindow::MainWindow(CAD_RPC::CAD_RPC_ServiceClient* rpc_client, const std::string& initial_path, QWidget* parent)
@@ -126,18 +112,17 @@ MainWindow::~MainWindow() { delete ui; }
 
 void MainWindow::load_cad_tree()
 {
-    try {
+    loaded = guarded(this, tr("Unable to get a CAD tree from a CAD plugin!"), [&] {
         client->get_cad_tree(cad_tree);
         check_cad_tree(cad_tree);
-        loaded = true;
+    });
+    if (loaded) {
         statusBar()->showMessage(tr("The CAD tree has been loaded."));
-    } catch (const std::exception& e) {
-        // Nothing of a broken answer may reach the views.
-        cad_tree = CAD_RPC::Tree();
-        report_error(this, tr("Error!"),
-                     tr("Unable to get a CAD tree from a CAD plugin!") + QLatin1Char('\n') + QString::fromLocal8Bit(e.what()));
-        close();
+        return;
     }
+    // Nothing of a broken answer may reach the views.
+    cad_tree = CAD_RPC::Tree();
+    close();
 }
 
 CAD_RPC::Settings MainWindow::settings_from_form() const

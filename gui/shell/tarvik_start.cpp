@@ -1,8 +1,6 @@
 #include "tarvik_start.h"
 
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
+#include <charconv>
 #include <cstdio>
 #include <memory>
 
@@ -14,11 +12,13 @@
 
 int port_from_argument(const std::string& argument)
 {
-    errno = 0;
-    const long value = std::strtol(argument.c_str(), nullptr, 10);
-    // Out of int's range is no port at all; the add-in never passes one.
-    if (errno == ERANGE || value > INT_MAX || value < INT_MIN) return 0;
-    return static_cast<int>(value);
+    const char* p = argument.c_str();
+    const char* const end = p + argument.size();
+    while (p < end && (*p == ' ' || (*p >= '\t' && *p <= '\r'))) ++p;
+    if (p < end && *p == '+') ++p;
+    int value = 0;
+    // Anything after the digits is ignored; no number, or one beyond int, is none.
+    return std::from_chars(p, end, value).ec == std::errc() ? value : 0;
 }
 
 namespace {
@@ -45,7 +45,8 @@ void stop_service(CAD_RPC::CAD_RPC_Connection& connection)
 int run_tarvik(const std::vector<std::string>& arguments)
 {
     const int port = arguments.empty() ? 0 : port_from_argument(arguments[0]);
-    if (port == 0) {
+    // Only a port the add-in could listen on; "-7" or "70000" never came from it.
+    if (port < 1 || port > 65535) {
         report_error(nullptr, tr_start(QT_TRANSLATE_NOOP("Tarvik", "Error!")), tr_start(QT_TRANSLATE_NOOP("Tarvik", "GUI can be started only from the CAD plugin!")));
         return 1;
     }

@@ -2,8 +2,9 @@
 #include <string>
 #include <vector>
 
-// The port from an argument's leading digits: leading white space and a sign
+// The number in an argument's leading digits: leading white space and a sign
 // are accepted, anything after the digits is ignored, no number gives 0.
+// Only 1 to 65535 is a port.
 int port_from_argument(const std::string& argument);
 
 // Everything after the application object exists and the icons are loaded:

@@ -40,7 +40,7 @@
     </message>
     <message>
         <source>Unable to apply the EMC configuration!</source>
-        <translation>Не удалось применить конфигурацию ЭМС!</translation>
+        <translation>Не удалось применить конфигурацию EMC!</translation>
     </message>
     <message>
         <source>CAD Tree</source>
@@ -101,7 +101,7 @@
     </message>
     <message>
         <source>EMC Tree</source>
-        <translation>Дерево ЭМС</translation>
+        <translation>Дерево EMC</translation>
     </message>
     <message>
         <source>Error!</source>
@@ -121,7 +121,7 @@
     </message>
     <message>
         <source>Unable to save EMC file!</source>
-        <translation>Не удалось сохранить файл ЭМС!</translation>
+        <translation>Не удалось сохранить файл EMC!</translation>
     </message>
     <message>
         <source>The file %1 could not be written.</source>
@@ -129,7 +129,7 @@
     </message>
     <message>
         <source>Unable to load EMC file!</source>
-        <translation>Не удалось загрузить файл ЭМС!</translation>
+        <translation>Не удалось загрузить файл EMC!</translation>
     </message>
 </context>
 <context>
@@ -208,11 +208,11 @@
     </message>
     <message>
         <source>EMC Tool</source>
-        <translation>Инструмент ЭМС</translation>
+        <translation>Инструмент EMC</translation>
     </message>
     <message>
         <source>EMC file path</source>
-        <translation>Путь к файлу ЭМС</translation>
+        <translation>Путь к файлу EMC</translation>
     </message>
     <message>
         <source>Edit config</source>
@@ -324,7 +324,7 @@
     </message>
     <message>
         <source>The EMC tree has been modified.</source>
-        <translation>Дерево ЭМС изменено.</translation>
+        <translation>Дерево EMC изменено.</translation>
     </message>
     <message>
         <source>Save</source>
@@ -336,31 +336,31 @@
     </message>
     <message>
         <source>Open EMC file</source>
-        <translation>Открыть файл ЭМС</translation>
+        <translation>Открыть файл EMC</translation>
     </message>
     <message>
         <source>EMC Files (*.emc);;All Files (*)</source>
-        <translation>Файлы ЭМС (*.emc);;Все файлы (*)</translation>
+        <translation>Файлы EMC (*.emc);;Все файлы (*)</translation>
     </message>
     <message>
         <source>The EMC file has been loaded.</source>
-        <translation>Файл ЭМС загружен.</translation>
+        <translation>Файл EMC загружен.</translation>
     </message>
     <message>
         <source>Unable to load the EMC file!</source>
-        <translation>Не удалось загрузить файл ЭМС!</translation>
+        <translation>Не удалось загрузить файл EMC!</translation>
     </message>
     <message>
         <source>Save EMC file</source>
-        <translation>Сохранить файл ЭМС</translation>
+        <translation>Сохранить файл EMC</translation>
     </message>
     <message>
         <source>The EMC file has been saved.</source>
-        <translation>Файл ЭМС сохранён.</translation>
+        <translation>Файл EMC сохранён.</translation>
     </message>
     <message>
         <source>Unable to save the EMC file!</source>
-        <translation>Не удалось сохранить файл ЭМС!</translation>
+        <translation>Не удалось сохранить файл EMC!</translation>
     </message>
 </context>
 <context>

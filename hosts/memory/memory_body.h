@@ -41,10 +41,11 @@ public:
         : MemoryObject(std::move(log)), first_face_(std::move(first_face))
     {
     }
-    void set_need_face_facet_map(bool v) override { record("Tessellation::set_need_face_facet_map"); options[0] = v; }
-    void set_need_vertex_params(bool v) override { record("Tessellation::set_need_vertex_params"); options[1] = v; }
-    void set_need_vertex_normal(bool v) override { record("Tessellation::set_need_vertex_normal"); options[2] = v; }
-    void set_improve_quality(bool v) override { record("Tessellation::set_improve_quality"); options[3] = v; }
+    // Logged with their values ("Tessellation::set_improve_quality false"): the order and values matter.
+    void set_need_face_facet_map(bool v) override { option("set_need_face_facet_map", v); }
+    void set_need_vertex_params(bool v) override { option("set_need_vertex_params", v); }
+    void set_need_vertex_normal(bool v) override { option("set_need_vertex_normal", v); }
+    void set_improve_quality(bool v) override { option("set_improve_quality", v); }
     bool tessellate() override;
     int get_facet_count(const cad::FacePtr& face) override;
     std::vector<int> get_facets(const cad::FacePtr& face) override;
@@ -53,9 +54,11 @@ public:
     std::vector<int> get_fin_vertices(int fin) override;
     std::vector<double> get_vertex_point(int vertex) override;
 
-    std::array<bool, 4> options{};
-
 private:
+    void option(const char* name, bool value)
+    {
+        record((std::string("Tessellation::") + name + (value ? " true" : " false")).c_str());
+    }
     std::shared_ptr<MemoryFace> first_face_;
     bool done_ = false;
     std::map<const cad::Face*, std::vector<int>> face_facets_;

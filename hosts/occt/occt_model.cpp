@@ -416,8 +416,20 @@ OcctModel read_model(const std::string& path, const std::function<void(const std
     const std::string ext = lower_extension(path);
     if (ext == ".brep") return read_brep(path);
 
+    // The application registers every document it makes; a failed read must
+    // close it as a good one does, or it stays with the application.
     Handle(TDocStd_Document) doc;
     XCAFApp_Application::GetApplication()->NewDocument("MDTV-XCAF", doc);
+    struct CloseDocument {
+        Handle(TDocStd_Document)& doc;
+        ~CloseDocument()
+        {
+            try {
+                XCAFApp_Application::GetApplication()->Close(doc);
+            } catch (...) {
+            }
+        }
+    } close_document{doc};
     // Lengths in metres whatever unit the file was written in; the setting
     // is process-wide, so put the caller's back afterwards.
     Handle(ProgressRelay) relay;
@@ -459,9 +471,7 @@ OcctModel read_model(const std::string& path, const std::function<void(const std
     } else {
         fail(path, "unknown file type (use .step, .stp, .igs, .iges or .brep)");
     }
-    OcctModel model = from_document(doc, path);
-    XCAFApp_Application::GetApplication()->Close(doc);
-    return model;
+    return from_document(doc, path);
 }
 
 }  // namespace velmora::occt

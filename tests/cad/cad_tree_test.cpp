@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "addin/cad/cad_tree_builder.h"
-#include "addin/cad/host_text.h"
+#include "addin/cad/host/host_text.h"
 #include "hosts/memory/memory_model.h"
 
 using namespace velmora;

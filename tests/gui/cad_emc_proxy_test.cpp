@@ -90,7 +90,7 @@ class CadEmcProxyTest : public QObject {
         for (const CadObject& object : objects) rows << cad_row(object.name);
         std::unique_ptr<QMimeData> mime(cad_model.mimeData(rows));
         QVERIFY(emc.dropMimeData(mime.get(), Qt::CopyAction, -1, 0, cae));
-        auto* item = const_cast<EMC_TreeModel::M_obj*>(emc.get_items().back());
+        auto* item = emc.get_items().back().get();
         for (std::size_t i = 0; i < objects.size(); ++i) {
             item->children[i]->include = objects[i].include;
             item->children[i]->geom = objects[i].geom;

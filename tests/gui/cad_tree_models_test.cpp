@@ -245,8 +245,11 @@ private slots:
                                               << QStringList{"Деталь_1", "Pi_ce", "Ёлка_ё"};
         QTest::newRow("one underscore per character") << QStringList{"a  b", "7", "€uro", "x😀"}
                                                       << QStringList{"a__b", "_7", "_uro", "x_"};
-        QTest::newRow("suffixes that meet") << QStringList{"A_", "A_", "A", "A", "A_", "A"}
-                                            << QStringList{"A_", "A_$1", "A", "A_$1", "A_$2", "A_$2"};
+        // A and A_ both suffix to A_$N: a taken name counts on until it is free.
+        QTest::newRow("suffixes that meet") << QStringList{"A", "A", "A_", "A_"}
+                                            << QStringList{"A", "A_$1", "A_", "A_$2"};
+        QTest::newRow("suffixes that meet again") << QStringList{"A_", "A_", "A", "A", "A_", "A"}
+                                                  << QStringList{"A_", "A_$1", "A", "A_$2", "A_$3", "A_$4"};
     }
     void names_are_corrected_and_made_unique_among_siblings()
     {

@@ -63,7 +63,7 @@ private slots:
     {
         EMC_TreeModel::M_obj points;
         points.method = EMC_TreeModel::point;
-        points.children.push_back(new EMC_TreeModel::CAD_obj(&points));
+        points.add_child();
         EMC_Dialog point_dialog(&points);
         QCOMPARE(offered(point_dialog), QStringList{"point"});
         QVERIFY(!point_dialog.findChild<QDoubleSpinBox*>("min_size_spin_box")->isEnabled());
@@ -71,11 +71,10 @@ private slots:
         EMC_TreeModel::M_obj solids;
         solids.method = EMC_TreeModel::solidB;
         solids.min_size = 3;
-        for (int type : {1, 3}) {
-            auto* cad = new EMC_TreeModel::CAD_obj(&solids);
+        for (auto type : {EMC_TreeModel::CAD_Solid, EMC_TreeModel::CAD_NotFound}) {
+            EMC_TreeModel::CAD_obj* cad = solids.add_child();
             cad->cad_type = type;
-            cad->name = type == 1 ? "Beam" : "Gone";
-            solids.children.push_back(cad);
+            cad->name = type == EMC_TreeModel::CAD_Solid ? "Beam" : "Gone";
         }
         EMC_Dialog solid_dialog(&solids);
         QCOMPARE(offered(solid_dialog), (QStringList{"solid", "solidB"}));

@@ -25,16 +25,19 @@ using namespace std::chrono_literals;
 
 namespace {
 
-int thread_count()
+int entries(const char* folder)
 {
     int n = 0;
-    if (DIR* d = ::opendir("/proc/self/task")) {
+    if (DIR* d = ::opendir(folder)) {
         while (dirent* e = ::readdir(d))
             if (e->d_name[0] != '.') ++n;
         ::closedir(d);
     }
     return n;
 }
+int thread_count() { return entries("/proc/self/task"); }
+// Less one: the listing's own descriptor.
+int open_descriptors() { return entries("/proc/self/fd") - 1; }
 
 bool port_accepts(int port)
 {
@@ -111,16 +114,32 @@ protected:
     }
     bool ended_within(std::chrono::seconds s) { return run.wait_for(s) == std::future_status::ready; }
 
+    // How the fake GUI was started: its pid, argument count and arguments.
+    // It writes them whole, once it runs.
     std::vector<std::string> gui_record()
     {
+        for (int i = 0; i < 1000 && !std::ifstream(out_file).good(); ++i) std::this_thread::sleep_for(10ms);
         std::vector<std::string> lines;
-        for (int i = 0; i < 500 && lines.size() < 2; ++i) {
-            lines.clear();
-            std::ifstream f(out_file);
-            for (std::string l; std::getline(f, l);) lines.push_back(l);
-            if (lines.size() < 2) std::this_thread::sleep_for(10ms);
-        }
+        std::ifstream f(out_file);
+        for (std::string l; std::getline(f, l);) lines.push_back(l);
         return lines;
+    }
+    // One failed run: its single report, and nothing left behind.
+    std::string failed_run()
+    {
+        const int threads = thread_count(), descriptors = open_descriptors();
+        options.on_listening = nullptr;
+        shell::perform_export_run(model.application, options);
+        EXPECT_EQ(thread_count(), threads);
+        EXPECT_EQ(open_descriptors(), descriptors);
+        if (const auto& document = model.application->active_document) {
+            EXPECT_EQ(document->lock_depth, 0);
+        }
+        EXPECT_FALSE(shell::current_server());
+        EXPECT_EQ(reports.boxes.size(), 1u);
+        if (reports.boxes.empty()) return {};
+        EXPECT_EQ(reports.boxes[0].first, "Uncaught exception!");
+        return reports.boxes[0].second;
     }
 
     memory::MemoryModel model;
@@ -134,57 +153,49 @@ protected:
 
 }  // namespace
 
-TEST_F(ExportRun, StopRpcServiceEndsTheRunAndClosesTheNotice)
+TEST_F(ExportRun, StopRpcServiceEndsTheRunAndReleasesEverythingOfIt)
 {
     const int threads_before = thread_count();
+    const long document_references = model.application->active_document.use_count();
     const int port = start();
     ASSERT_GT(port, 0);
     {
         CAD_RPC::CAD_RPC_Connection c("localhost", port);
+        CAD_RPC::Tree tree;
+        c.client().get_cad_tree(tree);  // fills the registry of the run
+        EXPECT_GT(model.application->active_document.use_count(), document_references);
         c.client().stop_rpc_service();  // answered before the server goes
     }
     ASSERT_TRUE(ended_within(10s));
     EXPECT_TRUE(reports.boxes.empty());
     EXPECT_EQ(notices.created, 1);
-    EXPECT_EQ(model.application->active_document->lock_depth, 0);
     EXPECT_EQ(model.log->count("Document::lock"), 1u);
     EXPECT_EQ(model.log->count("Document::unlock"), 1u);
     EXPECT_FALSE(port_accepts(port));
     EXPECT_EQ(thread_count(), threads_before);
-
-    // Stopping again after the run is harmless.
-    shell::stop_current_server();
-    shell::stop_current_server();
+    // The handler, its registry and the document reference went with the run.
+    EXPECT_FALSE(shell::current_server());
+    EXPECT_EQ(model.application->active_document.use_count(), document_references);
+    shell::stop_current_server();  // harmless after the run
 }
 
-TEST_F(ExportRun, GuiIsStartedWithThePortAsItsOnlyArgument)
+TEST_F(ExportRun, TheGuiGetsThePortAndDismissingTheNoticeEndsItAndTheRun)
 {
     const int port = start();
     ASSERT_GT(port, 0);
     const auto rec = gui_record();
     ASSERT_EQ(rec.size(), 3u);
-    EXPECT_EQ(rec[1], "1");
+    EXPECT_EQ(rec[1], "1");  // one argument: the port
     EXPECT_EQ(rec[2], std::to_string(port));
-    notices.notice->dismiss();
-    ASSERT_TRUE(ended_within(10s));
-}
-
-TEST_F(ExportRun, DismissingTheNoticeEndsTheRunAndTerminatesTheGui)
-{
-    const int port = start();
-    ASSERT_GT(port, 0);
-    const auto rec = gui_record();
-    ASSERT_GE(rec.size(), 1u);
     const pid_t gui = std::stoi(rec[0]);
     ASSERT_EQ(::kill(gui, 0), 0);
 
-    // A connected client is cut too.
     CAD_RPC::CAD_RPC_Connection c("localhost", port);
     notices.notice->dismiss();
     ASSERT_TRUE(ended_within(10s));
     EXPECT_EQ(::kill(gui, 0), -1);  // killed and reaped
     EXPECT_EQ(errno, ESRCH);
-    EXPECT_THROW(c.client().refresh_display(), apache::thrift::TException);
+    EXPECT_THROW(c.client().refresh_display(), apache::thrift::TException);  // a connected client is cut
     EXPECT_EQ(model.application->active_document->lock_depth, 0);
 }
 
@@ -197,7 +208,7 @@ TEST_F(ExportRun, TheGuiPlayingClientEndsTheRunItself)
     EXPECT_EQ(model.application->active_document->lock_depth, 0);
 }
 
-TEST_F(ExportRun, HandlerAnswersAndClientsMayReconnect)
+TEST_F(ExportRun, HandlerErrorsAreAnsweredAndClientsMayReconnect)
 {
     const int port = start();
     ASSERT_GT(port, 0);
@@ -219,58 +230,37 @@ TEST_F(ExportRun, HandlerAnswersAndClientsMayReconnect)
     ASSERT_TRUE(ended_within(10s));
 }
 
-TEST_F(ExportRun, NoActiveDocumentStartsNothing)
+TEST_F(ExportRun, FailuresAreReportedOnceAndLeaveNothingBehind)
 {
-    model.application->active_document.reset();
-    model.log->clear();
-    options.on_listening = nullptr;
-    shell::perform_export_run(model.application, options);
-    ASSERT_EQ(reports.boxes.size(), 1u);
-    EXPECT_EQ(reports.boxes[0].first, "Uncaught exception!");
-    EXPECT_EQ(reports.boxes[0].second, "Unable to get Model!");
-    EXPECT_EQ(notices.created, 0);
-    EXPECT_EQ(model.log->calls(), std::vector<std::string>{"Application::get_active_document"});
-    EXPECT_FALSE(std::ifstream(out_file).good());
-}
+    {
+        SCOPED_TRACE("no active document: nothing starts");
+        model.application->active_document.reset();
+        model.log->clear();
+        EXPECT_EQ(failed_run(), "Unable to get Model!");
+        EXPECT_EQ(notices.created, 0);
+        EXPECT_EQ(model.log->calls(), std::vector<std::string>{"Application::get_active_document"});
+        model.open_part();
+    }
+    {
+        SCOPED_TRACE("the GUI cannot start");
+        reports.boxes.clear();
+        options.gui_program = "/nonexistent/Tarvik/bin/Tarvik";
+        EXPECT_EQ(failed_run().rfind(" CreateProcess failed", 0), 0u);
+        EXPECT_EQ(notices.created, 1);
+    }
+    {
+        SCOPED_TRACE("the port is taken: nothing is locked");
+        reports.boxes.clear();
+        shell::LoopbackServerSocket taken(0);
+        taken.listen();
+        options.port = taken.bound_port();
+        model.log->clear();
+        EXPECT_EQ(failed_run().rfind("Could not bind", 0), 0u);
+        EXPECT_EQ(model.log->count("Document::lock"), 0u);
+        EXPECT_EQ(notices.created, 1);
+    }
+    EXPECT_FALSE(std::ifstream(out_file).good());  // no GUI ever ran
 
-TEST_F(ExportRun, GuiThatCannotStartLeavesNothingBehind)
-{
-    const int threads_before = thread_count();
-    options.gui_program = "/nonexistent/Tarvik/bin/Tarvik";
-    options.on_listening = nullptr;
-    shell::perform_export_run(model.application, options);
-    ASSERT_EQ(reports.boxes.size(), 1u);
-    EXPECT_EQ(reports.boxes[0].first, "Uncaught exception!");
-    EXPECT_EQ(reports.boxes[0].second.rfind(" CreateProcess failed", 0), 0u) << reports.boxes[0].second;
-    EXPECT_EQ(notices.created, 1);
-    EXPECT_EQ(model.application->active_document->lock_depth, 0);
-    EXPECT_EQ(thread_count(), threads_before);
-    auto server = shell::current_server();
-    ASSERT_TRUE(server);
-    auto socket = std::dynamic_pointer_cast<shell::LoopbackServerSocket>(server->getServerTransport());
-    ASSERT_TRUE(socket);
-    EXPECT_EQ(socket->getSocketFD(), THRIFT_INVALID_SOCKET);  // closed
-}
-
-TEST_F(ExportRun, PortInUseIsReportedAndNothingIsLocked)
-{
-    shell::LoopbackServerSocket taken(0);
-    taken.listen();
-    options.port = taken.bound_port();
-    options.on_listening = nullptr;
-    const int threads_before = thread_count();
-    shell::perform_export_run(model.application, options);
-    ASSERT_EQ(reports.boxes.size(), 1u);
-    EXPECT_EQ(reports.boxes[0].second.rfind("Could not bind", 0), 0u) << reports.boxes[0].second;
-    EXPECT_EQ(model.log->count("Document::lock"), 0u);
-    EXPECT_EQ(notices.created, 0);
-    EXPECT_EQ(thread_count(), threads_before);
-    EXPECT_FALSE(std::ifstream(out_file).good());
-}
-
-TEST(GuiPath, CutsTheModuleTailAndAppendsTheGui)
-{
-    EXPECT_EQ(shell::gui_path_from_module("/opt/velmora/Velmora/lib/libVelmora.so"),
-              "/opt/velmora/Tarvik/bin/Tarvik");
+    EXPECT_EQ(shell::gui_path_from_module("/opt/velmora/Velmora/lib/libVelmora.so"), "/opt/velmora/Tarvik/bin/Tarvik");
     EXPECT_THROW(shell::gui_path_from_module("short"), std::runtime_error);
 }

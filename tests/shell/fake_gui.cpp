@@ -3,6 +3,7 @@
 // until it is killed.
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -12,11 +13,16 @@
 
 int main(int argc, char** argv)
 {
+    // Written whole, then renamed: a reader never sees half of it.
     if (const char* out = std::getenv("FAKE_GUI_OUT")) {
-        std::ofstream f(out);
-        f << ::getpid() << "\n" << (argc - 1);
-        for (int i = 1; i < argc; ++i) f << "\n" << argv[i];
-        f << "\n";
+        const std::string part = std::string(out) + ".part";
+        {
+            std::ofstream f(part);
+            f << ::getpid() << "\n" << (argc - 1);
+            for (int i = 1; i < argc; ++i) f << "\n" << argv[i];
+            f << "\n";
+        }
+        std::rename(part.c_str(), out);
     }
     const std::string mode = std::getenv("FAKE_GUI_MODE") ? std::getenv("FAKE_GUI_MODE") : "wait";
     if (mode == "stop" && argc == 2) {

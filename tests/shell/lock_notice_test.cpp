@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -57,25 +58,29 @@ TEST(TerminalNotice, EndOfInputDoesNotDismissButSignalsAndCloseDo)
     int saved = ::dup(STDIN_FILENO);
     int devnull = ::open("/dev/null", O_RDONLY);
     ::dup2(devnull, STDIN_FILENO);
+    // Blocked in this thread, and so in the notice's, until the notice has
+    // its handler in place and opens the signal to itself: a SIGTERM sent
+    // at any moment waits for it instead of ending the test program.
+    sigset_t term, previous;
+    sigemptyset(&term);
+    sigaddset(&term, SIGTERM);
+    ::pthread_sigmask(SIG_BLOCK, &term, &previous);
 
     {
         TerminalNotice notice;
         std::thread t([&] { notice.show("T1", "waiting"); });
         ASSERT_TRUE(eventually([&] { return notice.is_showing(); }));
-        std::this_thread::sleep_for(100ms);
-        EXPECT_TRUE(notice.is_showing());
-        EXPECT_TRUE(close_notice_titled("T1"));
+        EXPECT_TRUE(close_notice_titled("T1"));  // still shown although input has ended
         t.join();
     }
     {
         TerminalNotice notice;
         std::thread t([&] { notice.show("T2", "waiting"); });
-        ASSERT_TRUE(eventually([&] { return notice.is_showing(); }));
-        std::this_thread::sleep_for(50ms);  // let the handler be installed
         ::kill(::getpid(), SIGTERM);
-        EXPECT_TRUE(eventually([&] { return !notice.is_showing(); }));
-        t.join();
+        t.join();  // the signal ended it
+        EXPECT_FALSE(notice.is_showing());
     }
+    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     // The default disposition is back once no notice is shown.
     struct sigaction now {};
     ::sigaction(SIGTERM, nullptr, &now);

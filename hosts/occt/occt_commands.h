@@ -1,0 +1,45 @@
+#pragma once
+// The command groups that add-ins put into the host.
+#include <map>
+
+#include "occt_state.h"
+
+namespace velmora::occt {
+
+class OcctCommandGroup : public OcctObject, public cad::CommandGroup {
+public:
+    OcctCommandGroup(StatePtr state, std::u16string title) : state_(std::move(state)), title_(std::move(title)) {}
+    void set_main_icon_list(const std::vector<std::u16string>&) override {}
+    void set_icon_list(const std::vector<std::u16string>& files) override { icon_count_ = files.size(); }
+    int add_command_item(const std::u16string& name, int, const std::u16string&, const std::u16string&, int,
+                         const std::u16string& callback, const std::u16string& enable_method, int user_id,
+                         int) override;
+    void set_has_toolbar(bool) override {}
+    void set_has_menu(bool) override {}
+    bool activate() override;
+
+    std::vector<OcctCommand> commands;
+    std::vector<int> ids;
+
+private:
+    StatePtr state_;
+    std::u16string title_;
+    std::size_t icon_count_ = 0;
+};
+
+// The host keeps a group's command ids while it lives; a new run starts with none.
+class OcctCommandManager : public OcctObject, public cad::CommandManager {
+public:
+    explicit OcctCommandManager(StatePtr state) : state_(std::move(state)) {}
+    std::optional<std::vector<int>> get_group_data_from_registry(int user_id) override;
+    cad::CommandGroupPtr create_command_group(int user_id, const std::u16string& title, const std::u16string&,
+                                              const std::u16string&, int, bool) override;
+    bool remove_command_group(int user_id) override;
+
+    std::map<int, std::shared_ptr<OcctCommandGroup>> groups;
+
+private:
+    StatePtr state_;
+};
+
+}  // namespace velmora::occt

@@ -1,0 +1,107 @@
+#include "occt_component.h"
+
+#include <TopExp_Explorer.hxx>
+#include <TopoDS.hxx>
+
+#include "addin/cad/host/host_text.h"
+#include "occt_feature.h"
+#include "occt_tessellation.h"
+
+namespace velmora::occt {
+
+using cad::utf8_from_utf16;
+using cad::utf16_from_utf8;
+
+bool OcctBody::select(bool, const cad::SelectionOptionsPtr&)
+{
+    return state->note_selection(true, "body", utf8_from_utf16(name));
+}
+
+bool OcctBody::deselect() { return state->note_selection(false, "body", utf8_from_utf16(name)); }
+
+cad::TessellationPtr OcctBody::get_tessellation(int)
+{
+    return std::make_shared<OcctTessellation>(state, part, solid_index, this);
+}
+
+cad::MassPropertiesResult OcctBody::get_mass_properties(double density)
+{
+    return state->mass_properties(part, solid_index, density);
+}
+
+cad::FacePtr OcctBody::get_first_face()
+{
+    if (faces_) return faces_;
+    const OcctPart& p = state->model.parts[static_cast<std::size_t>(part)];
+    const TopoDS_Shape& solid = p.solids[static_cast<std::size_t>(solid_index)];
+    // The face's own colour, else its solid's, else the part's.
+    auto colour_of = [&p](const TopoDS_Shape& shape) -> std::optional<Rgb> {
+        for (const auto& [sub, rgb] : p.sub_colours)
+            if (sub.IsPartner(shape)) return rgb;
+        return std::nullopt;
+    };
+    std::optional<Rgb> body_colour = colour_of(solid);
+    if (!body_colour) body_colour = p.colour;
+    std::shared_ptr<OcctFace> last;
+    int index = 0;
+    for (TopExp_Explorer e(solid, TopAbs_FACE); e.More(); e.Next()) {
+        auto f = std::make_shared<OcctFace>();
+        f->owner = this;
+        f->index = index++;
+        std::optional<Rgb> colour = p.sub_colours.empty() ? std::nullopt : colour_of(e.Current());
+        if (!colour) colour = body_colour;
+        if (colour) f->appearance = {(*colour)[0], (*colour)[1], (*colour)[2]};
+        (last ? last->next : faces_) = f;
+        last = f;
+    }
+    return faces_;
+}
+
+cad::FeaturePtr OcctComponent::get_first_feature() { return features; }
+
+bool OcctComponent::select(bool, const cad::SelectionOptionsPtr&, bool)
+{
+    return state->note_selection(true, "component", utf8_from_utf16(name));
+}
+
+bool OcctComponent::deselect() { return state->note_selection(false, "component", utf8_from_utf16(name)); }
+
+std::vector<std::shared_ptr<OcctBody>> bodies_of(const StatePtr& state, int part, const std::string& path)
+{
+    std::vector<std::shared_ptr<OcctBody>> out;
+    if (part < 0) return out;
+    const OcctPart& p = state->model.parts[static_cast<std::size_t>(part)];
+    for (std::size_t i = 0; i < p.solids.size(); ++i) {
+        auto b = std::make_shared<OcctBody>();
+        b->state = state;
+        b->part = part;
+        b->solid_index = static_cast<int>(i);
+        b->name = utf16_from_utf8(p.solid_names[i].empty() ? "Body" + std::to_string(i + 1) : p.solid_names[i]);
+        b->persistent_id = bytes_of(path + "#s" + std::to_string(i + 1));
+        out.push_back(std::move(b));
+    }
+    return out;
+}
+
+std::shared_ptr<OcctComponent> component_of(const StatePtr& state, const OcctOccurrence& occurrence)
+{
+    auto c = std::make_shared<OcctComponent>();
+    c->state = state;
+    c->name = utf16_from_utf8(occurrence.name);
+    c->persistent_id = bytes_of(occurrence.path);
+    const gp_Trsf& t = occurrence.placement;
+    c->transform = {t.Value(1, 1), t.Value(1, 2), t.Value(1, 3), t.Value(2, 1), t.Value(2, 2), t.Value(2, 3),
+                    t.Value(3, 1), t.Value(3, 2), t.Value(3, 3), t.Value(1, 4), t.Value(2, 4), t.Value(3, 4),
+                    1,             0,             0,             0};
+    c->bodies = bodies_of(state, occurrence.part, occurrence.path);
+    std::vector<OcctFeature> features = occurrence.features;
+    if (occurrence.part >= 0) {
+        const auto& own = state->model.parts[static_cast<std::size_t>(occurrence.part)].features;
+        features.insert(features.begin(), own.begin(), own.end());
+    }
+    c->features = feature_chain(state, features, occurrence.path);
+    for (const auto& child : occurrence.children) c->children.push_back(component_of(state, child));
+    return c;
+}
+
+}  // namespace velmora::occt

@@ -1,0 +1,110 @@
+#include "occt_state.h"
+
+#include <ostream>
+
+#include <BRepGProp.hxx>
+#include <BRep_Tool.hxx>
+#include <GProp_GProps.hxx>
+#include <Poly_Triangulation.hxx>
+#include <TopExp_Explorer.hxx>
+#include <TopoDS.hxx>
+#include <TopoDS_Face.hxx>
+
+#include "occt_mesh.h"
+
+namespace velmora::occt {
+
+void ModelState::note(const std::string& what) const
+{
+    if (options.log) *options.log << "host: " << what << std::endl;
+}
+
+bool ModelState::note_selection(bool selected, const char* kind, const std::string& name) const
+{
+    note(std::string(selected ? "select " : "deselect ") + kind + " " + name);
+    return true;
+}
+
+void ModelState::mesh_all()
+{
+    std::vector<TopoDS_Shape> shapes;
+    for (const auto& part : model.parts) shapes.push_back(part.shape);
+    const auto& progress = options.progress;
+    if (progress) progress("meshing", 0.0);
+    std::function<void(double)> meshed;
+    if (progress) meshed = [&progress](double fraction) { progress("meshing", fraction); };
+    mesh_parts(shapes, options.mesh_threads, meshed);
+    meshed_.assign(model.parts.size(), true);
+    if (progress) progress("meshing", 1.0);
+}
+
+void ModelState::ensure_mesh(int part)
+{
+    if (meshed_.size() != model.parts.size()) meshed_.assign(model.parts.size(), false);
+    if (meshed_[static_cast<std::size_t>(part)]) return;
+    mesh_part(model.parts[static_cast<std::size_t>(part)].shape);
+    meshed_[static_cast<std::size_t>(part)] = true;
+}
+
+const SolidMesh& ModelState::solid_mesh(int part, int solid)
+{
+    auto& slot = solid_meshes_[{part, solid}];
+    if (slot) return *slot;
+    ensure_mesh(part);
+    auto mesh = std::make_shared<SolidMesh>();
+    const TopoDS_Shape& shape = model.parts[static_cast<std::size_t>(part)].solids[static_cast<std::size_t>(solid)];
+    for (TopExp_Explorer e(shape, TopAbs_FACE); e.More(); e.Next()) {
+        const TopoDS_Face& face = TopoDS::Face(e.Current());
+        TopLoc_Location loc;
+        const Handle(Poly_Triangulation) tri = BRep_Tool::Triangulation(face, loc);
+        auto& ids = mesh->facets.emplace_back();
+        if (tri.IsNull()) continue;
+        const gp_Trsf trsf = loc.Transformation();
+        auto& points = mesh->points;
+        const int base = static_cast<int>(points.size());
+        for (int n = 1; n <= tri->NbNodes(); ++n) {
+            const gp_Pnt p = tri->Node(n).Transformed(trsf);
+            points.push_back({p.X(), p.Y(), p.Z()});
+        }
+        const bool reversed = face.Orientation() == TopAbs_REVERSED;
+        for (int t = 1; t <= tri->NbTriangles(); ++t) {
+            int a, b, c;
+            tri->Triangle(t).Get(a, b, c);
+            if (reversed) std::swap(b, c);
+            // A triangle that collapses onto a pole (a degenerate edge) has two
+            // corners at one position; after merging it would be an edge
+            // walked both ways, so it is left out.
+            const auto& pa = points[static_cast<std::size_t>(base + a - 1)];
+            const auto& pb = points[static_cast<std::size_t>(base + b - 1)];
+            const auto& pc = points[static_cast<std::size_t>(base + c - 1)];
+            if (pa == pb || pb == pc || pc == pa) continue;
+            ids.push_back(static_cast<int>(mesh->triangles.size()));
+            mesh->triangles.push_back({base + a - 1, base + b - 1, base + c - 1});
+        }
+    }
+    slot = std::move(mesh);
+    return *slot;
+}
+
+const cad::MassPropertiesResult& ModelState::mass_properties(int part, int solid, double density)
+{
+    auto [it, fresh] = mass_properties_.try_emplace({part, solid, density});
+    if (!fresh) return it->second;
+    const TopoDS_Shape& shape = model.parts[static_cast<std::size_t>(part)].solids[static_cast<std::size_t>(solid)];
+    GProp_GProps volume, surface;
+    BRepGProp::VolumeProperties(shape, volume);
+    BRepGProp::SurfaceProperties(shape, surface);
+    if (!(volume.Mass() > 0)) {
+        it->second = {1, {}};
+        return it->second;
+    }
+    const gp_Pnt c = volume.CentreOfMass();
+    const gp_Mat m = volume.MatrixOfInertia();
+    // The matrix's off-diagonal entries are the tensor's (minus the products).
+    it->second = {0,
+                  {c.X(), c.Y(), c.Z(), volume.Mass(), surface.Mass(), volume.Mass() * density, m(1, 1) * density,
+                   m(2, 2) * density, m(3, 3) * density, m(1, 2) * density, m(1, 3) * density, m(2, 3) * density}};
+    return it->second;
+}
+
+}  // namespace velmora::occt

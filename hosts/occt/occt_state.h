@@ -1,0 +1,63 @@
+#pragma once
+// What every object of the OpenCASCADE host shares: the model, the options,
+// the meshes of its parts and the base of its objects.
+#include <array>
+#include <map>
+#include <memory>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "addin/cad/host/host.h"
+#include "occt_host.h"
+#include "occt_model.h"
+
+namespace velmora::occt {
+
+// A solid's triangles as the host hands them out: the faces' nodes in the
+// solid's frame, one list of triangle numbers per face (in face order).
+struct SolidMesh {
+    std::vector<std::vector<int>> facets;
+    std::vector<std::array<int, 3>> triangles;
+    std::vector<std::array<double, 3>> points;
+};
+
+class ModelState {
+public:
+    OcctModel model;
+    OcctHostOptions options;
+
+    // The host's state changes (selection, redraw, lock), shown with --verbose.
+    void note(const std::string& what) const;
+    // Selecting and deselecting change nothing on screen yet; they are noted.
+    bool note_selection(bool selected, const char* kind, const std::string& name) const;
+
+    // Meshes every part at once, as a CAD system does when it shows a model.
+    void mesh_all();
+    // By (part, solid): every occurrence of a part shares its solids' meshes.
+    const SolidMesh& solid_mesh(int part, int solid);
+    // In the part's frame, so the same for every occurrence.
+    const cad::MassPropertiesResult& mass_properties(int part, int solid, double density);
+
+private:
+    void ensure_mesh(int part);
+
+    std::vector<bool> meshed_;
+    std::map<std::pair<int, int>, std::shared_ptr<const SolidMesh>> solid_meshes_;
+    std::map<std::tuple<int, int, double>, cad::MassPropertiesResult> mass_properties_;
+};
+
+using StatePtr = std::shared_ptr<ModelState>;
+
+// Every object the host hands out: reference counted, answering for itself
+// as the automation interface, with the persistent id the extension reads.
+class OcctObject : public virtual cad::HostObject, public std::enable_shared_from_this<OcctObject> {
+public:
+    cad::HostObjectPtr as_dispatch() override { return std::dynamic_pointer_cast<cad::HostObject>(shared_from_this()); }
+    cad::ByteArray persistent_id;
+};
+
+inline cad::ByteArray bytes_of(const std::string& s) { return {s.begin(), s.end()}; }
+
+}  // namespace velmora::occt
