@@ -83,27 +83,6 @@ private slots:
         QCOMPARE(list->index(1, 0).data().toString(), QString("Gone"));
         QCOMPARE(list->index(1, 0).data(Qt::DecorationRole).value<QIcon>().cacheKey(), cad_object_icon(3).cacheKey());
     }
-
-    void the_cad_dialog_edits_the_name_and_rules_but_not_the_id()
-    {
-        EMC_TreeModel::M_obj owner;
-        EMC_TreeModel::CAD_obj cad(&owner);
-        cad.persistent_id = "12 0 255 ";
-        cad.name = "Beam";
-        CAD_Dialog dialog(&cad);
-        auto* id = dialog.findChild<QLineEdit*>("id_text_edit");
-        QVERIFY(id->isReadOnly());
-        QCOMPARE(id->text(), QString("12 0 255 "));
-        dialog.findChild<QLineEdit*>("name_text_edit")->setText("Main beam");
-        dialog.findChild<QCheckBox*>("include_check_box")->setChecked(false);
-        dialog.findChild<QCheckBox*>("geom_check_box")->setChecked(true);
-        // Nothing reaches the item before apply (a cancelled dialog never applies).
-        QCOMPARE(cad.name, QString("Beam"));
-        dialog.apply();
-        QCOMPARE(cad.name, QString("Main beam"));
-        QCOMPARE(cad.persistent_id, QString("12 0 255 "));
-        QVERIFY(!cad.include && cad.geom);
-    }
 };
 
 QTEST_MAIN(EmcDialogsTest)

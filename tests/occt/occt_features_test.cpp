@@ -211,21 +211,3 @@ TEST(OcctFeatures, TheCommittedSampleIsWhatTheGeneratorWrites)
     }
 }
 
-TEST(OcctFeatures, TheAddInsCommandGroupLivesInTheHostUntilDisconnect)
-{
-    const cad::ApplicationPtr app = occt::open_occt_application(SAMPLE_MODEL);
-    const auto addin = std::make_shared<shell::C_Velmora>();
-    ASSERT_TRUE(addin->connect(app, 1));
-    const auto commands = occt::occt_commands(app);
-    ASSERT_EQ(commands.size(), 1u);
-    EXPECT_EQ(commands[0].name, u"Export ZEL");
-    EXPECT_EQ(commands[0].callback, u"ToolbarCallback0");
-    EXPECT_EQ(commands[0].enable_method, u"ToolbarEnable0");
-    // While the group exists the host holds its command ids, as a CAD system stores them.
-    const auto stored = app->get_command_manager(1)->get_group_data_from_registry(0);
-    ASSERT_TRUE(stored.has_value());
-    EXPECT_EQ(*stored, std::vector<int>{0});
-    addin->disconnect();
-    EXPECT_TRUE(occt::occt_commands(app).empty());
-    EXPECT_FALSE(app->get_command_manager(1)->get_group_data_from_registry(0).has_value());
-}

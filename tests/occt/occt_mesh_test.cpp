@@ -61,29 +61,6 @@ std::vector<TopoDS_Shape> some_parts()
     return parts;
 }
 
-// The numbering the export has always used: an ordered map of positions.
-std::pair<std::vector<zel::Point3>, std::vector<std::uint64_t>> numbered_by_map(const std::vector<zel::Point3>& stream)
-{
-    std::map<zel::Point3, std::uint64_t> index;
-    std::vector<zel::Point3> vertices;
-    std::vector<std::uint64_t> numbers;
-    for (const auto& p : stream) {
-        auto [it, inserted] = index.try_emplace(p, vertices.size() + 1);
-        if (inserted) vertices.push_back(p);
-        numbers.push_back(it->second);
-    }
-    return {vertices, numbers};
-}
-
-std::pair<std::vector<zel::Point3>, std::vector<std::uint64_t>> numbered_by_index(const std::vector<zel::Point3>& stream)
-{
-    std::vector<zel::Point3> vertices;
-    std::vector<std::uint64_t> numbers;
-    exporter::VertexIndex index(vertices);
-    for (const auto& p : stream) numbers.push_back(index.number(p));
-    return {vertices, numbers};
-}
-
 // The export's walk as it always was: every corner's position asked of the
 // host, numbered through an ordered map.
 exporter::BodyGeometry walked_by_map(const cad::BodyPtr& body)
@@ -130,57 +107,6 @@ TEST(Meshing, PartsMeshedInParallelGetTheSerialTriangles)
         for (const auto& f : a) triangles += f.triangles.size();
     }
     EXPECT_GT(triangles, 10000u);
-}
-
-TEST(Meshing, HostMeshesOnOpenInParallelAsSerially)
-{
-    auto export_with = [](unsigned threads) {
-        occt::OcctHostOptions options;
-        options.mesh_on_open = true;
-        options.mesh_threads = threads;
-        velmora::testing::Served served(SAMPLE_MODEL, options);
-        return served.export_text(true, false, false);
-    };
-    const std::string serial = export_with(1);
-    EXPECT_GT(serial.size(), 20000u);
-    EXPECT_EQ(export_with(2), serial);
-}
-
-// On real meshes (every corner of every triangle, in face order, as the
-// export meets them) and on the cases an ordered map decides by itself.
-TEST(VertexIndex, NumbersVerticesAsTheOrderedMapDoes)
-{
-    std::vector<std::vector<zel::Point3>> streams;
-    for (const TopoDS_Shape& part : some_parts()) {
-        occt::mesh_part(part);
-        auto& stream = streams.emplace_back();
-        for (const FaceMesh& f : meshes_of(part))
-            for (const auto& t : f.triangles)
-                for (int k : t) stream.push_back(f.nodes[static_cast<std::size_t>(k - 1)]);
-    }
-    std::mt19937 rng(3);
-    std::vector<zel::Point3> edge_cases;
-    const double tiny = std::nextafter(0.0, 1.0), near_one = std::nextafter(1.0, 2.0);
-    const zel::Point3 cases[] = {{0.0, 0.0, 0.0}, {-0.0, 0.0, -0.0}, {0.0, -0.0, 0.0}, {tiny, 0, 0}, {-tiny, 0, 0},
-                                 {1, 1, 1},       {near_one, 1, 1},  {1, near_one, 1}, {1, 1, -1},  {1e300, -1e-300, 5}};
-    for (int i = 0; i < 20000; ++i)
-        edge_cases.push_back(cases[std::uniform_int_distribution<std::size_t>(0, std::size(cases) - 1)(rng)]);
-    // Enough distinct positions to grow the table several times.
-    for (int i = 0; i < 5000; ++i) edge_cases.push_back({i * 0.5, -0.0, i % 7 == 0 ? 0.0 : -1.0 * i});
-    streams.push_back(edge_cases);
-
-    std::size_t merged = 0;
-    for (const auto& stream : streams) {
-        const auto expected = numbered_by_map(stream);
-        const auto got = numbered_by_index(stream);
-        ASSERT_EQ(got.second, expected.second);
-        ASSERT_EQ(got.first.size(), expected.first.size());
-        for (std::size_t i = 0; i < got.first.size(); ++i)
-            for (int k = 0; k < 3; ++k)  // the first use's bits are kept, -0.0 included
-                ASSERT_EQ(std::signbit(got.first[i][k]), std::signbit(expected.first[i][k]));
-        merged += stream.size() - got.first.size();
-    }
-    EXPECT_GT(merged, 10000u);  // the meshes do share corners
 }
 
 // The export asks the host for each vertex's position once; the geometry is

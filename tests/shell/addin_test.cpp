@@ -98,25 +98,6 @@ TEST(Addin, StoredCommandIdsDecideWhetherThePreviousGroupIsIgnored)
     EXPECT_FALSE(ignored_with(std::nullopt));
 }
 
-TEST(Addin, CommandsByNameAndTheExportRun)
-{
-    memory::MemoryModel model;  // no document open
-    auto addin = make_addin();
-    addin->connect(model.application, 1);
-    std::vector<std::string> boxes;
-    shell::ExportRunOptions options;
-    options.report = [&](const std::string& caption, const std::string& text) { boxes.push_back(caption + ": " + text); };
-    addin->set_run_options(options);
-
-    int result = -1;
-    EXPECT_TRUE(addin->invoke(u"ToolbarEnable0", &result));
-    EXPECT_EQ(result, 1);
-    EXPECT_FALSE(addin->invoke(u"ToolbarCallback1"));
-    EXPECT_TRUE(addin->invoke(u"ToolbarCallback0"));
-    EXPECT_EQ(boxes, std::vector<std::string>{"Uncaught exception!: Unable to get Model!"});
-    addin->disconnect();
-}
-
 TEST(Registration, TwiceReplacesOursAndUnregisterRemovesOnlyOurs)
 {
     platform::MemoryRegistry registry;
