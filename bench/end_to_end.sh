@@ -16,7 +16,7 @@ now() { date +%s.%N; }
 
 velmora_run() {
   local port_file=$work/port port=
-  "$build/bin/velmora-host" --no-gui --port 0 "$model" >"$port_file" 2>"$work/host.err" </dev/null &
+  "$build/bin/velmora-host" --no-window --no-gui --port 0 "$model" >"$port_file" 2>"$work/host.err" </dev/null &
   local host=$!
   for _ in $(seq 1 6000); do
     port=$(sed -n 's/.*serving on port \([0-9]*\).*/\1/p' "$port_file")

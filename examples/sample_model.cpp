@@ -203,4 +203,25 @@ void write_sample_model(const std::string& path)
     b.write(path);
 }
 
+void write_hidden_parts_model(const std::string& path)
+{
+    Builder b;
+    const TDF_Label shown = b.part(box_at(0, 0, 0, 40, 40, 40), "Shown box");
+    b.colour(shown, 0.3, 0.5, 0.8);
+    const TDF_Label hidden = b.part(box_at(0, 0, 0, 40, 40, 40), "Hidden box");
+    b.colour(hidden, 0.3, 0.5, 0.8);
+    const TDF_Label line = b.part(BRepBuilderAPI_MakeEdge(gp_Pnt(0, 0, 60), gp_Pnt(100, 0, 60)).Edge(), "Shown line");
+    b.colour(line, 0.1, 0.1, 0.9, XCAFDoc_ColorCurv);
+    const TDF_Label hidden_line =
+        b.part(BRepBuilderAPI_MakeEdge(gp_Pnt(0, 0, 80), gp_Pnt(100, 0, 80)).Edge(), "Hidden line");
+    b.colour(hidden_line, 0.1, 0.1, 0.9, XCAFDoc_ColorCurv);
+    b.hide(hidden_line);
+    const TDF_Label root = b.assembly("Shelf");
+    b.place(root, shown, at(0, 0, 0));
+    b.hide(b.place(root, hidden, at(60, 0, 0)));
+    b.place(root, line, at(0, 0, 0));
+    b.place(root, hidden_line, at(0, 0, 0));
+    b.write(path);
+}
+
 }  // namespace velmora::examples

@@ -9,4 +9,7 @@ namespace velmora::examples {
 // hidden), and a curve of the assembly itself. Throws when it cannot write.
 void write_sample_model(const std::string& path);
 
+// A shelf of two boxes and two lines, one of each hidden in the file.
+void write_hidden_parts_model(const std::string& path);
+
 }  // namespace velmora::examples

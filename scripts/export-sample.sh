@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The main job without a GUI: opens the bundled sample assembly in
+# The main job without any window: opens the bundled sample assembly in
 # velmora-host, exports it to a ZEL file through the add-in's service (as
 # velmora-client) and ends the run.
 #   scripts/export-sample.sh [OUT.zel]     (default: ./sample_assembly.zel)
@@ -16,7 +16,7 @@ fi
 
 port_file=$(mktemp)
 trap 'rm -f "$port_file"; [[ -n ${host_pid:-} ]] && kill "$host_pid" 2>/dev/null || true' EXIT
-"$build/bin/velmora-host" --no-gui --port 0 "$model" >"$port_file" </dev/null &
+"$build/bin/velmora-host" --no-window --no-gui --port 0 "$model" >"$port_file" </dev/null &
 host_pid=$!
 port=
 for _ in $(seq 1 600); do

@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
-# The look of Tarvik: runs the main job (scripts/run-sample.sh) on a virtual
-# X display, once in English and once in Russian, and saves the screen, which
-# the window fills, as OUT_DIR/tarvik_en.png and OUT_DIR/tarvik_ru.png.
+# The README's pictures: the main job (scripts/run-sample.sh) on a virtual X
+# display, Tarvik on the left and the CAD window on the right, with the
+# component "Bracket mirrored" selected in Tarvik and so highlighted in the
+# CAD window; once in English and once in Russian, saved as
+# OUT_DIR/tarvik_en.png and OUT_DIR/tarvik_ru.png.
 #   scripts/grab-tarvik.sh [OUT_DIR]     (default: ./docs)
-# Needs Xvfb (installed by scripts/install-deps.sh) and a build.
+# Needs Xvfb (installed by scripts/install-deps.sh); builds when needed.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
 out_dir=${1:-$root/docs}
 mkdir -p "$out_dir"
+BUILD_DIR=$build "$root/scripts/build.sh" >/dev/null
+grab="$build/tests/grab-screen"
 
 # A display number nobody uses.
 display=
@@ -25,29 +29,25 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# The screen is the window's own size, so the grab is the window.
-Xvfb ":$display" -screen 0 1024x720x24 -nolisten tcp >/dev/null 2>&1 &
+# Two windows of 1024 x 720 side by side fill the screen.
+Xvfb ":$display" -screen 0 2048x720x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
 for _ in $(seq 1 100); do [[ -e /tmp/.X11-unix/X$display ]] && break; sleep 0.1; done
 export DISPLAY=":$display" QT_QPA_PLATFORM=xcb
 
-# Waits until the GUI child of the host has drawn its window, then grabs it.
 grab() {
-  local language=$1 png=$2 gui=
-  LC_ALL=$language LANG=$language "$root/scripts/run-sample.sh" >/dev/null 2>"$out_dir/.run.log" </dev/null &
+  local language=$1 png=$2
+  LC_ALL=$language LANG=$language "$root/scripts/run-sample.sh" --geometry 1024x720+1024+0 \
+    >/dev/null 2>"$out_dir/.run.log" </dev/null &
   host_pid=$!
-  for _ in $(seq 1 600); do
-    gui=$(pgrep -P "$host_pid" -x Tarvik || true)
-    [[ -n $gui ]] && break
-    kill -0 "$host_pid" 2>/dev/null || { cat "$out_dir/.run.log" >&2; echo "grab-tarvik: the run ended before Tarvik started" >&2; exit 1; }
-    sleep 0.1
-  done
-  [[ -n $gui ]] || { echo "grab-tarvik: Tarvik did not start" >&2; exit 1; }
-  # Its window is shown once the tree has arrived; give it time to paint.
-  sleep 3
-  "$build/tests/grab-screen" "$png"
-  # Closing Tarvik ends the run the normal way.
-  kill -TERM "$gui"
+  # Tarvik's CAD tree shows its rows (white behind dark text) ...
+  "$grab" --until 255,255,255 90,86,60,10 || { cat "$out_dir/.run.log" >&2; exit 1; }
+  # ... then its row "Bracket mirrored" is clicked, and the CAD window shows
+  # the component in the highlight colour.
+  "$grab" --click 104,91
+  "$grab" --until 235,0,235 1024,0,1024,720 "$png" || { cat "$out_dir/.run.log" >&2; exit 1; }
+  # Closing the CAD window ends the run (and Tarvik) and the program.
+  kill -TERM "$host_pid"
   wait "$host_pid"
   host_pid=
   echo "grab-tarvik: wrote $png"

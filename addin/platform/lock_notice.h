@@ -30,6 +30,8 @@ protected:
     // Makes present_and_wait return; called with mutex_ held, so it must not take it.
     virtual void wake() {}
     bool finished() const;
+    // The same, for a caller that holds mutex_.
+    bool finished_locked() const { return finished_; }
 
     mutable std::mutex mutex_;
     std::condition_variable cv_;

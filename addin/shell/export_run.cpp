@@ -21,6 +21,7 @@
 #include "cad_rpc_connection.h"
 #include "addin/cad/host/application.h"
 #include "addin/cad/host/document.h"
+#include "addin/platform/box_notice.h"
 #include "addin/platform/module_path.h"
 #include "addin/platform/terminal_notice.h"
 #include "cad_rpc_service_handler.h"
@@ -92,6 +93,13 @@ private:
     std::unique_ptr<platform::LockNotice> notice_;
     std::thread thread_;
 };
+
+std::unique_ptr<platform::LockNotice> make_notice(const ExportRunOptions& options)
+{
+    if (options.make_notice) return options.make_notice();
+    if (options.notice_boxes) return std::make_unique<platform::BoxNotice>(options.notice_boxes);
+    return std::make_unique<platform::TerminalNotice>();
+}
 
 // The GUI must not inherit the add-in's sockets: a GUI that outlives the run
 // would otherwise keep the port. Nor the host's blocked signals: a GUI that
@@ -167,8 +175,7 @@ void run(const cad::ApplicationPtr& application, const ExportRunOptions& options
     document->lock();
     std::optional<bp::child> gui;
     try {
-        MessageThread message_thread(options.make_notice ? options.make_notice()
-                                                         : std::make_unique<platform::TerminalNotice>());
+        MessageThread message_thread(make_notice(options));
         try {
             if (options.start_gui) {
                 const std::string program = options.gui_program.empty()

@@ -9,6 +9,7 @@
 #include "addin/cad/host/host_fwd.h"
 #include "addin/platform/lock_notice.h"
 #include "addin/platform/message_box.h"
+#include "addin/platform/notice_box_service.h"
 #include "rpc_constants.h"
 
 namespace velmora::shell {
@@ -19,8 +20,10 @@ struct ExportRunOptions {
     bool start_gui = true;
     // Empty: found from the add-in module's own path (gui_path_from_module).
     std::string gui_program;
-    // Default: the terminal notice.
+    // Default: a box of notice_boxes when the host program offers them,
+    // else the terminal notice.
     std::function<std::unique_ptr<platform::LockNotice>()> make_notice;
+    std::shared_ptr<platform::NoticeBoxService> notice_boxes;
     // Where "Uncaught exception!" goes; default: the warning box.
     platform::MessageBoxFn report;
     // Called on the serving thread once the server listens, with its port.

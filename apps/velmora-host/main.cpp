@@ -1,7 +1,7 @@
 // velmora-host: plays the CAD host on Linux. Opens a model as the active
-// document, loads the add-in module, performs its "Export ZEL" command and
-// ends when the run ends.
-#include <dlfcn.h>
+// document, loads the add-in module and performs its "Export ZEL" command:
+// in a CAD window that shows the model when a display is there (and ends
+// when the window closes), else without one (and ends when the run ends).
 #include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
@@ -12,28 +12,44 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <array>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
 #include <Message.hxx>
 #include <Message_PrinterOStream.hxx>
 
+#include <QApplication>
+#include <QTimer>
+
 #include "addin/cad/host/application.h"
-#include "addin/shell/velmora_addin.h"
-#include "hosts/occt/occt_host.h"
+#include "cad_window.h"
+#include "common/signal_closer.h"
+#include "host_session.h"
+#include "notice_boxes.h"
+
+// Last: its macros (None, Bool, Status) would break the headers above.
+#include <X11/Xlib.h>
+
+using namespace velmora;
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: velmora-host [--port N] [--no-gui | --gui PATH] [--density D] [--addin PATH] [--verbose] MODEL\n"
-    "  MODEL        a .step/.stp, .igs/.iges or .brep file (BREP in millimetres)\n"
-    "  --port N     port to serve on (default 9090; 0 takes a free one)\n"
-    "  --no-gui     start no GUI: print the port and serve any client\n"
-    "  --gui PATH   the GUI program to start (default: Tarvik next to the add-in)\n"
-    "  --density D  density for mass properties in kg/m^3 (default 1000)\n"
-    "  --addin PATH the add-in module (default: ../Velmora/lib/libVelmora.so from this program)\n"
-    "  --verbose    report what the host does\n";
+    "usage: velmora-host [--port N] [--no-gui | --gui PATH] [--no-window | --no-command] [--geometry WxH+X+Y]\n"
+    "                    [--density D] [--addin PATH] [--verbose] MODEL\n"
+    "  MODEL         a .step/.stp, .igs/.iges or .brep file (BREP in millimetres)\n"
+    "  --port N      port to serve on (default 9090; 0 takes a free one)\n"
+    "  --no-gui      start no GUI: print the port and serve any client\n"
+    "  --gui PATH    the GUI program to start (default: Tarvik next to the add-in)\n"
+    "  --no-window   no CAD window even with a display: run the command once and end\n"
+    "  --no-command  open the CAD window and wait for the command to be clicked\n"
+    "  --geometry G  the CAD window's size and place, as WxH+X+Y\n"
+    "  --density D   density for mass properties in kg/m^3 (default 1000)\n"
+    "  --addin PATH  the add-in module (default: ../Velmora/lib/libVelmora.so from this program)\n"
+    "  --verbose     report what the host does\n";
 
 [[noreturn]] void bad_usage(const std::string& message)
 {
@@ -92,10 +108,31 @@ bool parse_number(const std::string& text, Number& out)
 
 struct Arguments {
     int port = 9090;
-    bool no_gui = false, verbose = false;
+    bool no_gui = false, verbose = false, no_window = false, no_command = false;
     std::string gui, model_path, addin_path;
+    std::optional<std::array<int, 4>> geometry;  // width, height, x, y
     double density = 1000.0;
 };
+
+// "WxH+X+Y"
+std::optional<std::array<int, 4>> parse_geometry(const std::string& text)
+{
+    std::array<int, 4> g{};
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    const char separators[] = {'x', '+', '+'};
+    for (std::size_t i = 0; i < 4; ++i) {
+        const auto [rest, error] = std::from_chars(p, end, g[i]);
+        if (error != std::errc() || g[i] < 0) return std::nullopt;
+        p = rest;
+        if (i < 3) {
+            if (p == end || *p != separators[i]) return std::nullopt;
+            ++p;
+        }
+    }
+    if (p != end || g[0] == 0 || g[1] == 0) return std::nullopt;
+    return g;
+}
 
 Arguments parse_arguments(int argc, char** argv)
 {
@@ -112,6 +149,12 @@ Arguments parse_arguments(int argc, char** argv)
             a.no_gui = true;
         } else if (arg == "--gui") {
             a.gui = value();
+        } else if (arg == "--no-window") {
+            a.no_window = true;
+        } else if (arg == "--no-command") {
+            a.no_command = true;
+        } else if (arg == "--geometry") {
+            if (!(a.geometry = parse_geometry(value()))) bad_usage("bad geometry (use WxH+X+Y)");
         } else if (arg == "--density") {
             if (!parse_number(value(), a.density) || !(a.density > 0)) bad_usage("bad density");
         } else if (arg == "--addin") {
@@ -131,13 +174,14 @@ Arguments parse_arguments(int argc, char** argv)
     }
     if (a.model_path.empty()) bad_usage("no model given");
     if (a.no_gui && !a.gui.empty()) bad_usage("--no-gui and --gui exclude each other");
+    if (a.no_window && a.no_command) bad_usage("--no-window and --no-command exclude each other");
     if (a.addin_path.empty()) a.addin_path = own_directory() + "/../Velmora/lib/libVelmora.so";
     return a;
 }
 
 // Reads and meshes the model, showing how far it has come. Null when it
 // cannot be read (the reason is printed).
-velmora::cad::ApplicationPtr open_model(const Arguments& a)
+cad::ApplicationPtr open_model(const Arguments& a)
 {
     // OpenCASCADE reports its translation on stdout, where the port goes;
     // keep it off the terminal unless asked for.
@@ -159,55 +203,32 @@ velmora::cad::ApplicationPtr open_model(const Arguments& a)
     }
 }
 
-// The add-in module, loaded as the CAD system loads it: by path, through
-// its one exported entry. Unloaded when the last reference goes.
-class AddinModule {
-public:
-    explicit AddinModule(const std::string& path) : handle_(::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL))
-    {
-        if (!handle_) throw std::runtime_error("cannot load the add-in " + path + ": " + ::dlerror());
-        create_ = reinterpret_cast<Create>(::dlsym(handle_, "Velmora_CreateAddin"));
-        destroy_ = reinterpret_cast<Destroy>(::dlsym(handle_, "Velmora_DestroyAddin"));
-        if (!create_ || !destroy_) {
-            ::dlclose(handle_);
-            throw std::runtime_error(path + " is no Velmora add-in");
-        }
-    }
-    ~AddinModule() { ::dlclose(handle_); }
-    AddinModule(const AddinModule&) = delete;
-    AddinModule& operator=(const AddinModule&) = delete;
-
-    std::shared_ptr<velmora::shell::C_Velmora> create() { return {create_(), destroy_}; }
-
-private:
-    using Create = velmora::shell::C_Velmora* (*)();
-    using Destroy = void (*)(velmora::shell::C_Velmora*);
-    void* handle_;
-    Create create_ = nullptr;
-    Destroy destroy_ = nullptr;
-};
-
-// Performs the add-in's "Export ZEL" command as the CAD system does: by the
-// callback and enable method its command item names. Returns the exit code.
-int perform_export_command(velmora::shell::C_Velmora& addin, const velmora::cad::ApplicationPtr& application,
-                           bool verbose)
+shell::ExportRunOptions run_options(const Arguments& a)
 {
-    std::u16string callback, enable_method;
-    for (const auto& command : velmora::occt::occt_commands(application))
-        if (command.name == u"Export ZEL") {
-            callback = command.callback;
-            enable_method = command.enable_method;
-        }
-    if (callback.empty()) {
+    shell::ExportRunOptions options;
+    options.port = a.port;
+    options.start_gui = !a.no_gui;
+    options.gui_program = a.gui;
+    options.on_listening = [no_gui = a.no_gui, verbose = a.verbose](int bound) {
+        if (no_gui || verbose) std::cout << "velmora-host: serving on port " << bound << std::endl;
+    };
+    return options;
+}
+
+// Without a window: the command once, and the end with its run.
+int run_without_window(const Arguments& a, const cad::ApplicationPtr& application)
+{
+    host::HostSession session(a.addin_path, application, run_options(a));
+    const auto command = session.command(u"Export ZEL");
+    if (!command) {
         std::cerr << "velmora-host: the add-in added no \"Export ZEL\" command\n";
         return 2;
     }
-    int enabled = 1;
-    if (!enable_method.empty() && addin.invoke(enable_method, &enabled) && enabled == 0) {
+    if (!session.enabled(*command)) {
         std::cerr << "velmora-host: \"Export ZEL\" is disabled\n";
         return 2;
     }
-    if (verbose) std::cerr << "velmora-host: running \"Export ZEL\"" << std::endl;
+    if (a.verbose) std::cerr << "velmora-host: running \"Export ZEL\"" << std::endl;
     // SIGINT and SIGTERM dismiss the lock notice. Blocked here (and so in
     // every thread the run starts), one that comes before the notice is up
     // waits for it instead of killing the host with the add-in's files left.
@@ -216,30 +237,45 @@ int perform_export_command(velmora::shell::C_Velmora& addin, const velmora::cad:
     sigaddset(&dismissing, SIGINT);
     sigaddset(&dismissing, SIGTERM);
     ::pthread_sigmask(SIG_BLOCK, &dismissing, &previous);
-    addin.invoke(callback);
+    session.perform(*command);
     ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     return 0;
 }
 
-int run_addin(const Arguments& a, const velmora::cad::ApplicationPtr& application)
+// With a window: the command at once unless told to wait for a click, and
+// the end when the window closes.
+int run_with_window(const Arguments& a, const cad::ApplicationPtr& application)
 {
-    AddinModule module(a.addin_path);
-    const std::shared_ptr<velmora::shell::C_Velmora> addin = module.create();
-    velmora::shell::ExportRunOptions options;
-    options.port = a.port;
-    options.start_gui = !a.no_gui;
-    options.gui_program = a.gui;
-    options.on_listening = [no_gui = a.no_gui, verbose = a.verbose](int bound) {
-        if (no_gui || verbose) std::cout << "velmora-host: serving on port " << bound << std::endl;
+    int argc = 1;
+    char name[] = "velmora-host";
+    char* argv[] = {name, nullptr};
+    QApplication app(argc, argv);
+    // SIGTERM, SIGINT and SIGHUP close the window, which ends a run first.
+    SignalCloser closer;
+    auto boxes = std::make_shared<host::NoticeBoxes>();
+    shell::ExportRunOptions options = run_options(a);
+    options.notice_boxes = boxes;
+    // "Uncaught exception!" on screen too, as the CAD system's box.
+    options.report = [boxes](const std::string& caption, const std::string& text) {
+        std::cerr << "[" << caption << "]\n" << text << std::endl;
+        boxes->open(caption, text)->wait();
     };
-    addin->set_run_options(options);
-    if (!addin->connect(application, 1)) {
-        std::cerr << "velmora-host: the add-in did not connect\n";
-        return 2;
-    }
-    const int code = perform_export_command(*addin, application, a.verbose);
-    addin->disconnect();
+    host::HostSession session(a.addin_path, application, options);
+    host::CadWindow window(session, boxes, QString::fromStdString(std::filesystem::path(a.model_path).filename()));
+    if (a.geometry) window.setGeometry((*a.geometry)[2], (*a.geometry)[3], (*a.geometry)[0], (*a.geometry)[1]);
+    window.show();
+    if (!a.no_command) QTimer::singleShot(0, &window, [&window] { window.perform(QStringLiteral("Export ZEL")); });
+    const int code = QApplication::exec();
     return code;
+}
+
+// A display the 3D view can draw on (an X server: OpenGL through GLX).
+bool display_available()
+{
+    Display* display = ::XOpenDisplay(nullptr);
+    if (!display) return false;
+    ::XCloseDisplay(display);
+    return true;
 }
 
 }  // namespace
@@ -249,8 +285,13 @@ int main(int argc, char** argv)
     const Arguments arguments = parse_arguments(argc, argv);
     velmora::cad::ApplicationPtr application = open_model(arguments);
     if (!application) return 2;
+    const bool window = !arguments.no_window && display_available();
+    if (!window && arguments.no_command) {
+        std::cerr << "velmora-host: --no-command needs a display for the CAD window\n";
+        return 2;
+    }
     try {
-        return run_addin(arguments, application);
+        return window ? run_with_window(arguments, application) : run_without_window(arguments, application);
     } catch (const std::exception& e) {
         std::cerr << "velmora-host: " << e.what() << "\n";
         return 2;

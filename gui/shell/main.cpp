@@ -5,7 +5,7 @@
 #include <QApplication>
 
 #include "node_icons.h"
-#include "signal_closer.h"
+#include "common/signal_closer.h"
 #include "tarvik_start.h"
 
 int main(int argc, char* argv[])

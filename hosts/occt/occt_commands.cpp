@@ -4,19 +4,20 @@
 
 namespace velmora::occt {
 
-int OcctCommandGroup::add_command_item(const std::u16string& name, int, const std::u16string&, const std::u16string&,
-                                       int, const std::u16string& callback, const std::u16string& enable_method,
-                                       int user_id, int)
+int OcctCommandGroup::add_command_item(const std::u16string& name, int, const std::u16string& hint,
+                                       const std::u16string& tooltip, int image_index, const std::u16string& callback,
+                                       const std::u16string& enable_method, int user_id, int)
 {
-    commands.push_back({name, callback, enable_method});
+    view.commands.push_back({name, callback, enable_method, tooltip, hint, image_index});
     ids.push_back(user_id);
-    return static_cast<int>(commands.size()) - 1;
+    return static_cast<int>(view.commands.size()) - 1;
 }
 
 bool OcctCommandGroup::activate()
 {
-    state_->note("command group \"" + cad::utf8_from_utf16(title_) + "\" with " + std::to_string(commands.size()) +
-                 " command(s) and " + std::to_string(icon_count_) + " icon file(s)");
+    state_->note("command group \"" + cad::utf8_from_utf16(view.title) + "\" with " +
+                 std::to_string(view.commands.size()) + " command(s) and " + std::to_string(view.icons.size()) +
+                 " icon file(s)");
     return true;
 }
 
@@ -28,9 +29,14 @@ std::optional<std::vector<int>> OcctCommandManager::get_group_data_from_registry
 }
 
 cad::CommandGroupPtr OcctCommandManager::create_command_group(int user_id, const std::u16string& title,
-                                                              const std::u16string&, const std::u16string&, int, bool)
+                                                              const std::u16string& tooltip, const std::u16string& hint,
+                                                              int, bool)
 {
-    auto group = std::make_shared<OcctCommandGroup>(state_, title);
+    OcctCommandGroupView view;
+    view.title = title;
+    view.tooltip = tooltip;
+    view.hint = hint;
+    auto group = std::make_shared<OcctCommandGroup>(state_, std::move(view));
     groups[user_id] = group;
     return group;
 }

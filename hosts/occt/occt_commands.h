@@ -8,23 +8,21 @@ namespace velmora::occt {
 
 class OcctCommandGroup : public OcctObject, public cad::CommandGroup {
 public:
-    OcctCommandGroup(StatePtr state, std::u16string title) : state_(std::move(state)), title_(std::move(title)) {}
-    void set_main_icon_list(const std::vector<std::u16string>&) override {}
-    void set_icon_list(const std::vector<std::u16string>& files) override { icon_count_ = files.size(); }
-    int add_command_item(const std::u16string& name, int, const std::u16string&, const std::u16string&, int,
-                         const std::u16string& callback, const std::u16string& enable_method, int user_id,
-                         int) override;
+    OcctCommandGroup(StatePtr state, OcctCommandGroupView view) : view(std::move(view)), state_(std::move(state)) {}
+    void set_main_icon_list(const std::vector<std::u16string>& files) override { view.main_icons = files; }
+    void set_icon_list(const std::vector<std::u16string>& files) override { view.icons = files; }
+    int add_command_item(const std::u16string& name, int, const std::u16string& hint, const std::u16string& tooltip,
+                         int image_index, const std::u16string& callback, const std::u16string& enable_method,
+                         int user_id, int) override;
     void set_has_toolbar(bool) override {}
     void set_has_menu(bool) override {}
     bool activate() override;
 
-    std::vector<OcctCommand> commands;
+    OcctCommandGroupView view;
     std::vector<int> ids;
 
 private:
     StatePtr state_;
-    std::u16string title_;
-    std::size_t icon_count_ = 0;
 };
 
 // The host keeps a group's command ids while it lives; a new run starts with none.

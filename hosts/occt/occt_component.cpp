@@ -14,10 +14,10 @@ using cad::utf16_from_utf8;
 
 bool OcctBody::select(bool, const cad::SelectionOptionsPtr&)
 {
-    return state->note_selection(true, "body", utf8_from_utf16(name));
+    return state->note_selection(true, "body", utf8_from_utf16(name), key());
 }
 
-bool OcctBody::deselect() { return state->note_selection(false, "body", utf8_from_utf16(name)); }
+bool OcctBody::deselect() { return state->note_selection(false, "body", utf8_from_utf16(name), key()); }
 
 cad::TessellationPtr OcctBody::get_tessellation(int)
 {
@@ -61,10 +61,10 @@ cad::FeaturePtr OcctComponent::get_first_feature() { return features; }
 
 bool OcctComponent::select(bool, const cad::SelectionOptionsPtr&, bool)
 {
-    return state->note_selection(true, "component", utf8_from_utf16(name));
+    return state->note_selection(true, "component", utf8_from_utf16(name), key());
 }
 
-bool OcctComponent::deselect() { return state->note_selection(false, "component", utf8_from_utf16(name)); }
+bool OcctComponent::deselect() { return state->note_selection(false, "component", utf8_from_utf16(name), key()); }
 
 std::vector<std::shared_ptr<OcctBody>> bodies_of(const StatePtr& state, int part, const std::string& path)
 {
@@ -77,7 +77,7 @@ std::vector<std::shared_ptr<OcctBody>> bodies_of(const StatePtr& state, int part
         b->part = part;
         b->solid_index = static_cast<int>(i);
         b->name = utf16_from_utf8(p.solid_names[i].empty() ? "Body" + std::to_string(i + 1) : p.solid_names[i]);
-        b->persistent_id = bytes_of(path + "#s" + std::to_string(i + 1));
+        b->persistent_id = bytes_of(body_key(path, i));
         out.push_back(std::move(b));
     }
     return out;

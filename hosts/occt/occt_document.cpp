@@ -19,7 +19,11 @@ public:
 class OcctDisplay : public OcctObject, public cad::Display {
 public:
     explicit OcctDisplay(StatePtr state) : state_(std::move(state)) {}
-    void redraw(const unsigned char*) override { state_->note("redraw"); }
+    void redraw(const unsigned char*) override
+    {
+        state_->note("redraw");
+        state_->display.redraw();
+    }
 
 private:
     StatePtr state_;

@@ -150,7 +150,7 @@ std::shared_ptr<OcctFeatureObject> feature_chain(const StatePtr& state, const st
         auto object = std::make_shared<OcctFeatureObject>();
         object->state = state;
         object->feature = f;
-        object->persistent_id = bytes_of(path + f.id);
+        object->persistent_id = bytes_of(feature_key(path, f));
         (last ? last->next : first) = object;
         last = object;
     }

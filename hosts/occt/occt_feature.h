@@ -15,8 +15,8 @@ public:
     std::u16string get_name() override;
     int get_visible() override { return feature.visible ? 1 : 0; }
     cad::FeaturePtr get_next_feature() override { return next; }
-    bool select(bool, int) override { return state->note_selection(true, "feature", feature.name); }
-    bool deselect() override { return state->note_selection(false, "feature", feature.name); }
+    bool select(bool, int) override { return state->note_selection(true, "feature", feature.name, key()); }
+    bool deselect() override { return state->note_selection(false, "feature", feature.name, key()); }
     cad::CurveDefinitionPtr get_curve_definition() override;
     cad::PointDefinitionPtr get_point_definition() override;
     std::vector<double> get_appearance(int, int, const std::u16string&) override;

@@ -3,6 +3,8 @@
 // features, commands), all sharing the model's state (occt_state.h).
 #include "occt_host.h"
 
+#include <stdexcept>
+
 #include "occt_commands.h"
 #include "occt_document.h"
 
@@ -16,6 +18,7 @@ public:
 
 class OcctApplication : public OcctObject, public cad::Application {
 public:
+    StatePtr state;
     cad::DocumentPtr document;
     std::shared_ptr<OcctCommandManager> commands;
     cad::DocumentPtr get_active_document() override { return document; }
@@ -33,20 +36,53 @@ cad::ApplicationPtr open_occt_application(const std::string& path, const OcctHos
     state->model = read_model(path, options.progress);
     state->options = options;
     auto app = std::make_shared<OcctApplication>();
+    app->state = state;
     app->document = make_document(state);
     app->commands = std::make_shared<OcctCommandManager>(state);
     if (options.mesh_on_open) state->mesh_all();
     return app;
 }
 
+namespace {
+
+OcctApplication& application_of(const cad::ApplicationPtr& application)
+{
+    auto* app = dynamic_cast<OcctApplication*>(application.get());
+    if (!app) throw std::invalid_argument("not an application of the OpenCASCADE host");
+    return *app;
+}
+
+}  // namespace
+
+std::vector<OcctCommandGroupView> occt_command_groups(const cad::ApplicationPtr& application)
+{
+    std::vector<OcctCommandGroupView> out;
+    for (const auto& [id, group] : application_of(application).commands->groups) out.push_back(group->view);
+    return out;
+}
+
 std::vector<OcctCommand> occt_commands(const cad::ApplicationPtr& application)
 {
     std::vector<OcctCommand> out;
-    auto* app = dynamic_cast<OcctApplication*>(application.get());
-    if (!app) return out;
-    for (const auto& [id, group] : app->commands->groups)
-        out.insert(out.end(), group->commands.begin(), group->commands.end());
+    for (const auto& group : occt_command_groups(application))
+        out.insert(out.end(), group.commands.begin(), group.commands.end());
     return out;
+}
+
+std::shared_ptr<const OcctModel> occt_model(const cad::ApplicationPtr& application)
+{
+    const StatePtr& state = application_of(application).state;
+    return {state, &state->model};
+}
+
+std::set<std::string> occt_highlighted(const cad::ApplicationPtr& application)
+{
+    return application_of(application).state->display.shown();
+}
+
+void occt_on_redraw(const cad::ApplicationPtr& application, std::function<void()> listener)
+{
+    application_of(application).state->display.set_listener(std::move(listener));
 }
 
 }  // namespace velmora::occt

@@ -2,6 +2,7 @@
 #include <functional>
 #include <iosfwd>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -27,10 +28,31 @@ struct OcctCommand {
     std::u16string name;
     std::u16string callback;
     std::u16string enable_method;
+    std::u16string tooltip;
+    std::u16string hint;
+    int image_index = 0;  // into the group's icon strips
+};
+
+// A command group as its add-in made it: texts, icon files (square main
+// icons and command strips, each list in size order) and commands.
+struct OcctCommandGroupView {
+    std::u16string title, tooltip, hint;
+    std::vector<std::u16string> main_icons, icons;
+    std::vector<OcctCommand> commands;
 };
 
 // The commands added so far to the application's command groups, in order.
 std::vector<OcctCommand> occt_commands(const cad::ApplicationPtr& application);
+std::vector<OcctCommandGroupView> occt_command_groups(const cad::ApplicationPtr& application);
+
+struct OcctModel;
+// The model an application of this host opened; it does not change.
+std::shared_ptr<const OcctModel> occt_model(const cad::ApplicationPtr& application);
+// The keys (occurrence paths, body_key, feature_key) of the objects the
+// add-in highlighted, as of its last redraw.
+std::set<std::string> occt_highlighted(const cad::ApplicationPtr& application);
+// Called after each redraw, on the thread that asked for it.
+void occt_on_redraw(const cad::ApplicationPtr& application, std::function<void()> listener);
 
 // Opens `path` (see read_model) as the active document of a CAD host
 // application backed by OpenCASCADE.

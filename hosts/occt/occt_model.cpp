@@ -240,7 +240,9 @@ public:
         part.solids = solids_of(part.shape);
         for (const auto& solid : part.solids) {
             TDF_Label sub;
-            part.solid_names.push_back(shapes_->FindSubShape(label, solid, sub) ? label_name(sub) : std::string{});
+            const bool labelled = shapes_->FindSubShape(label, solid, sub);
+            part.solid_names.push_back(labelled ? label_name(sub) : std::string{});
+            part.solid_visible.push_back(!labelled || colours_->IsVisible(sub));
         }
         part.colour = colour_of(colours_, label, XCAFDoc_ColorSurf);
         for (TDF_ChildIterator it(label); it.More(); it.Next()) {
@@ -280,6 +282,7 @@ public:
             child.name = !instance.empty() && instance != product ? instance : product + "-" + std::to_string(number);
             child.placement = parent.placement * XCAFDoc_ShapeTool::GetLocation(component).Transformation();
             child.path = parent.path + "/" + entry_of(component);
+            child.visible = colours_->IsVisible(component) && colours_->IsVisible(referred);
             if (XCAFDoc_ShapeTool::IsAssembly(referred))
                 add_children(child, referred);
             else
@@ -345,6 +348,7 @@ OcctModel from_document(const Handle(TDocStd_Document) & doc, const std::string&
         OcctOccurrence child;
         child.name = label_name(label);
         child.path = model.root.path + "/" + entry_of(label);
+        child.visible = colours->IsVisible(label);
         if (XCAFDoc_ShapeTool::IsAssembly(label))
             walker.add_children(child, label);
         else
@@ -375,6 +379,7 @@ OcctModel read_brep(const std::string& path)
     part.shape = shape;
     part.solids = solids_of(shape);
     part.solid_names.assign(part.solids.size(), std::string{});
+    part.solid_visible.assign(part.solids.size(), true);
     part.features = features_of({}, {}, TDF_Label(), shape, {});
     model.parts.push_back(std::move(part));
     model.root.name = model.parts[0].name;

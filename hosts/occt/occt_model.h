@@ -31,6 +31,7 @@ struct OcctPart {
     TopoDS_Shape shape;
     std::vector<TopoDS_Shape> solids;
     std::vector<std::string> solid_names;  // empty where the file names none
+    std::vector<bool> solid_visible;       // false where the file hides a solid
     std::optional<Rgb> colour;  // the part's own colour
     // Colours the file gives single faces or solids of the part.
     std::vector<std::pair<TopoDS_Shape, Rgb>> sub_colours;
@@ -44,6 +45,7 @@ struct OcctOccurrence {
     gp_Trsf placement;
     int part = -1;  // index into OcctModel::parts; -1 for a sub-assembly or the root
     std::string path;  // the occurrence's place in the file, stable across loads
+    bool visible = true;  // false where the file hides it (and so all below it)
     std::vector<OcctOccurrence> children;
     // Reference elements placed in this assembly itself (curves or points
     // that are components of it in the file).
@@ -58,6 +60,11 @@ struct OcctModel {
     // named after the file.
     OcctOccurrence root;
 };
+
+// The keys that name an occurrence's objects, stable across loads: the host
+// hands them out as persistent ids, and a window finds what to highlight by them.
+inline std::string body_key(const std::string& path, std::size_t solid) { return path + "#s" + std::to_string(solid + 1); }
+inline std::string feature_key(const std::string& path, const OcctFeature& feature) { return path + feature.id; }
 
 // Reads STEP (.step, .stp), IGES (.igs, .iges) or BREP (.brep, millimetres)
 // with lengths in metres. A missing, empty, unreadable or shape-less file

@@ -19,10 +19,42 @@ void ModelState::note(const std::string& what) const
     if (options.log) *options.log << "host: " << what << std::endl;
 }
 
-bool ModelState::note_selection(bool selected, const char* kind, const std::string& name) const
+bool ModelState::note_selection(bool selected, const char* kind, const std::string& name, const std::string& key)
 {
     note(std::string(selected ? "select " : "deselect ") + kind + " " + name);
+    display.select(key, selected);
     return true;
+}
+
+void DisplayState::select(const std::string& key, bool selected)
+{
+    if (selected)
+        selection_.insert(key);
+    else
+        selection_.erase(key);
+}
+
+void DisplayState::redraw()
+{
+    std::function<void()> listener;
+    {
+        std::lock_guard lock(mutex_);
+        shown_ = selection_;
+        listener = listener_;
+    }
+    if (listener) listener();
+}
+
+std::set<std::string> DisplayState::shown() const
+{
+    std::lock_guard lock(mutex_);
+    return shown_;
+}
+
+void DisplayState::set_listener(std::function<void()> listener)
+{
+    std::lock_guard lock(mutex_);
+    listener_ = std::move(listener);
 }
 
 void ModelState::mesh_all()

@@ -4,6 +4,8 @@
 #include <array>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -23,15 +25,35 @@ struct SolidMesh {
     std::vector<std::array<double, 3>> points;
 };
 
+// What the host shows: the objects the add-in selected (highlighted), made
+// visible on each redraw. The serving thread selects and redraws; a window
+// on another thread reads what the last redraw showed and is told of each.
+class DisplayState {
+public:
+    void select(const std::string& key, bool selected);
+    // Shows the selection as it is now and tells the listener.
+    void redraw();
+    std::set<std::string> shown() const;
+    void set_listener(std::function<void()> listener);
+
+private:
+    std::set<std::string> selection_;  // the serving thread's own
+    mutable std::mutex mutex_;
+    std::set<std::string> shown_;
+    std::function<void()> listener_;
+};
+
 class ModelState {
 public:
     OcctModel model;
     OcctHostOptions options;
+    DisplayState display;
 
     // The host's state changes (selection, redraw, lock), shown with --verbose.
     void note(const std::string& what) const;
-    // Selecting and deselecting change nothing on screen yet; they are noted.
-    bool note_selection(bool selected, const char* kind, const std::string& name) const;
+    // Selects (highlights) or deselects the object with the display key
+    // `key`; seen on the next redraw.
+    bool note_selection(bool selected, const char* kind, const std::string& name, const std::string& key);
 
     // Meshes every part at once, as a CAD system does when it shows a model.
     void mesh_all();
@@ -55,6 +77,8 @@ using StatePtr = std::shared_ptr<ModelState>;
 class OcctObject : public virtual cad::HostObject, public std::enable_shared_from_this<OcctObject> {
 public:
     cad::HostObjectPtr as_dispatch() override { return std::dynamic_pointer_cast<cad::HostObject>(shared_from_this()); }
+    // Its place in the file, which also names it on screen.
+    std::string key() const { return {persistent_id.begin(), persistent_id.end()}; }
     cad::ByteArray persistent_id;
 };
 

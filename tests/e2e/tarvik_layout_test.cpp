@@ -36,7 +36,7 @@ bool catches(pid_t pid, int signal)
 void run_with_tarvik(const fs::path& host, const fs::path& expected_gui)
 {
     ASSERT_TRUE(fs::exists(host)) << host;
-    ChildProcess run({host.string(), "--port", "0", SAMPLE_MODEL},
+    ChildProcess run({host.string(), "--no-window", "--port", "0", SAMPLE_MODEL},
                      {"QT_QPA_PLATFORM=offscreen", "LC_ALL=C.UTF-8", "LANG=C.UTF-8"});
     pid_t gui = 0;
     const auto deadline = std::chrono::steady_clock::now() + 60s;

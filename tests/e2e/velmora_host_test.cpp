@@ -131,7 +131,7 @@ TEST(VelmoraHost, ExportsTheSampleOverRpcWatertightAndWithTheModelsVolume)
 {
     const fs::path dir = scratch("export");
     const fs::path tmp = scratch("tmp");
-    ChildProcess host({VELMORA_HOST, "--no-gui", "--verbose", "--port", "0", SAMPLE_MODEL},
+    ChildProcess host({VELMORA_HOST, "--no-window", "--no-gui", "--verbose", "--port", "0", SAMPLE_MODEL},
                       {"TMPDIR=" + tmp.string()});
     const int port = start(host);
     ASSERT_GT(port, 0);
@@ -227,6 +227,8 @@ TEST(VelmoraHost, BadArgumentsAndBadModelsExitWithTwoAndSayWhy)
         {{"--density", "-3", SAMPLE_MODEL}, "bad density"},
         {{"--colour", SAMPLE_MODEL}, "unknown option --colour"},
         {{"--no-gui", "--gui", "/bin/true", SAMPLE_MODEL}, "exclude each other"},
+        {{"--no-window", "--no-command", SAMPLE_MODEL}, "exclude each other"},
+        {{"--geometry", "800x600", SAMPLE_MODEL}, "bad geometry"},
         {{SAMPLE_MODEL, SAMPLE_MODEL}, "more than one model"},
         {{"--no-gui", missing}, missing},
         {{"--no-gui", empty.string()}, empty.string()},
@@ -249,7 +251,7 @@ TEST(VelmoraHost, TheGuiGetsThePortAndNoBlockedSignals)
 {
     const fs::path report = scratch("gui") / "gui.txt";
     fs::remove(report);
-    ChildProcess host({VELMORA_HOST, "--gui", REPORT_GUI, "--port", "0", "--verbose", SAMPLE_MODEL},
+    ChildProcess host({VELMORA_HOST, "--no-window", "--gui", REPORT_GUI, "--port", "0", "--verbose", SAMPLE_MODEL},
                       {"REPORT_GUI_FILE=" + report.string()});
     const int port = start(host);
     ASSERT_GT(port, 0);
@@ -283,7 +285,7 @@ bool connects(const std::string& address, int port)
 TEST(VelmoraHost, AClientKilledDuringACallLeavesTheRunServing)
 {
     const fs::path tmp = scratch("killed");
-    ChildProcess host({VELMORA_HOST, "--no-gui", "--port", "0", SAMPLE_MODEL}, {"TMPDIR=" + tmp.string()});
+    ChildProcess host({VELMORA_HOST, "--no-window", "--no-gui", "--port", "0", SAMPLE_MODEL}, {"TMPDIR=" + tmp.string()});
     const int port = start(host);
     ASSERT_GT(port, 0);
     for (int round = 0; round < 3; ++round) {
@@ -330,7 +332,7 @@ TEST(VelmoraHost, OnlyLoopbackReachesTheService)
     }
     if (outside.empty()) GTEST_SKIP() << "this machine has no address but loopback";
     const fs::path tmp = scratch("loopback");
-    ChildProcess host({VELMORA_HOST, "--no-gui", "--port", "0", SAMPLE_MODEL}, {"TMPDIR=" + tmp.string()});
+    ChildProcess host({VELMORA_HOST, "--no-window", "--no-gui", "--port", "0", SAMPLE_MODEL}, {"TMPDIR=" + tmp.string()});
     const int port = start(host);
     ASSERT_GT(port, 0);
     EXPECT_TRUE(connects("127.0.0.1", port));
@@ -353,7 +355,7 @@ TEST(VelmoraHost, ADiskFullExportKeepsTheEarlierFile)
     small.rlim_cur = 8 * 1024;
     std::signal(SIGXFSZ, SIG_IGN);
     ::setrlimit(RLIMIT_FSIZE, &small);
-    ChildProcess host({VELMORA_HOST, "--no-gui", "--port", "0", SAMPLE_MODEL}, {"TMPDIR=" + tmp.string()});
+    ChildProcess host({VELMORA_HOST, "--no-window", "--no-gui", "--port", "0", SAMPLE_MODEL}, {"TMPDIR=" + tmp.string()});
     ::setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, SIG_DFL);
     const int port = start(host);

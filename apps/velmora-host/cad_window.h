@@ -1,0 +1,57 @@
+#pragma once
+#include <memory>
+#include <optional>
+
+#include <QMainWindow>
+
+#include "hosts/occt/occt_host.h"
+
+class QAction;
+
+namespace velmora::host {
+
+class HostSession;
+class ModelScene;
+class ModelView;
+class NoticeBoxes;
+
+// The CAD system's window: the model in a 3D view, the add-in's command
+// groups as toolbars and menus, and the highlights the add-in asks for.
+class CadWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    CadWindow(HostSession& session, std::shared_ptr<NoticeBoxes> boxes, const QString& title);
+    ~CadWindow() override;
+
+    ModelView& model_view() const { return *view_; }
+    ModelScene& scene() const { return *scene_; }
+    // The action of an add-in command, by its name; null when there is none.
+    QAction* command_action(const QString& name) const;
+
+public slots:
+    // Performs an add-in command as the toolbar does.
+    void perform(const QString& name);
+    // Shows what the host's last redraw showed highlighted.
+    void show_highlights();
+
+signals:
+    void run_ended();
+    // The view shows the highlights of the host's last redraw.
+    void highlights_shown();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void add_view_tools();
+    void add_command_groups();
+    void update_commands();
+
+    HostSession& session_;
+    std::shared_ptr<NoticeBoxes> boxes_;
+    ModelView* view_;
+    std::unique_ptr<ModelScene> scene_;
+    std::vector<std::pair<occt::OcctCommand, QAction*>> commands_;
+};
+
+}  // namespace velmora::host

@@ -1,0 +1,71 @@
+#include "host_session.h"
+
+#include <dlfcn.h>
+
+#include <stdexcept>
+
+#include "addin/cad/host/application.h"
+
+namespace velmora::host {
+
+AddinModule::AddinModule(const std::string& path) : handle_(::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL))
+{
+    if (!handle_) throw std::runtime_error("cannot load the add-in " + path + ": " + ::dlerror());
+    create_ = reinterpret_cast<Create>(::dlsym(handle_, "Velmora_CreateAddin"));
+    destroy_ = reinterpret_cast<Destroy>(::dlsym(handle_, "Velmora_DestroyAddin"));
+    if (!create_ || !destroy_) {
+        ::dlclose(handle_);
+        throw std::runtime_error(path + " is no Velmora add-in");
+    }
+}
+
+AddinModule::~AddinModule() { ::dlclose(handle_); }
+
+std::shared_ptr<shell::C_Velmora> AddinModule::create() { return {create_(), destroy_}; }
+
+HostSession::HostSession(const std::string& addin_path, cad::ApplicationPtr application,
+                         shell::ExportRunOptions options)
+    : application_(std::move(application)), module_(addin_path), addin_(module_.create())
+{
+    addin_->set_run_options(std::move(options));
+    if (!addin_->connect(application_, 1)) throw std::runtime_error("the add-in did not connect");
+}
+
+HostSession::~HostSession()
+{
+    join();
+    addin_->disconnect();
+}
+
+std::optional<occt::OcctCommand> HostSession::command(const std::u16string& name) const
+{
+    for (const auto& command : occt::occt_commands(application_))
+        if (command.name == name) return command;
+    return std::nullopt;
+}
+
+bool HostSession::enabled(const occt::OcctCommand& command)
+{
+    int enabled = 1;
+    return command.enable_method.empty() || !addin_->invoke(command.enable_method, &enabled) || enabled != 0;
+}
+
+void HostSession::perform(const occt::OcctCommand& command) { addin_->invoke(command.callback); }
+
+void HostSession::start(const occt::OcctCommand& command, std::function<void()> ended)
+{
+    join();
+    running_ = true;
+    serving_ = std::thread([this, callback = command.callback, ended = std::move(ended)] {
+        addin_->invoke(callback);
+        running_ = false;
+        if (ended) ended();
+    });
+}
+
+void HostSession::join()
+{
+    if (serving_.joinable()) serving_.join();
+}
+
+}  // namespace velmora::host

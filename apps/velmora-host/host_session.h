@@ -1,0 +1,63 @@
+#pragma once
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "addin/shell/velmora_addin.h"
+#include "hosts/occt/occt_host.h"
+
+namespace velmora::host {
+
+// The add-in module, loaded as the CAD system loads it: by path, through
+// its one exported entry. Unloaded when the last reference goes.
+class AddinModule {
+public:
+    explicit AddinModule(const std::string& path);
+    ~AddinModule();
+    AddinModule(const AddinModule&) = delete;
+    AddinModule& operator=(const AddinModule&) = delete;
+
+    std::shared_ptr<shell::C_Velmora> create();
+
+private:
+    using Create = shell::C_Velmora* (*)();
+    using Destroy = void (*)(shell::C_Velmora*);
+    void* handle_;
+    Create create_ = nullptr;
+    Destroy destroy_ = nullptr;
+};
+
+// The add-in as the CAD system holds it: connected to the application from
+// construction to destruction, its commands performed by the names it
+// registered. A command runs on a thread of its own (the run's serving
+// thread, the one thread that calls the host while it runs).
+class HostSession {
+public:
+    // Throws std::runtime_error when the module cannot be loaded or does not connect.
+    HostSession(const std::string& addin_path, cad::ApplicationPtr application, shell::ExportRunOptions options);
+    ~HostSession();  // waits for a run, then disconnects
+
+    const cad::ApplicationPtr& application() const { return application_; }
+    // The command of that name in the add-in's groups; none when it added none.
+    std::optional<occt::OcctCommand> command(const std::u16string& name) const;
+    // As the command's enable method answers (enabled when it names none).
+    bool enabled(const occt::OcctCommand& command);
+    // Performs the command on this thread.
+    void perform(const occt::OcctCommand& command);
+    // Performs it on the serving thread; `ended` is called there when it returns.
+    void start(const occt::OcctCommand& command, std::function<void()> ended);
+    bool running() const { return running_; }
+    // Waits for a started command to end.
+    void join();
+
+private:
+    cad::ApplicationPtr application_;
+    AddinModule module_;
+    std::shared_ptr<shell::C_Velmora> addin_;
+    std::thread serving_;
+    std::atomic<bool> running_{false};
+};
+
+}  // namespace velmora::host

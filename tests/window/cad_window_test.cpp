@@ -1,0 +1,236 @@
+// The CAD window of velmora-host on a real X server with OpenGL (Xvfb and
+// Mesa's software renderer): what it draws and highlights, its command, the
+// lock box, and the program ending with its window.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <future>
+
+#include <QAction>
+#include <QMessageBox>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QtTest>
+
+#include "addin/cad/cad_tree_builder.h"
+#include "addin/cad/host/host.h"
+#include "addin/cad/node_identity.h"
+#include "addin/shell/rpc_constants.h"
+#include "apps/velmora-host/cad_window.h"
+#include "apps/velmora-host/host_session.h"
+#include "apps/velmora-host/model_scene.h"
+#include "apps/velmora-host/model_view.h"
+#include "apps/velmora-host/notice_boxes.h"
+#include "cad_rpc_connection.h"
+#include "examples/sample_model.h"
+
+using namespace velmora;
+namespace fs = std::filesystem;
+
+namespace {
+
+// A window on a model, as velmora-host makes it.
+struct Opened {
+    explicit Opened(const std::string& model, shell::ExportRunOptions options = {})
+        : application(open(model)), boxes(std::make_shared<host::NoticeBoxes>())
+    {
+        options.notice_boxes = boxes;
+        session = std::make_unique<host::HostSession>(ADDIN_MODULE, application, options);
+        window = std::make_unique<host::CadWindow>(*session, boxes, "test");
+        window->show();
+    }
+    ~Opened()
+    {
+        window->close();
+        window.reset();
+    }
+    static cad::ApplicationPtr open(const std::string& model)
+    {
+        occt::OcctHostOptions options;
+        options.mesh_on_open = true;
+        return occt::open_occt_application(model, options);
+    }
+    cad::ApplicationPtr application;
+    std::shared_ptr<host::NoticeBoxes> boxes;
+    std::unique_ptr<host::HostSession> session;
+    std::unique_ptr<host::CadWindow> window;
+};
+
+bool near(QRgb pixel, const QColor& colour, int tolerance)
+{
+    return std::abs(qRed(pixel) - colour.red()) <= tolerance && std::abs(qGreen(pixel) - colour.green()) <= tolerance &&
+           std::abs(qBlue(pixel) - colour.blue()) <= tolerance;
+}
+
+struct Difference {
+    int changed = 0;            // pixels that differ at all
+    int to_highlight = 0;       // of those, pixels now in the highlight colour
+};
+
+// The highlight colour (magenta) as the renderer shades it: red and blue
+// high and alike, no green; nothing in the model or the background is so.
+bool highlighted(QRgb p) { return qRed(p) > 180 && qBlue(p) > 180 && std::abs(qRed(p) - qBlue(p)) < 30 && qGreen(p) < 60; }
+
+Difference compare(const QImage& before, const QImage& after)
+{
+    Difference d;
+    for (int y = 0; y < before.height(); ++y)
+        for (int x = 0; x < before.width(); ++x) {
+            const QRgb a = before.pixel(x, y), b = after.pixel(x, y);
+            if (near(a, QColor(b), 2)) continue;
+            ++d.changed;
+            if (highlighted(b)) ++d.to_highlight;
+        }
+    return d;
+}
+
+}  // namespace
+
+class CadWindowTest : public QObject {
+    Q_OBJECT
+
+    fs::path folder = fs::temp_directory_path() / ("cad-window-" + std::to_string(::getpid()));
+
+private slots:
+    void initTestCase() { fs::create_directories(folder); }
+    void cleanupTestCase() { fs::remove_all(folder); }
+
+    // As the add-in highlights: on a thread of its own (the run's), through
+    // the host interface, then a redraw; the window follows on its thread.
+    void highlighting_changes_exactly_the_named_objects_and_back()
+    {
+        Opened o(SAMPLE_MODEL);
+        QVERIFY(QTest::qWaitForWindowExposed(o.window.get()));
+        cad::CAD_ObjectRegistry registry;
+        registry.set_host(o.application->get_active_document(), o.application);
+        CAD_RPC::Tree tree;
+        cad::build_cad_tree(registry, tree);
+        auto id_of = [&](const std::string& name) {
+            for (const auto& [id, node] : tree.nodes)
+                if (node.name == name) return id;
+            return -1;
+        };
+        QSignalSpy shown(o.window.get(), &host::CadWindow::highlights_shown);
+        auto highlight = [&](int32_t id, bool on) {
+            std::async(std::launch::async, [&] {
+                cad::set_highlight_status_of_ids(registry, {id}, on);
+                cad::refresh_display(registry);
+            }).get();
+            QVERIFY(shown.wait(10000));  // the window's own redraw, on its thread
+        };
+        const QImage before = o.window->model_view().grab_view();
+        for (const char* name : {"Foot" /* a body */, "Bracket mirrored" /* a component */, "Boundary" /* a curve */}) {
+            const int32_t id = id_of(name);
+            QVERIFY2(id >= 0, name);
+            highlight(id, true);
+            const Difference lit = compare(before, o.window->model_view().grab_view());
+            QVERIFY2(lit.changed > 200, name);
+            // What changed is the highlight colour, but for antialiased edges.
+            QVERIFY2(lit.to_highlight > 0.8 * lit.changed, qPrintable(QString("%1: %2 of %3").arg(name).arg(lit.to_highlight).arg(lit.changed)));
+            highlight(id, false);
+            const Difference back = compare(before, o.window->model_view().grab_view());
+            // The earlier look again, but for a few pixels of edges drawn over the faces.
+            QVERIFY2(back.changed < lit.changed / 50 + 10,
+                     qPrintable(QString("%1: %2 pixels differ").arg(name).arg(back.changed)));
+        }
+    }
+
+    void hidden_objects_are_not_drawn()
+    {
+        const std::string model = (folder / "hidden.step").string();
+        examples::write_hidden_parts_model(model);
+        Opened o(model);
+        // The shown box and the shown line; not the hidden box nor the hidden line.
+        QCOMPARE(o.window->scene().shown_objects(), std::size_t(2));
+    }
+
+    void the_command_runs_the_add_in_and_the_lock_box_ends_a_run()
+    {
+        std::atomic<int> port{0};
+        shell::ExportRunOptions options;
+        options.port = 0;
+        options.gui_program = FAKE_GUI;
+        options.on_listening = [&](int p) { port = p; };
+        qputenv("FAKE_GUI_MODE", "wait");  // the GUI stays until it is killed
+        Opened o(SAMPLE_MODEL, options);
+        QAction* command = o.window->command_action("Export ZEL");
+        QVERIFY(command);
+        QCOMPARE(command->toolTip(), QString("Export ZEL"));
+        QCOMPARE(command->statusTip(), QString("Shows export dialog"));
+        // Image 0 of the command strip the add-in wrote, at the toolbar's size.
+        QVERIFY(!command->icon().isNull());
+        QVERIFY(command->isEnabled());
+
+        auto lock_box = [] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible() &&
+                                                               box->windowTitle() == QString(shell::kLockCaption))
+                    return box;
+            return static_cast<QMessageBox*>(nullptr);
+        };
+        QSignalSpy ended(o.window.get(), &host::CadWindow::run_ended);
+
+        // Closing the box ends the run.
+        command->trigger();
+        QVERIFY(!command->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(lock_box(), 20000);
+        QVERIFY(lock_box()->text().startsWith("Не закрывайте диалог"));
+        lock_box()->close();
+        QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 1, 20000);
+        QVERIFY(command->isEnabled());
+
+        // stop_rpc_service closes it.
+        port = 0;
+        command->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(lock_box() && port != 0, 20000);
+        CAD_RPC::CAD_RPC_Connection("localhost", port).client().stop_rpc_service();
+        QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 2, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!lock_box(), 5000);
+        QVERIFY(command->isEnabled());
+    }
+
+    // velmora-host itself: the window opens and performs the command; SIGTERM
+    // closes the window, which ends the run first; nothing is left.
+    void closing_the_window_ends_the_run_and_the_program()
+    {
+        const fs::path tmp = folder / "tmp";
+        fs::create_directories(tmp);
+        const fs::path gui_record = folder / "gui.txt";
+        QProcess host;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("TMPDIR", QString::fromStdString(tmp.string()));
+        env.insert("FAKE_GUI_MODE", "wait");
+        env.insert("FAKE_GUI_OUT", QString::fromStdString(gui_record.string()));
+        host.setProcessEnvironment(env);
+        host.start(VELMORA_HOST, {"--gui", FAKE_GUI, "--port", "0", "--verbose", SAMPLE_MODEL});
+        QVERIFY(host.waitForStarted());
+        int port = 0;
+        QByteArray out;
+        const QRegularExpression serving("serving on port (\\d+)");
+        for (int i = 0; i < 600 && port == 0 && host.state() == QProcess::Running; ++i) {
+            host.waitForReadyRead(100);
+            out += host.readAllStandardOutput();
+            if (const auto m = serving.match(QString::fromLatin1(out)); m.hasMatch()) port = m.captured(1).toInt();
+        }
+        QVERIFY2(port > 0, host.readAllStandardError().constData());
+        ::kill(static_cast<pid_t>(host.processId()), SIGTERM);
+        QVERIFY(host.waitForFinished(60000));
+        QCOMPARE(host.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(host.exitCode(), 0);
+        // No GUI left running (it was killed and reaped), no bitmap file, no port.
+        std::ifstream record(gui_record);
+        pid_t gui = 0;
+        QVERIFY(record >> gui);
+        QCOMPARE(::kill(gui, 0), -1);
+        for (const auto& entry : fs::directory_iterator(tmp))
+            QVERIFY2(entry.path().filename().string().rfind("swt", 0) != 0, entry.path().c_str());
+        QVERIFY_THROWS_EXCEPTION(apache::thrift::transport::TTransportException,
+                                 CAD_RPC::CAD_RPC_Connection("localhost", port));
+    }
+};
+
+QTEST_MAIN(CadWindowTest)
+#include "cad_window_test.moc"
