@@ -33,24 +33,53 @@ QIcon command_icon(const std::vector<std::u16string>& strips, int index, int siz
 
 }  // namespace
 
-CadWindow::CadWindow(HostSession& session, std::shared_ptr<NoticeBoxes> boxes, const QString& title)
-    : session_(session), boxes_(std::move(boxes)), view_(new ModelView(this))
+CadWindow::CadWindow(std::shared_ptr<NoticeBoxes> boxes, const QString& title)
+    : boxes_(std::move(boxes)), view_(new ModelView(this))
 {
     setWindowTitle(title);
     setCentralWidget(view_);
     boxes_->set_window(this);
     resize(1024, 720);
-    scene_ = std::make_unique<ModelScene>(view_->context(), *occt::occt_model(session_.application()));
     view_->view()->SetProj(V3d_TypeOfOrientation_Zup_AxoRight);
     add_view_tools();
+    statusBar()->showMessage(tr("Opening %1 ...").arg(title));
+}
+
+CadWindow::~CadWindow() { detach(); }
+
+void CadWindow::detach()
+{
+    if (session_) occt::occt_on_redraw(session_->application(), nullptr);
+    session_ = nullptr;
+    update_commands();
+    for (auto& [command, action] : commands_) action->setEnabled(false);
+}
+
+void CadWindow::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (warmed_up_ || scene_) return;
+    // While the model is still being read.
+    warmed_up_ = true;
+    view_->warm_up();
+}
+
+void CadWindow::show_progress(const QString& stage, double fraction)
+{
+    statusBar()->showMessage(QStringLiteral("%1 %2%").arg(stage).arg(qRound(fraction * 100)));
+}
+
+void CadWindow::show_model(HostSession& session)
+{
+    session_ = &session;
+    scene_ = std::make_unique<ModelScene>(view_->context(), *occt::occt_model(session.application()));
+    view_->fit_all();
     add_command_groups();
     // The host redraws on the run's thread; the view is drawn on this one.
-    occt::occt_on_redraw(session_.application(),
+    occt::occt_on_redraw(session.application(),
                          [this] { QMetaObject::invokeMethod(this, &CadWindow::show_highlights, Qt::QueuedConnection); });
     statusBar()->showMessage(tr("%1 objects shown").arg(scene_->shown_objects()));
 }
-
-CadWindow::~CadWindow() { occt::occt_on_redraw(session_.application(), nullptr); }
 
 void CadWindow::add_view_tools()
 {
@@ -69,7 +98,7 @@ void CadWindow::add_view_tools()
 
 void CadWindow::add_command_groups()
 {
-    for (const occt::OcctCommandGroupView& group : occt::occt_command_groups(session_.application())) {
+    for (const occt::OcctCommandGroupView& group : occt::occt_command_groups(session_->application())) {
         QToolBar* toolbar = addToolBar(text_of(group.title));
         toolbar->setObjectName(text_of(group.title));
         toolbar->setToolTip(text_of(group.tooltip));
@@ -99,20 +128,21 @@ QAction* CadWindow::command_action(const QString& name) const
 
 void CadWindow::update_commands()
 {
-    const bool idle = !session_.running();
-    for (auto& [command, action] : commands_) action->setEnabled(idle && session_.enabled(command));
+    if (!session_) return;
+    const bool idle = !session_->running();
+    for (auto& [command, action] : commands_) action->setEnabled(idle && session_->enabled(command));
 }
 
 void CadWindow::perform(const QString& name)
 {
-    if (session_.running()) return;
+    if (!session_ || session_->running()) return;
     for (const auto& [command, action] : commands_) {
-        if (text_of(command.name) != name || !session_.enabled(command)) continue;
-        session_.start(command, [this] {
+        if (text_of(command.name) != name || !session_->enabled(command)) continue;
+        session_->start(command, [this] {
             QMetaObject::invokeMethod(
                 this,
                 [this] {
-                    session_.join();
+                    session_->join();
                     update_commands();
                     emit run_ended();
                 },
@@ -125,17 +155,18 @@ void CadWindow::perform(const QString& name)
 
 void CadWindow::show_highlights()
 {
-    scene_->highlight(occt::occt_highlighted(session_.application()));
-    view_->redraw();
+    if (!scene_) return;
+    scene_->highlight(occt::occt_highlighted(session_->application()));
+    view_->redraw_highlights();
     emit highlights_shown();
 }
 
 void CadWindow::closeEvent(QCloseEvent* event)
 {
     // A run in progress ends first, as dismissing its notice ends it.
-    if (session_.running()) {
+    if (session_ && session_->running()) {
         boxes_->dismiss_all();
-        session_.join();
+        session_->join();
     }
     event->accept();
 }

@@ -16,15 +16,24 @@ class ModelView;
 class NoticeBoxes;
 
 // The CAD system's window: the model in a 3D view, the add-in's command
-// groups as toolbars and menus, and the highlights the add-in asks for.
+// groups as toolbars and menus, and the highlights the add-in asks for. It
+// opens at once, shows how far the model's reading has come, and shows the
+// model and the add-in's commands once they are there (show_model).
 class CadWindow : public QMainWindow {
     Q_OBJECT
 public:
-    CadWindow(HostSession& session, std::shared_ptr<NoticeBoxes> boxes, const QString& title);
+    CadWindow(std::shared_ptr<NoticeBoxes> boxes, const QString& title);
     ~CadWindow() override;
 
+    // The model of the session's application, and the add-in's commands.
+    void show_model(HostSession& session);
+    // Lets go of the session (before it goes): the window shows no more highlights.
+    void detach();
+    void show_progress(const QString& stage, double fraction);
+
     ModelView& model_view() const { return *view_; }
-    ModelScene& scene() const { return *scene_; }
+    // Null until show_model.
+    ModelScene* scene() const { return scene_.get(); }
     // The action of an add-in command, by its name; null when there is none.
     QAction* command_action(const QString& name) const;
 
@@ -41,17 +50,19 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void add_view_tools();
     void add_command_groups();
     void update_commands();
 
-    HostSession& session_;
+    HostSession* session_ = nullptr;
     std::shared_ptr<NoticeBoxes> boxes_;
     ModelView* view_;
     std::unique_ptr<ModelScene> scene_;
     std::vector<std::pair<occt::OcctCommand, QAction*>> commands_;
+    bool warmed_up_ = false;
 };
 
 }  // namespace velmora::host

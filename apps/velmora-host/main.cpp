@@ -17,12 +17,12 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 #include <Message.hxx>
 #include <Message_PrinterOStream.hxx>
 
 #include <QApplication>
-#include <QTimer>
 
 #include "addin/cad/host/application.h"
 #include "cad_window.h"
@@ -179,9 +179,11 @@ Arguments parse_arguments(int argc, char** argv)
     return a;
 }
 
-// Reads and meshes the model, showing how far it has come. Null when it
-// cannot be read (the reason is printed).
-cad::ApplicationPtr open_model(const Arguments& a)
+using Progress = std::function<void(const std::string& stage, double fraction)>;
+
+// Reads and meshes the model, showing how far it has come (on the terminal,
+// and to `also` when given). Null when it cannot be read (the reason is printed).
+cad::ApplicationPtr open_model(const Arguments& a, Progress also = {})
 {
     // OpenCASCADE reports its translation on stdout, where the port goes;
     // keep it off the terminal unless asked for.
@@ -189,12 +191,15 @@ cad::ApplicationPtr open_model(const Arguments& a)
     if (a.verbose) Message::DefaultMessenger()->AddPrinter(new Message_PrinterOStream("cerr", false, Message_Warning));
     try {
         auto progress = std::make_shared<ProgressLine>();
-        velmora::occt::OcctHostOptions host;
+        occt::OcctHostOptions host;
         host.density = a.density;
         host.log = a.verbose ? &std::cerr : nullptr;
         host.mesh_on_open = true;
-        host.progress = [progress](const std::string& stage, double fraction) { (*progress)(stage, fraction); };
-        auto application = velmora::occt::open_occt_application(a.model_path, host);
+        host.progress = [progress, also](const std::string& stage, double fraction) {
+            (*progress)(stage, fraction);
+            if (also) also(stage, fraction);
+        };
+        auto application = occt::open_occt_application(a.model_path, host);
         progress->finish();
         return application;
     } catch (const std::exception& e) {
@@ -242,9 +247,10 @@ int run_without_window(const Arguments& a, const cad::ApplicationPtr& applicatio
     return 0;
 }
 
-// With a window: the command at once unless told to wait for a click, and
-// the end when the window closes.
-int run_with_window(const Arguments& a, const cad::ApplicationPtr& application)
+// With a window: it opens at once and shows how far the reading has come
+// (the renderer prepares itself meanwhile); then the model, and the command
+// at once unless told to wait for a click. The end when the window closes.
+int run_with_window(const Arguments& a)
 {
     int argc = 1;
     char name[] = "velmora-host";
@@ -253,20 +259,51 @@ int run_with_window(const Arguments& a, const cad::ApplicationPtr& application)
     // SIGTERM, SIGINT and SIGHUP close the window, which ends a run first.
     SignalCloser closer;
     auto boxes = std::make_shared<host::NoticeBoxes>();
-    shell::ExportRunOptions options = run_options(a);
-    options.notice_boxes = boxes;
-    // "Uncaught exception!" on screen too, as the CAD system's box.
-    options.report = [boxes](const std::string& caption, const std::string& text) {
-        std::cerr << "[" << caption << "]\n" << text << std::endl;
-        boxes->open(caption, text)->wait();
-    };
-    host::HostSession session(a.addin_path, application, options);
-    host::CadWindow window(session, boxes, QString::fromStdString(std::filesystem::path(a.model_path).filename()));
+    host::CadWindow window(boxes, QString::fromStdString(std::filesystem::path(a.model_path).filename()));
     if (a.geometry) window.setGeometry((*a.geometry)[2], (*a.geometry)[3], (*a.geometry)[0], (*a.geometry)[1]);
     window.show();
-    if (!a.no_command) QTimer::singleShot(0, &window, [&window] { window.perform(QStringLiteral("Export ZEL")); });
-    const int code = QApplication::exec();
-    return code;
+
+    cad::ApplicationPtr application;
+    std::unique_ptr<host::HostSession> session;
+    int code = 0;
+    std::thread loader([&] {
+        application = open_model(a, [&window](const std::string& stage, double fraction) {
+            QMetaObject::invokeMethod(&window, [&window, stage = QString::fromStdString(stage), fraction] {
+                window.show_progress(stage, fraction);
+            });
+        });
+        QMetaObject::invokeMethod(&window, [&] {
+            if (!application) {
+                code = 2;
+                window.close();
+                return;
+            }
+            shell::ExportRunOptions options = run_options(a);
+            options.notice_boxes = boxes;
+            // "Uncaught exception!" on screen too, as the CAD system's box.
+            options.report = [boxes](const std::string& caption, const std::string& text) {
+                std::cerr << "[" << caption << "]\n" << text << std::endl;
+                boxes->open(caption, text)->wait();
+            };
+            try {
+                session = std::make_unique<host::HostSession>(a.addin_path, application, options);
+            } catch (const std::exception& e) {
+                std::cerr << "velmora-host: " << e.what() << "\n";
+                code = 2;
+                window.close();
+                return;
+            }
+            window.show_model(*session);
+            if (!a.no_command) window.perform(QStringLiteral("Export ZEL"));
+        });
+    });
+    const int loop = QApplication::exec();
+    // A window closed while the model is read: the reading ends first.
+    loader.join();
+    window.close();  // ends a run that a late command may have started
+    window.detach();
+    session.reset();
+    return code != 0 ? code : loop;
 }
 
 // A display the 3D view can draw on (an X server: OpenGL through GLX).
@@ -283,15 +320,16 @@ bool display_available()
 int main(int argc, char** argv)
 {
     const Arguments arguments = parse_arguments(argc, argv);
-    velmora::cad::ApplicationPtr application = open_model(arguments);
-    if (!application) return 2;
     const bool window = !arguments.no_window && display_available();
     if (!window && arguments.no_command) {
         std::cerr << "velmora-host: --no-command needs a display for the CAD window\n";
         return 2;
     }
     try {
-        return window ? run_with_window(arguments, application) : run_without_window(arguments, application);
+        if (window) return run_with_window(arguments);
+        const cad::ApplicationPtr application = open_model(arguments);
+        if (!application) return 2;
+        return run_without_window(arguments, application);
     } catch (const std::exception& e) {
         std::cerr << "velmora-host: " << e.what() << "\n";
         return 2;

@@ -3,6 +3,10 @@
 #include <AIS_ColoredShape.hxx>
 #include <AIS_ConnectedInteractive.hxx>
 #include <AIS_Shape.hxx>
+#include <BRepBuilderAPI_MakeEdge.hxx>
+#include <BRepBuilderAPI_MakeVertex.hxx>
+#include <BRepMesh_IncrementalMesh.hxx>
+#include <BRepPrimAPI_MakeBox.hxx>
 #include <Graphic3d_AspectFillArea3d.hxx>
 #include <Prs3d_LineAspect.hxx>
 #include <Prs3d_PointAspect.hxx>
@@ -56,17 +60,50 @@ Handle(AIS_InteractiveObject) feature_presentation(const occt::OcctFeature& feat
     return shape;
 }
 
+Handle(Prs3d_Drawer) highlight_style()
+{
+    Handle(Prs3d_Drawer) style = new Prs3d_Drawer();
+    style->SetColor(ModelScene::highlight_colour());
+    style->SetMethod(Aspect_TOHM_COLOR);
+    style->SetDisplayMode(-1);  // as the object is drawn: shaded solids, lines, markers
+    // Drawn over the cached picture of the model, depth-tested against it: a
+    // change of highlights redraws only them, not a whole machine.
+    style->SetZLayer(Graphic3d_ZLayerId_Top);
+    style->SetupOwnShadingAspect();
+    // Flat, so the whole projected area shows the one colour.
+    style->ShadingAspect()->Aspect()->SetShadingModel(Graphic3d_TOSM_UNLIT);
+    return style;
+}
+
 }  // namespace
+
+void ModelScene::warm_up(const Handle(AIS_InteractiveContext)& context, const Handle(V3d_View)& view)
+{
+    occt::OcctPart part;
+    part.colour = occt::Rgb{0.5, 0.5, 0.5};
+    const TopoDS_Shape box = BRepPrimAPI_MakeBox(1.0, 1.0, 1.0).Shape();
+    BRepMesh_IncrementalMesh(box, 0.1);
+    Handle(AIS_ConnectedInteractive) placed = new AIS_ConnectedInteractive();
+    placed->Connect(solid_presentation(part, box), gp_Trsf());
+    placed->SetDisplayMode(AIS_Shaded);
+    occt::OcctFeature line, point;
+    line.shape = BRepBuilderAPI_MakeEdge(gp_Pnt(0, 0, 0), gp_Pnt(1, 1, 1)).Edge();
+    point.shape = BRepBuilderAPI_MakeVertex(gp_Pnt(1, 0, 0)).Vertex();
+    const Handle(AIS_InteractiveObject) objects[] = {placed, feature_presentation(line, gp_Trsf()),
+                                                     feature_presentation(point, gp_Trsf())};
+    const Handle(Prs3d_Drawer) style = highlight_style();
+    for (const auto& object : objects) {
+        context->Display(object, object->DisplayMode(), -1, false);
+        context->HilightWithColor(object, style, false);
+    }
+    view->Redraw();
+    for (const auto& object : objects) context->Remove(object, false);
+    view->Redraw();
+}
 
 ModelScene::ModelScene(const Handle(AIS_InteractiveContext)& context, const occt::OcctModel& model) : context_(context)
 {
-    highlight_style_ = new Prs3d_Drawer();
-    highlight_style_->SetColor(highlight_colour());
-    highlight_style_->SetMethod(Aspect_TOHM_COLOR);
-    highlight_style_->SetDisplayMode(-1);  // as the object is drawn: shaded solids, lines, markers
-    highlight_style_->SetupOwnShadingAspect();
-    // Flat, so the whole projected area shows the one colour.
-    highlight_style_->ShadingAspect()->Aspect()->SetShadingModel(Graphic3d_TOSM_UNLIT);
+    highlight_style_ = highlight_style();
 
     for (const occt::OcctPart& part : model.parts) {
         auto& solids = prototypes_.emplace_back();

@@ -7,6 +7,7 @@
 #include <AIS_InteractiveContext.hxx>
 #include <Prs3d_Drawer.hxx>
 #include <Quantity_Color.hxx>
+#include <V3d_View.hxx>
 
 #include "hosts/occt/occt_model.h"
 
@@ -23,6 +24,12 @@ public:
     static Quantity_Color highlight_colour() { return Quantity_Color(1.0, 0.0, 1.0, Quantity_TOC_RGB); }
 
     ModelScene(const Handle(AIS_InteractiveContext)& context, const occt::OcctModel& model);
+
+    // Draws a few small objects of every kind the scene uses, then removes
+    // them: the renderer prepares (compiles) what it needs for them, which
+    // under a software renderer takes seconds that can pass while a model
+    // is read.
+    static void warm_up(const Handle(AIS_InteractiveContext)& context, const Handle(V3d_View)& view);
 
     // Shows exactly these objects highlighted (those not named lose theirs).
     void highlight(const std::set<std::string>& keys);

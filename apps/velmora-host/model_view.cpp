@@ -1,5 +1,7 @@
 #include "model_view.h"
 
+#include "model_scene.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -93,6 +95,17 @@ void ModelView::redraw()
     view_->Window()->Size(w, h);
     if (QSize(w, h) != view_size_) resize_view();
     view_->Redraw();
+}
+
+void ModelView::redraw_highlights()
+{
+    if (attached_) view_->RedrawImmediate();
+}
+
+void ModelView::warm_up()
+{
+    attach_window();
+    ModelScene::warm_up(context_, view_);
 }
 
 void ModelView::fit_all()

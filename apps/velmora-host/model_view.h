@@ -23,6 +23,10 @@ public:
     void fit_all();
     // Draws the view now (after the scene changed).
     void redraw();
+    // Draws only what changed over the cached picture (the highlights).
+    void redraw_highlights();
+    // Prepares the renderer for the model's kinds of objects (see ModelScene::warm_up).
+    void warm_up();
     // What the view shows, drawn afresh at the widget's size.
     QImage grab_view();
 

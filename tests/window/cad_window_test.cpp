@@ -39,8 +39,9 @@ struct Opened {
     {
         options.notice_boxes = boxes;
         session = std::make_unique<host::HostSession>(ADDIN_MODULE, application, options);
-        window = std::make_unique<host::CadWindow>(*session, boxes, "test");
+        window = std::make_unique<host::CadWindow>(boxes, "test");
         window->show();
+        window->show_model(*session);
     }
     ~Opened()
     {
@@ -144,7 +145,7 @@ private slots:
         examples::write_hidden_parts_model(model);
         Opened o(model);
         // The shown box and the shown line; not the hidden box nor the hidden line.
-        QCOMPARE(o.window->scene().shown_objects(), std::size_t(2));
+        QCOMPARE(o.window->scene()->shown_objects(), std::size_t(2));
     }
 
     void the_command_runs_the_add_in_and_the_lock_box_ends_a_run()
