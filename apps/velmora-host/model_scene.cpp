@@ -66,8 +66,7 @@ Handle(Prs3d_Drawer) highlight_style()
     style->SetColor(ModelScene::highlight_colour());
     style->SetMethod(Aspect_TOHM_COLOR);
     style->SetDisplayMode(-1);  // as the object is drawn: shaded solids, lines, markers
-    // Drawn over the cached picture of the model, depth-tested against it: a
-    // change of highlights redraws only them, not a whole machine.
+    // In a layer over the model, depth-tested against it.
     style->SetZLayer(Graphic3d_ZLayerId_Top);
     style->SetupOwnShadingAspect();
     // Flat, so the whole projected area shows the one colour.

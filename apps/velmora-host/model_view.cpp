@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include <QMouseEvent>
+#include <QScreen>
 #include <QWheelEvent>
 
 #include <Aspect_DisplayConnection.hxx>
@@ -14,6 +15,9 @@
 #include <OpenGl_GraphicDriver.hxx>
 #include <V3d_Viewer.hxx>
 #include <Xw_Window.hxx>
+
+// Last: its macros would break the headers above.
+#include <X11/Xlib.h>
 
 namespace velmora::host {
 
@@ -37,6 +41,11 @@ ModelView::ModelView(QWidget* parent) : QWidget(parent)
     view_->SetBgGradientColors(Quantity_Color(0.86, 0.88, 0.91, Quantity_TOC_RGB),
                                Quantity_Color(0.55, 0.60, 0.68, Quantity_TOC_RGB), Aspect_GFM_VER);
     view_->ChangeRenderingParams().IsAntialiasingEnabled = false;
+    // Highlights (the immediate layer) are drawn to the back buffer with the
+    // whole picture and then shown: drawn to the front buffer, OpenCASCADE's
+    // faster way, they never reach the screen under Mesa's software renderer.
+    view_->View()->SetImmediateModeDrawToFront(false);
+
     view_->TriedronDisplay(Aspect_TOTP_LEFT_LOWER, Quantity_NOC_BLACK, 0.08, V3d_ZBUFFER);
 }
 
@@ -99,7 +108,11 @@ void ModelView::redraw()
 
 void ModelView::redraw_highlights()
 {
-    if (attached_) view_->RedrawImmediate();
+    if (!attached_) return;
+    view_->RedrawImmediate();
+    // The picture goes to the X server on the view's own display connection:
+    // once this returns, the server shows it (and anyone told may look).
+    XSync(reinterpret_cast<Display*>(viewer_->Driver()->GetDisplayConnection()->GetDisplayAspect()), False);
 }
 
 void ModelView::warm_up()
@@ -123,6 +136,13 @@ void ModelView::show_standard(Standard which)
     case Standard::Right: view_->SetProj(V3d_TypeOfOrientation_Zup_Right); break;
     }
     fit_all();
+}
+
+QImage ModelView::grab_screen() const
+{
+    // What the window shows on screen, as the user sees it.
+    QScreen* screen = this->screen();
+    return screen ? screen->grabWindow(winId()).toImage().convertToFormat(QImage::Format_RGB888) : QImage();
 }
 
 QImage ModelView::grab_view()

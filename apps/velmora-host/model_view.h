@@ -23,12 +23,14 @@ public:
     void fit_all();
     // Draws the view now (after the scene changed).
     void redraw();
-    // Draws only what changed over the cached picture (the highlights).
+    // Draws the highlights anew (see the constructor for what that costs).
     void redraw_highlights();
     // Prepares the renderer for the model's kinds of objects (see ModelScene::warm_up).
     void warm_up();
     // What the view shows, drawn afresh at the widget's size.
     QImage grab_view();
+    // What its window shows on screen now.
+    QImage grab_screen() const;
 
     QPaintEngine* paintEngine() const override { return nullptr; }
 

@@ -89,14 +89,18 @@ void guarded_translation(const std::string& path, Translate&& translate)
         return true;
     }();
     (void)handlers_set;
-    thread_local std::vector<char> signal_stack = [] {
-        std::vector<char> memory(256 * 1024);
-        stack_t stack{};
-        stack.ss_sp = memory.data();
-        stack.ss_size = memory.size();
-        ::sigaltstack(&stack, nullptr);
-        return memory;
-    }();
+    // The stack is this thread's for the translation only: the one it had
+    // before (a sanitizer's, say) is its own again afterwards, and nothing is
+    // left pointing into memory that goes with the thread.
+    thread_local std::vector<char> signal_stack(256 * 1024);
+    stack_t ours{}, previous{};
+    ours.ss_sp = signal_stack.data();
+    ours.ss_size = signal_stack.size();
+    ::sigaltstack(&ours, &previous);
+    struct RestoreStack {
+        stack_t previous;
+        ~RestoreStack() { ::sigaltstack(&previous, nullptr); }
+    } restore{previous};
     try {
         OCC_CATCH_SIGNALS
         translate();

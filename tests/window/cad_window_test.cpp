@@ -122,17 +122,17 @@ private slots:
             }).get();
             QVERIFY(shown.wait(10000));  // the window's own redraw, on its thread
         };
-        const QImage before = o.window->model_view().grab_view();
+        const QImage before = o.window->model_view().grab_screen();
         for (const char* name : {"Foot" /* a body */, "Bracket mirrored" /* a component */, "Boundary" /* a curve */}) {
             const int32_t id = id_of(name);
             QVERIFY2(id >= 0, name);
             highlight(id, true);
-            const Difference lit = compare(before, o.window->model_view().grab_view());
+            const Difference lit = compare(before, o.window->model_view().grab_screen());
             QVERIFY2(lit.changed > 200, name);
             // What changed is the highlight colour, but for antialiased edges.
             QVERIFY2(lit.to_highlight > 0.8 * lit.changed, qPrintable(QString("%1: %2 of %3").arg(name).arg(lit.to_highlight).arg(lit.changed)));
             highlight(id, false);
-            const Difference back = compare(before, o.window->model_view().grab_view());
+            const Difference back = compare(before, o.window->model_view().grab_screen());
             // The earlier look again, but for a few pixels of edges drawn over the faces.
             QVERIFY2(back.changed < lit.changed / 50 + 10,
                      qPrintable(QString("%1: %2 pixels differ").arg(name).arg(back.changed)));
@@ -161,8 +161,13 @@ private slots:
         QVERIFY(command);
         QCOMPARE(command->toolTip(), QString("Export ZEL"));
         QCOMPARE(command->statusTip(), QString("Shows export dialog"));
-        // Image 0 of the command strip the add-in wrote, at the toolbar's size.
-        QVERIFY(!command->icon().isNull());
+        // Image 0 of the command strip the add-in wrote, at the size nearest the toolbar's (20 of 24).
+        const auto groups = occt::occt_command_groups(o.application);
+        QCOMPARE(groups.size(), std::size_t(1));
+        const QImage strip(QString::fromStdU16String(groups[0].icons.front()));
+        QCOMPARE(strip.height(), 20);
+        QCOMPARE(command->icon().pixmap(20, 20).toImage().convertToFormat(QImage::Format_RGB32),
+                 strip.copy(0, 0, 20, 20).convertToFormat(QImage::Format_RGB32));
         QVERIFY(command->isEnabled());
 
         auto lock_box = [] {
@@ -190,6 +195,12 @@ private slots:
         CAD_RPC::CAD_RPC_Connection("localhost", port).client().stop_rpc_service();
         QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 2, 20000);
         QTRY_VERIFY_WITH_TIMEOUT(!lock_box(), 5000);
+        QVERIFY(command->isEnabled());
+
+        // A GUI that ends the run itself, as Tarvik does when it closes.
+        qputenv("FAKE_GUI_MODE", "stop");
+        command->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 3, 20000);
         QVERIFY(command->isEnabled());
     }
 
