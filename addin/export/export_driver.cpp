@@ -73,14 +73,6 @@ cad::FeaturePtr feature_of(const cad::CAD_ObjectRegistry& registry, const CAD_RP
     return feature;
 }
 
-void move_centre(zel::MIPData& mip, const Placement& placement)
-{
-    const zel::Point3 c = applyPlacement(placement, {mip[0], mip[1], mip[2]});
-    mip[0] = c[0];
-    mip[1] = c[1];
-    mip[2] = c[2];
-}
-
 zel::MIPData element_mip(const cad::CAD_ObjectRegistry& registry, const CAD_RPC::Node& node)
 {
     std::optional<zel::MIPData> result;
@@ -161,7 +153,7 @@ private:
         e.mesh = zel::PlacedMesh{&geometry.vertices, &geometry.faces, placement.values};
         if (settings_.export_MIPs) {
             if (auto mip = bodyMIP(body, document_)) {
-                move_centre(*mip, placement);
+                placeMIP(placement, *mip);
                 e.MIP = *mip;
             }
         }

@@ -1,5 +1,7 @@
 #include "mass_properties.h"
 
+#include <algorithm>
+#include <array>
 #include <stdexcept>
 #include <string>
 
@@ -21,6 +23,28 @@ std::optional<zel::MIPData> bodyMIP(const cad::BodyPtr& body, const cad::Documen
     return zel::MIPData{v[0], v[1], v[2], v[5], v[6], v[7], v[8], v[9], v[10], v[11]};
 }
 
+void placeMIP(const Placement& placement, zel::MIPData& mip)
+{
+    const zel::Point3 centre = applyPlacement(placement, {mip[0], mip[1], mip[2]});
+    std::copy(centre.begin(), centre.end(), mip.begin());
+    const auto& r = placement.values;
+    static constexpr std::array<double, 9> kIdentity{1, 0, 0, 0, 1, 0, 0, 0, 1};
+    if (std::equal(kIdentity.begin(), kIdentity.end(), r.begin())) return;
+    // The tensor as the file holds it: Ixx, Iyy, Izz, then Ixy, Ixz, Iyz.
+    const double I[3][3] = {{mip[4], mip[7], mip[8]}, {mip[7], mip[5], mip[9]}, {mip[8], mip[9], mip[6]}};
+    double turned[3][3] = {};
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            for (int k = 0; k < 3; ++k)
+                for (int l = 0; l < 3; ++l) turned[i][j] += r[3 * i + k] * I[k][l] * r[3 * j + l];
+    mip[4] = turned[0][0];
+    mip[5] = turned[1][1];
+    mip[6] = turned[2][2];
+    mip[7] = turned[0][1];
+    mip[8] = turned[0][2];
+    mip[9] = turned[1][2];
+}
+
 std::optional<zel::MIPData> placedMIP(const cad::CAD_ObjectRegistry& registry, int32_t id, int32_t placement_id)
 {
     const cad::HostObjectPtr& object = registry.object_at(id);
@@ -28,9 +52,7 @@ std::optional<zel::MIPData> placedMIP(const cad::CAD_ObjectRegistry& registry, i
     if (!body) throw std::runtime_error("ERROR: node " + std::to_string(id) + " of an element MIP is no solid body!");
     const Placement placement = placementOf(registry.object_at(placement_id));
     auto mip = bodyMIP(body, registry.document());
-    if (!mip) return std::nullopt;
-    const zel::Point3 centre = applyPlacement(placement, {(*mip)[0], (*mip)[1], (*mip)[2]});
-    std::copy(centre.begin(), centre.end(), mip->begin());
+    if (mip) placeMIP(placement, *mip);
     return mip;
 }
 

@@ -3,6 +3,7 @@
 
 #include "addin/cad/cad_object_registry.h"
 #include "addin/cad/host/host_fwd.h"
+#include "geometry.h"
 #include "zel_document.h"
 
 namespace velmora::exporter {
@@ -10,8 +11,12 @@ namespace velmora::exporter {
 // The host's mass properties of one body; none when the host reports a
 // failure (or hands out no mass-property object).
 std::optional<zel::MIPData> bodyMIP(const cad::BodyPtr& body, const cad::DocumentPtr& document);
-// bodyMIP of body `id` with its centre moved by the placement of `placement_id`;
-// none when the body yields none. Fails on an object that is no body.
+// A body's MIP in the axes of the model: its centre moved by the placement
+// and its inertia tensor turned by the placement's rotation (R I Rᵀ). An
+// identity rotation leaves the tensor's numbers exactly as they are.
+void placeMIP(const Placement& placement, zel::MIPData& mip);
+// bodyMIP of body `id` placed by the placement of `placement_id`; none when
+// the body yields none. Fails on an object that is no body.
 std::optional<zel::MIPData> placedMIP(const cad::CAD_ObjectRegistry& registry, int32_t id, int32_t placement_id);
 // Both bodies together, about their common centre of mass.
 zel::MIPData combineMIP(const zel::MIPData& a, const zel::MIPData& b);

@@ -136,7 +136,8 @@ TEST(MassProperties, BodyQueryAndPlacedCentre)
 
     const auto mip = exporter::placedMIP(registry, bid, cid);
     ASSERT_TRUE(mip);
-    EXPECT_EQ(*mip, (zel::MIPData{10, 1, 0, 2, 11, 12, 13, 14, 15, 16}));  // centre rotated, inertia kept
+    // Centre and tensor turned by the quarter turn about z: x to y, y to -x.
+    EXPECT_EQ(*mip, (zel::MIPData{10, 1, 0, 2, 12, 11, 13, -14, -16, 15}));
     EXPECT_EQ(model.log->count("MassProperty::set_option"), 1u);
     EXPECT_DOUBLE_EQ(body->last_mass_setting, 1.0);
 

@@ -7,7 +7,10 @@
 #include <filesystem>
 #include <map>
 
+#include <BRepBuilderAPI_Transform.hxx>
+#include <BRepGProp.hxx>
 #include <BRepPrimAPI_MakeBox.hxx>
+#include <GProp_GProps.hxx>
 #include <Interface_Static.hxx>
 #include <STEPCAFControl_Writer.hxx>
 #include <STEPControl_Writer.hxx>
@@ -138,4 +141,62 @@ TEST(OcctHost, AssemblyPlacementsAndPersistentIds)
     EXPECT_NE(text.find("\n0.1, 0.05, 0;\n"), std::string::npos) << text;
     EXPECT_NE(text.find("\n0.11, 0.06, 0.01;\n"), std::string::npos) << text;
     EXPECT_NE(text.find("\n0.01, 0.01, 0.01;\n"), std::string::npos) << text;
+}
+
+// A rotated occurrence's MIP in the model's axes, as OpenCASCADE measures
+// the placed solid: alone, and two of them combined into one element.
+TEST(OcctHost, MipsOfRotatedOccurrencesAreInTheModelsAxes)
+{
+    Handle(TDocStd_Document) doc;
+    XCAFApp_Application::GetApplication()->NewDocument("MDTV-XCAF", doc);
+    Handle(XCAFDoc_ShapeTool) tool = XCAFDoc_DocumentTool::ShapeTool(doc->Main());
+    // Off the origin and of three lengths: every component of the tensor counts.
+    const TopoDS_Shape box = BRepPrimAPI_MakeBox(gp_Pnt(5, 10, 20), 40.0, 20.0, 10.0).Shape();
+    const TDF_Label part = tool->AddShape(box, false);
+    const TDF_Label top = tool->NewShape();
+    gp_Trsf turned, other;
+    turned.SetRotation(gp_Ax1(gp_Pnt(0, 0, 0), gp_Dir(1, 1, 1)), 0.7);
+    turned.SetTranslationPart(gp_Vec(100, 0, 0));
+    other.SetRotation(gp_Ax1(gp_Pnt(0, 0, 0), gp_Dir(0, 1, 0)), -1.2);
+    const TDF_Label a = tool->AddComponent(top, part, TopLoc_Location(turned));
+    const TDF_Label b = tool->AddComponent(top, part, TopLoc_Location(other));
+    TDataStd_Name::Set(a, "Turned");
+    TDataStd_Name::Set(b, "Other");
+    tool->UpdateAssemblies();
+    const std::string path = temp_path("turned.step");
+    Interface_Static::SetCVal("write.step.unit", "MM");
+    STEPCAFControl_Writer writer;
+    ASSERT_TRUE(writer.Transfer(doc, STEPControl_AsIs));
+    ASSERT_EQ(writer.Write(path.c_str()), IFSelect_RetDone);
+    XCAFApp_Application::GetApplication()->Close(doc);
+
+    Served s(path);
+    const double density = 1000.0;  // the host's default
+    auto measured = [&](std::initializer_list<gp_Trsf> placements) {
+        GProp_GProps all;
+        for (const gp_Trsf& t : placements) {
+            GProp_GProps one;
+            gp_Trsf metres = t;
+            metres.SetTranslationPart(t.TranslationPart() * 0.001);
+            BRepGProp::VolumeProperties(BRepBuilderAPI_Transform(box, [] { gp_Trsf m; m.SetScaleFactor(0.001); return m; }())
+                                            .Shape().Moved(TopLoc_Location(metres)), one);
+            all.Add(one);
+        }
+        const gp_Pnt c = all.CentreOfMass();
+        const gp_Mat m = all.MatrixOfInertia();
+        return std::array<double, 10>{c.X(), c.Y(), c.Z(), all.Mass() * density, m(1, 1) * density, m(2, 2) * density,
+                                      m(3, 3) * density, m(1, 2) * density, m(1, 3) * density, m(2, 3) * density};
+    };
+    auto expect_near = [](const zel::MIPData& got, const std::array<double, 10>& want) {
+        for (std::size_t i = 0; i < want.size(); ++i)
+            EXPECT_NEAR(got[i], want[i], 1e-9 + 1e-7 * std::abs(want[i])) << "component " << i;
+    };
+    const int32_t turned_body = s.tree.nodes.at(s.id_of("Turned")).children_ids.at(0);
+    const int32_t other_body = s.tree.nodes.at(s.id_of("Other")).children_ids.at(0);
+    const auto one = exporter::placedMIP(s.registry, turned_body, s.id_of("Turned"));
+    ASSERT_TRUE(one);
+    expect_near(*one, measured({turned}));
+    const auto two = exporter::placedMIP(s.registry, other_body, s.id_of("Other"));
+    ASSERT_TRUE(two);
+    expect_near(exporter::combineMIP(*one, *two), measured({turned, other}));
 }
