@@ -41,6 +41,7 @@
 
 using namespace velmora;
 using velmora::testing::Served;
+using velmora::testing::write_step;
 namespace fs = std::filesystem;
 
 namespace {
@@ -166,12 +167,7 @@ TEST(OcctFeatures, FaceColoursComeBeforeTheirPartsAndHiddenCurvesStayHidden)
     shapes->AddComponent(top_assembly, datum, TopLoc_Location());
     shapes->UpdateAssemblies();
     const std::string path = temp_path("coloured.step");
-    STEPCAFControl_Controller::Init();
-    Interface_Static::SetCVal("write.step.unit", "MM");
-    STEPCAFControl_Writer writer;
-    ASSERT_TRUE(writer.Transfer(doc, STEPControl_AsIs));
-    ASSERT_EQ(writer.Write(path.c_str()), IFSelect_RetDone);
-    XCAFApp_Application::GetApplication()->Close(doc);
+    ASSERT_TRUE(write_step(doc, path));
 
     Served s(path);
     const cad::BodyPtr body = s.registry.object_at(s.id_of("Body1"))->as_body();

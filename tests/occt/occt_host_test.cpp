@@ -33,6 +33,7 @@
 
 using namespace velmora;
 using velmora::testing::Served;
+using velmora::testing::write_step;
 namespace fs = std::filesystem;
 
 namespace {
@@ -110,11 +111,7 @@ TEST(OcctHost, AssemblyPlacementsAndPersistentIds)
     tool->UpdateAssemblies();
     const std::string path = temp_path("nested.step");
     Interface_Static::SetCVal("xstep.cascade.unit", "MM");
-    Interface_Static::SetCVal("write.step.unit", "MM");
-    STEPCAFControl_Writer writer;
-    ASSERT_TRUE(writer.Transfer(doc, STEPControl_AsIs));
-    ASSERT_EQ(writer.Write(path.c_str()), IFSelect_RetDone);
-    XCAFApp_Application::GetApplication()->Close(doc);
+    ASSERT_TRUE(write_step(doc, path));
 
     Served s(path);
     // Top 0, its children Sub and Cube, their bodies.
@@ -164,11 +161,7 @@ TEST(OcctHost, MipsOfRotatedOccurrencesAreInTheModelsAxes)
     TDataStd_Name::Set(b, "Other");
     tool->UpdateAssemblies();
     const std::string path = temp_path("turned.step");
-    Interface_Static::SetCVal("write.step.unit", "MM");
-    STEPCAFControl_Writer writer;
-    ASSERT_TRUE(writer.Transfer(doc, STEPControl_AsIs));
-    ASSERT_EQ(writer.Write(path.c_str()), IFSelect_RetDone);
-    XCAFApp_Application::GetApplication()->Close(doc);
+    ASSERT_TRUE(write_step(doc, path));
 
     Served s(path);
     const double density = 1000.0;  // the host's default
