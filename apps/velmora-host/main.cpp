@@ -25,6 +25,7 @@
 #include <QApplication>
 
 #include "addin/cad/host/application.h"
+#include "hosts/occt/occt_names.h"
 #include "cad_window.h"
 #include "common/signal_closer.h"
 #include "host_session.h"
@@ -39,7 +40,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: velmora-host [--port N] [--no-gui | --gui PATH] [--no-window | --no-command] [--geometry WxH+X+Y]\n"
-    "                    [--density D] [--addin PATH] [--verbose] MODEL\n"
+    "                    [--density D] [--codepage NAME] [--addin PATH] [--verbose] MODEL\n"
     "  MODEL         a .step/.stp, .igs/.iges or .brep file (BREP in millimetres)\n"
     "  --port N      port to serve on (default 9090; 0 takes a free one)\n"
     "  --no-gui      start no GUI: print the port and serve any client\n"
@@ -48,6 +49,9 @@ constexpr const char* kUsage =
     "  --no-command  open the CAD window and wait for the command to be clicked\n"
     "  --geometry G  the CAD window's size and place, as WxH+X+Y\n"
     "  --density D   density for mass properties in kg/m^3 (default 1000)\n"
+    "  --codepage NAME  the code page of the model's 8-bit names: windows-1250 to\n"
+    "                windows-1258, iso-8859-1 to iso-8859-9 or utf-8 (default: UTF-8\n"
+    "                where valid, else the code page of the locale's language)\n"
     "  --addin PATH  the add-in module (default: ../Velmora/lib/libVelmora.so from this program)\n"
     "  --verbose     report what the host does\n";
 
@@ -109,7 +113,7 @@ bool parse_number(const std::string& text, Number& out)
 struct Arguments {
     int port = 9090;
     bool no_gui = false, verbose = false, no_window = false, no_command = false;
-    std::string gui, model_path, addin_path;
+    std::string gui, model_path, addin_path, codepage;
     std::optional<std::array<int, 4>> geometry;  // width, height, x, y
     double density = 1000.0;
 };
@@ -157,6 +161,9 @@ Arguments parse_arguments(int argc, char** argv)
             if (!(a.geometry = parse_geometry(value()))) bad_usage("bad geometry (use WxH+X+Y)");
         } else if (arg == "--density") {
             if (!parse_number(value(), a.density) || !(a.density > 0)) bad_usage("bad density");
+        } else if (arg == "--codepage") {
+            a.codepage = value();
+            if (!occt::code_page_named(a.codepage)) bad_usage("unknown code page " + a.codepage);
         } else if (arg == "--addin") {
             a.addin_path = value();
         } else if (arg == "--verbose") {
@@ -193,6 +200,11 @@ cad::ApplicationPtr open_model(const Arguments& a, Progress also = {})
         auto progress = std::make_shared<ProgressLine>();
         occt::OcctHostOptions host;
         host.density = a.density;
+        host.codepage = a.codepage;
+        host.warn = [progress](const std::string& message) {
+            progress->finish();
+            std::cerr << "velmora-host: warning: " << message << std::endl;
+        };
         host.log = a.verbose ? &std::cerr : nullptr;
         host.mesh_on_open = true;
         host.progress = [progress, also](const std::string& stage, double fraction) {

@@ -33,7 +33,7 @@ public:
 cad::ApplicationPtr open_occt_application(const std::string& path, const OcctHostOptions& options)
 {
     auto state = std::make_shared<ModelState>();
-    state->model = read_model(path, options.progress);
+    state->model = read_model(path, {options.progress, options.codepage, options.warn});
     state->options = options;
     auto app = std::make_shared<OcctApplication>();
     app->state = state;

@@ -21,6 +21,10 @@ struct OcctHostOptions {
     unsigned mesh_threads = 0;
     // Told how far reading and meshing have come: a stage and a fraction 0..1.
     std::function<void(const std::string& stage, double fraction)> progress;
+    // The code page of the model's 8-bit names (see read_model).
+    std::string codepage;
+    // Told what the user should know about the model as it is read.
+    std::function<void(const std::string& message)> warn;
 };
 
 // A command that an add-in put into one of the host's command groups.

@@ -1,4 +1,5 @@
 #include "occt_model.h"
+#include "occt_names.h"
 
 #include <signal.h>
 
@@ -58,16 +59,11 @@ std::string lower_extension(const std::string& path)
     return ext;
 }
 
-std::string label_name(const TDF_Label& label)
+std::string label_name(const TDF_Label& label, NameDecoder& names)
 {
     Handle(TDataStd_Name) name;
     if (!label.FindAttribute(TDataStd_Name::GetID(), name)) return {};
-    const TCollection_ExtendedString& text = name->Get();
-    std::string out(static_cast<std::size_t>(text.LengthOfCString()), '\0');
-    Standard_PCharacter buffer = out.data();
-    text.ToUTF8CString(buffer);
-    out.resize(std::strlen(out.c_str()));
-    return out;
+    return names(name->Get());
 }
 
 // OpenCASCADE's translators follow broken references of a damaged file into
@@ -110,13 +106,11 @@ void guarded_translation(const std::string& path, Translate&& translate)
     }
 }
 
-// OpenCASCADE's writer names an unnamed instance after the entry of what it
-// refers to ("=>[0:1:1:2]"); that is no name the user gave.
-std::string instance_name(const TDF_Label& component)
+// The name the user gave, or none where the file has only an identifier.
+std::string given_name(const TDF_Label& label, NameDecoder& names)
 {
-    std::string name = label_name(component);
-    if (name.rfind("=>[", 0) == 0 && !name.empty() && name.back() == ']') name.clear();
-    return name;
+    std::string name = label_name(label, names);
+    return is_generated_name(name) ? std::string{} : name;
 }
 
 std::string entry_of(const TDF_Label& label)
@@ -181,7 +175,8 @@ std::optional<Rgb> colour_of(const Handle(XCAFDoc_ColorTool) & colours, const TD
 // `owner_name` when they are its only element, else "Point" or "Curve" with
 // their number from 1 (after the owner's name, when there is one).
 std::vector<OcctFeature> features_of(const Handle(XCAFDoc_ShapeTool) & shapes, const Handle(XCAFDoc_ColorTool) & colours,
-                                     const TDF_Label& label, const TopoDS_Shape& shape, const std::string& owner_name)
+                                     NameDecoder* names, const TDF_Label& label, const TopoDS_Shape& shape,
+                                     const std::string& owner_name)
 {
     std::vector<OcctFeature> out;
     const auto elements = free_elements(shape);
@@ -206,7 +201,7 @@ std::vector<OcctFeature> features_of(const Handle(XCAFDoc_ShapeTool) & shapes, c
             for (const auto& [sub_label, sub] : subs) {
                 bool holds = sub.IsSame(element);
                 if (holds) {
-                    f.name = label_name(sub_label);
+                    f.name = given_name(sub_label, *names);
                     own_colour = colour_of(colours, sub_label, XCAFDoc_ColorCurv);
                 } else {
                     for (TopExp_Explorer e(sub, element.ShapeType()); e.More() && !holds; e.Next())
@@ -227,9 +222,18 @@ std::vector<OcctFeature> features_of(const Handle(XCAFDoc_ShapeTool) & shapes, c
 
 class XcafWalker {
 public:
-    XcafWalker(Handle(XCAFDoc_ShapeTool) shapes, Handle(XCAFDoc_ColorTool) colours, OcctModel& model)
-        : shapes_(std::move(shapes)), colours_(std::move(colours)), model_(model)
+    XcafWalker(Handle(XCAFDoc_ShapeTool) shapes, Handle(XCAFDoc_ColorTool) colours, NameDecoder& names,
+               OcctModel& model)
+        : shapes_(std::move(shapes)), colours_(std::move(colours)), names_(names), model_(model)
     {
+    }
+
+    // A product's name; "Part" or "Assembly" where the file has only an identifier.
+    std::string product_name(const TDF_Label& label)
+    {
+        std::string name = given_name(label, names_);
+        if (name.empty()) name = XCAFDoc_ShapeTool::IsAssembly(label) ? "Assembly" : "Part";
+        return name;
     }
 
     int part_of(const TDF_Label& label)
@@ -238,14 +242,14 @@ public:
         for (std::size_t i = 0; i < part_entries_.size(); ++i)
             if (part_entries_[i] == entry) return static_cast<int>(i);
         OcctPart part;
-        part.name = label_name(label);
+        part.name = product_name(label);
         part.shape = XCAFDoc_ShapeTool::GetShape(label);
         part.shape.Location(TopLoc_Location());  // the part in its own coordinates
         part.solids = solids_of(part.shape);
         for (const auto& solid : part.solids) {
             TDF_Label sub;
             const bool labelled = shapes_->FindSubShape(label, solid, sub);
-            part.solid_names.push_back(labelled ? label_name(sub) : std::string{});
+            part.solid_names.push_back(labelled ? given_name(sub, names_) : std::string{});
             part.solid_visible.push_back(!labelled || colours_->IsVisible(sub));
         }
         part.colour = colour_of(colours_, label, XCAFDoc_ColorSurf);
@@ -254,7 +258,7 @@ public:
             if (sub.IsNull() || (sub.ShapeType() != TopAbs_FACE && sub.ShapeType() != TopAbs_SOLID)) continue;
             if (auto c = colour_of(colours_, it.Value(), XCAFDoc_ColorSurf)) part.sub_colours.emplace_back(sub, *c);
         }
-        part.features = features_of(shapes_, colours_, label, part.shape, {});
+        part.features = features_of(shapes_, colours_, &names_, label, part.shape, {});
         model_.parts.push_back(std::move(part));
         part_entries_.push_back(entry);
         return static_cast<int>(model_.parts.size()) - 1;
@@ -270,8 +274,8 @@ public:
             const TDF_Label& component = components.Value(i);
             TDF_Label referred;
             if (!XCAFDoc_ShapeTool::GetReferredShape(component, referred)) continue;
-            const std::string product = label_name(referred);
-            const std::string instance = instance_name(component);
+            const std::string product = product_name(referred);
+            const std::string instance = given_name(component, names_);
             if (!XCAFDoc_ShapeTool::IsAssembly(referred)) {
                 const TopoDS_Shape shape = XCAFDoc_ShapeTool::GetShape(referred);
                 if (is_reference_only(shape)) {
@@ -301,7 +305,7 @@ public:
         TopoDS_Shape shape = XCAFDoc_ShapeTool::GetShape(referred);
         shape.Location(location);
         const bool shown = colours_->IsVisible(component) && colours_->IsVisible(referred);
-        for (OcctFeature& f : features_of(shapes_, colours_, referred, shape, name)) {
+        for (OcctFeature& f : features_of(shapes_, colours_, &names_, referred, shape, name)) {
             f.id = "/" + entry_of(component) + f.id;
             f.visible = f.visible && shown;
             if (!f.colour) f.colour = colour_of(colours_, component, XCAFDoc_ColorCurv);
@@ -312,11 +316,12 @@ public:
 private:
     Handle(XCAFDoc_ShapeTool) shapes_;
     Handle(XCAFDoc_ColorTool) colours_;
+    NameDecoder& names_;
     OcctModel& model_;
     std::vector<std::string> part_entries_;
 };
 
-OcctModel from_document(const Handle(TDocStd_Document) & doc, const std::string& path)
+OcctModel from_document(const Handle(TDocStd_Document) & doc, const std::string& path, NameDecoder& names)
 {
     Handle(XCAFDoc_ShapeTool) shapes = XCAFDoc_DocumentTool::ShapeTool(doc->Main());
     Handle(XCAFDoc_ColorTool) colours = XCAFDoc_DocumentTool::ColorTool(doc->Main());
@@ -325,7 +330,7 @@ OcctModel from_document(const Handle(TDocStd_Document) & doc, const std::string&
     if (free.IsEmpty()) fail(path, "the file holds no shape");
 
     OcctModel model;
-    XcafWalker walker(shapes, colours, model);
+    XcafWalker walker(shapes, colours, names, model);
     const std::string file_name = fs::path(path).stem().string();
     if (free.Length() == 1 && !XCAFDoc_ShapeTool::IsAssembly(free.Value(1))) {
         model.root.name = file_name;
@@ -335,7 +340,8 @@ OcctModel from_document(const Handle(TDocStd_Document) & doc, const std::string&
     }
     model.is_assembly = true;
     if (free.Length() == 1) {
-        model.root.name = label_name(free.Value(1));
+        model.root.name = given_name(free.Value(1), names);
+        if (model.root.name.empty()) model.root.name = file_name;
         model.root.path = entry_of(free.Value(1));
         walker.add_children(model.root, free.Value(1));
         return model;
@@ -343,14 +349,16 @@ OcctModel from_document(const Handle(TDocStd_Document) & doc, const std::string&
     // Several top-level shapes hang under one root named after the file.
     model.root.name = file_name;
     model.root.path = "file";
+    int unnamed = 0;
     for (int i = 1; i <= free.Length(); ++i) {
         const TDF_Label& label = free.Value(i);
         if (!XCAFDoc_ShapeTool::IsAssembly(label) && is_reference_only(XCAFDoc_ShapeTool::GetShape(label))) {
-            walker.add_placed_features(model.root, label, label, label_name(label), TopLoc_Location());
+            walker.add_placed_features(model.root, label, label, given_name(label, names), TopLoc_Location());
             continue;
         }
         OcctOccurrence child;
-        child.name = label_name(label);
+        child.name = given_name(label, names);
+        if (child.name.empty()) child.name = walker.product_name(label) + "-" + std::to_string(++unnamed);
         child.path = model.root.path + "/" + entry_of(label);
         child.visible = colours->IsVisible(label);
         if (XCAFDoc_ShapeTool::IsAssembly(label))
@@ -384,7 +392,7 @@ OcctModel read_brep(const std::string& path)
     part.solids = solids_of(shape);
     part.solid_names.assign(part.solids.size(), std::string{});
     part.solid_visible.assign(part.solids.size(), true);
-    part.features = features_of({}, {}, TDF_Label(), shape, {});
+    part.features = features_of({}, {}, nullptr, TDF_Label(), shape, {});
     model.parts.push_back(std::move(part));
     model.root.name = model.parts[0].name;
     model.root.path = "brep";
@@ -417,8 +425,13 @@ private:
     int last_ = -1;
 };
 
-OcctModel read_model(const std::string& path, const std::function<void(const std::string&, double)>& progress)
+OcctModel read_model(const std::string& path, const ReadOptions& options)
 {
+    const auto& progress = options.progress;
+    std::optional<CodePage> chosen;
+    if (!options.codepage.empty() && !(chosen = code_page_named(options.codepage)))
+        throw std::invalid_argument("unknown code page '" + options.codepage + "'");
+    NameDecoder names(chosen ? *chosen : locale_code_page(), chosen.has_value());
     std::error_code ec;
     if (!fs::is_regular_file(path, ec)) fail(path, "no such file");
     if (fs::file_size(path, ec) == 0) fail(path, "the file is empty");
@@ -449,13 +462,21 @@ OcctModel read_model(const std::string& path, const std::function<void(const std
     };
     STEPCAFControl_Controller::Init();
     IGESControl_Controller::Init();
-    const char* unit = Interface_Static::CVal("xstep.cascade.unit");
-    const std::string previous_unit = unit ? unit : "MM";
-    Interface_Static::SetCVal("xstep.cascade.unit", "M");
-    struct RestoreUnit {
-        std::string unit;
-        ~RestoreUnit() { Interface_Static::SetCVal("xstep.cascade.unit", unit.c_str()); }
-    } restore{previous_unit};
+    struct Setting {
+        const char* name;
+        std::string previous;
+        Setting(const char* name, const char* value) : name(name)
+        {
+            const char* was = Interface_Static::CVal(name);
+            previous = was ? was : "";
+            Interface_Static::SetCVal(name, value);
+        }
+        ~Setting() { Interface_Static::SetCVal(name, previous.c_str()); }
+    };
+    const Setting unit("xstep.cascade.unit", "M");
+    // Names byte for byte (one character per byte), so that the decoder
+    // can tell UTF-8 from a code page's text; STEP's escapes are decoded.
+    const Setting codepage("read.step.codepage", "iso8859-1");
     if (ext == ".step" || ext == ".stp") {
         Interface_Static::SetIVal("read.stepcaf.subshapes.name", 1);
         STEPCAFControl_Reader reader;
@@ -480,7 +501,11 @@ OcctModel read_model(const std::string& path, const std::function<void(const std
     } else {
         fail(path, "unknown file type (use .step, .stp, .igs, .iges or .brep)");
     }
-    return from_document(doc, path);
+    OcctModel model = from_document(doc, path, names);
+    if (names.guessed() && options.warn)
+        options.warn("names in '" + path + "' are not UTF-8: read as " + names.page().name +
+                     ", the code page of the locale's language (--codepage chooses another)");
+    return model;
 }
 
 }  // namespace velmora::occt

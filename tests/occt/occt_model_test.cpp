@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <regex>
 
 #include <BRepGProp.hxx>
 #include <BRepPrimAPI_MakeBox.hxx>
@@ -13,7 +14,6 @@
 #include <IGESControl_Controller.hxx>
 #include <IGESControl_Writer.hxx>
 #include <Interface_Static.hxx>
-#include <STEPCAFControl_Writer.hxx>
 #include <STEPControl_Writer.hxx>
 #include <TDataStd_Name.hxx>
 #include <TDocStd_Document.hxx>
@@ -22,6 +22,7 @@
 #include <XCAFDoc_ShapeTool.hxx>
 
 #include "hosts/occt/occt_model.h"
+#include "served_model.h"
 
 using namespace velmora::occt;
 namespace fs = std::filesystem;
@@ -53,6 +54,54 @@ std::string write_box_step()
     return path;
 }
 
+// "Machine": a 10 mm cube "Shaft" placed `count` times, 100 mm apart.
+std::string write_machine(const std::string& name, int count)
+{
+    Handle(TDocStd_Document) doc;
+    XCAFApp_Application::GetApplication()->NewDocument("MDTV-XCAF", doc);
+    Handle(XCAFDoc_ShapeTool) tool = XCAFDoc_DocumentTool::ShapeTool(doc->Main());
+    const TDF_Label part = tool->AddShape(BRepPrimAPI_MakeBox(10.0, 10.0, 10.0).Shape(), false);
+    TDataStd_Name::Set(part, "Shaft");
+    const TDF_Label assembly = tool->NewShape();
+    TDataStd_Name::Set(assembly, "Machine");
+    for (int i = 0; i < count; ++i) {
+        gp_Trsf moved;
+        moved.SetTranslation(gp_Vec(100.0 * i, 0, 0));
+        tool->AddComponent(assembly, part, TopLoc_Location(moved));
+    }
+    tool->UpdateAssemblies();
+    const std::string path = temp_path(name);
+    EXPECT_TRUE(velmora::testing::write_step(doc, path));
+    return path;
+}
+
+// Rewrites the file at `path` as another CAD system would have written it:
+// each entity's `from` text, in turn, replaced with its `to` text at the
+// first place that has not been rewritten yet.
+void rewrite(const std::string& path, const std::vector<std::pair<std::string, std::string>>& edits)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::size_t from_here = 0;
+    for (const auto& [from, to] : edits) {
+        const std::regex pattern(from);
+        std::smatch match;
+        ASSERT_TRUE(std::regex_search(text.cbegin() + static_cast<std::ptrdiff_t>(from_here), text.cend(), match, pattern))
+            << from;
+        const std::size_t at = from_here + static_cast<std::size_t>(match.position(0));
+        text.replace(at, static_cast<std::size_t>(match.length(0)), to);
+        from_here = at + to.size();
+    }
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+std::vector<std::string> child_names(const OcctModel& model)
+{
+    std::vector<std::string> out;
+    for (const auto& child : model.root.children) out.push_back(child.name);
+    return out;
+}
+
 }  // namespace
 
 TEST(OcctModel, StepInMillimetresReadsInMetres)
@@ -67,29 +116,12 @@ TEST(OcctModel, StepInMillimetresReadsInMetres)
 
 TEST(OcctModel, AssemblyWithOnePartPlacedTwice)
 {
-    Handle(TDocStd_Document) doc;
-    XCAFApp_Application::GetApplication()->NewDocument("MDTV-XCAF", doc);
-    Handle(XCAFDoc_ShapeTool) tool = XCAFDoc_DocumentTool::ShapeTool(doc->Main());
-    const TDF_Label part = tool->AddShape(BRepPrimAPI_MakeBox(10.0, 10.0, 10.0).Shape(), false);
-    TDataStd_Name::Set(part, "Cube");
-    const TDF_Label assembly = tool->NewShape();
-    TDataStd_Name::Set(assembly, "Machine");
-    gp_Trsf moved;
-    moved.SetTranslation(gp_Vec(100.0, 0, 0));
-    tool->AddComponent(assembly, part, TopLoc_Location(gp_Trsf()));
-    tool->AddComponent(assembly, part, TopLoc_Location(moved));
-    tool->UpdateAssemblies();
-    const std::string path = temp_path("machine.stp");
-    Interface_Static::SetCVal("write.step.unit", "MM");
-    STEPCAFControl_Writer writer;
-    writer.SetNameMode(true);
-    ASSERT_TRUE(writer.Transfer(doc, STEPControl_AsIs));
-    ASSERT_EQ(writer.Write(path.c_str()), IFSelect_RetDone);
-    XCAFApp_Application::GetApplication()->Close(doc);
-
+    const std::string path = write_machine("machine.stp", 2);
     const OcctModel first = read_model(path);
     EXPECT_TRUE(first.is_assembly);
     EXPECT_EQ(first.root.name, "Machine");
+    // OpenCASCADE's writer gives occurrences only numbers, no names.
+    EXPECT_EQ(child_names(first), (std::vector<std::string>{"Shaft-1", "Shaft-2"}));
     ASSERT_EQ(first.root.children.size(), 2u);
     ASSERT_EQ(first.parts.size(), 1u);  // one shared part
     const auto& a = first.root.children[0];
@@ -100,7 +132,6 @@ TEST(OcctModel, AssemblyWithOnePartPlacedTwice)
     EXPECT_NEAR(b.placement.TranslationPart().X(), 0.1, 1e-12);
     EXPECT_NEAR(a.placement.TranslationPart().X(), 0.0, 1e-12);
     EXPECT_NE(a.path, b.path);
-    EXPECT_NE(a.name, b.name);
 
     const OcctModel again = read_model(path);
     EXPECT_EQ(again.root.children[0].path, a.path);
@@ -158,4 +189,67 @@ TEST(OcctModel, BadFilesFailNamingTheFile)
     }
     // A failed read leaves no document with the application.
     EXPECT_EQ(XCAFApp_Application::GetApplication()->NbDocuments(), documents);
+}
+
+// Writers that store no instance name put an identifier of their own in its
+// place; the user saw the product's name and the occurrence's number.
+TEST(OcctModel, GeneratedIdentifiersAreNoNames)
+{
+    const std::string path = write_machine("ids.step", 5);
+    const std::string occurrence = "NEXT_ASSEMBLY_USAGE_OCCURRENCE\\('[^']*','[^']*'";
+    rewrite(path, {{occurrence, "NEXT_ASSEMBLY_USAGE_OCCURRENCE('NAUO12',''"},
+                   {occurrence, "NEXT_ASSEMBLY_USAGE_OCCURRENCE('35',''"},
+                   {occurrence, "NEXT_ASSEMBLY_USAGE_OCCURRENCE('3','=>[0:1:1:2]'"},
+                   {occurrence, "NEXT_ASSEMBLY_USAGE_OCCURRENCE('4','  '"},
+                   {occurrence, "NEXT_ASSEMBLY_USAGE_OCCURRENCE('5','Left bearing'"}});
+    EXPECT_EQ(child_names(read_model(path)),
+              (std::vector<std::string>{"Shaft-1", "Shaft-2", "Shaft-3", "Shaft-4", "Left bearing"}));
+
+    // A root and a product known only by identifiers: the file's name, and
+    // a generic product name.
+    rewrite(path, {{"PRODUCT\\('Machine','Machine'", "PRODUCT('NAUO1',''"}, {"PRODUCT\\('Shaft','Shaft'", "PRODUCT('77',''"}});
+    const OcctModel model = read_model(path);
+    EXPECT_EQ(model.root.name, "ids");
+    EXPECT_EQ(child_names(model)[0], "Part-1");
+    EXPECT_EQ(model.parts.at(0).name, "Part");
+}
+
+// 8-bit names: STEP's escapes, UTF-8, or the writer's Windows code page.
+TEST(OcctModel, NamesInEachEncoding)
+{
+    struct Case {
+        const char* locale;
+        std::string product;  // as the file holds it
+        std::string codepage;
+        const char* shown;
+        const char* warned;  // the code page a warning names, if any
+    };
+    const Case cases[] = {
+        {"ru_RU.UTF-8", "\xC4\xE5\xF2\xE0\xEB\xFC", "", "Деталь", "windows-1251"},
+        {"de_DE.UTF-8", "Gr\xF6\xDF" "e \x80", "", "Größe €", "windows-1252"},
+        {"pl_PL.UTF-8", "\xA3\xF3\xBF\xEA\xB9", "", "Łóżęą", "windows-1250"},
+        {"de_DE.UTF-8", "\xC4\xE5\xF2\xE0\xEB\xFC", "windows-1251", "Деталь", nullptr},
+        {"ru_RU.UTF-8", "Деталь", "", "Деталь", nullptr},
+        {"en_US.UTF-8", "Gr\xC3\xB6\xC3\x9F", "", "Größ", nullptr},
+        {"ru_RU.UTF-8", "\\X2\\04140435\\X0\\ \\X\\E9", "", "Де é", nullptr},
+    };
+    const char* previous = std::getenv("LC_ALL");
+    const std::string saved = previous ? previous : "";
+    for (const Case& c : cases) {
+        const std::string path = write_machine("encoded.step", 1);
+        rewrite(path, {{"PRODUCT\\('Shaft','Shaft'", "PRODUCT('" + c.product + "','" + c.product + "'"}});
+        ::setenv("LC_ALL", c.locale, 1);
+        std::vector<std::string> warnings;
+        const OcctModel model =
+            read_model(path, {{}, c.codepage, [&](const std::string& w) { warnings.push_back(w); }});
+        EXPECT_EQ(child_names(model), std::vector<std::string>{std::string(c.shown) + "-1"}) << c.shown;
+        if (c.warned) {
+            ASSERT_EQ(warnings.size(), 1u) << c.shown;
+            EXPECT_NE(warnings[0].find(c.warned), std::string::npos) << warnings[0];
+        } else {
+            EXPECT_TRUE(warnings.empty()) << c.shown;
+        }
+    }
+    if (previous) ::setenv("LC_ALL", saved.c_str(), 1); else ::unsetenv("LC_ALL");
+    EXPECT_THROW(read_model(temp_path("encoded.step"), {{}, "koi8-r", {}}), std::invalid_argument);
 }
