@@ -5,7 +5,12 @@
 #include <BRepGProp.hxx>
 #include <BRep_Tool.hxx>
 #include <GProp_GProps.hxx>
+#include <Poly_PolygonOnTriangulation.hxx>
 #include <Poly_Triangulation.hxx>
+#include <TopExp.hxx>
+#include <TopoDS_Edge.hxx>
+#include <TopoDS_Vertex.hxx>
+#include <cmath>
 #include <TopExp_Explorer.hxx>
 #include <TopoDS.hxx>
 #include <TopoDS_Face.hxx>
@@ -78,6 +83,62 @@ void ModelState::ensure_mesh(int part)
     meshed_[static_cast<std::size_t>(part)] = true;
 }
 
+namespace {
+
+// A face's nodes on its edges take the position the same edge's node had on
+// the first face that held it. Where a model's faces carry locations of their
+// own, an edge is placed through a differently composed matrix on each of its
+// faces, and its nodes would differ in the last bits; the export merges
+// vertices exactly, so they would leave a crack.
+class SharedEdgeNodes {
+public:
+    void unify(const TopoDS_Face& face, const Handle(Poly_Triangulation) & tri, std::array<double, 3>* nodes)
+    {
+        for (TopExp_Explorer e(face, TopAbs_EDGE); e.More(); e.Next()) {
+            const TopoDS_Edge& edge = TopoDS::Edge(e.Current());
+            if (BRep_Tool::Degenerated(edge)) continue;
+            // A seam has a polygon for each of its sides.
+            Handle(Poly_PolygonOnTriangulation) polygon;
+            Handle(Poly_Triangulation) on;
+            TopLoc_Location loc;
+            for (int i = 1;; ++i) {
+                BRep_Tool::PolygonOnTriangulation(edge, polygon, on, loc, i);
+                if (polygon.IsNull()) break;
+                if (on != tri) continue;
+                const int count = polygon->NbNodes();
+                const double tolerance = 2.0 * BRep_Tool::Tolerance(edge);
+                for (int k = 1; k <= count; ++k) {
+                    // The ends are the edge's vertices, shared with other edges.
+                    const TopoDS_TShape* owner = edge.TShape().get();
+                    int index = k;
+                    if (k == 1 || k == count) {
+                        owner = (k == 1 ? TopExp::FirstVertex(edge) : TopExp::LastVertex(edge)).TShape().get();
+                        index = 0;
+                    }
+                    std::array<double, 3>& node = nodes[polygon->Node(k) - 1];
+                    const auto [it, first] = positions_.try_emplace(Key{owner, index, index ? count : 0}, node);
+                    // The same edge placed elsewhere in the solid keeps its own nodes.
+                    if (!first && distance(it->second, node) <= tolerance) node = it->second;
+                }
+            }
+        }
+    }
+
+private:
+    struct Key {
+        const TopoDS_TShape* owner;
+        int index, count;
+        bool operator<(const Key& o) const { return std::tie(owner, index, count) < std::tie(o.owner, o.index, o.count); }
+    };
+    static double distance(const std::array<double, 3>& a, const std::array<double, 3>& b)
+    {
+        return std::sqrt((a[0] - b[0]) * (a[0] - b[0]) + (a[1] - b[1]) * (a[1] - b[1]) + (a[2] - b[2]) * (a[2] - b[2]));
+    }
+    std::map<Key, std::array<double, 3>> positions_;
+};
+
+}  // namespace
+
 const SolidMesh& ModelState::solid_mesh(int part, int solid)
 {
     auto& slot = solid_meshes_[{part, solid}];
@@ -85,6 +146,7 @@ const SolidMesh& ModelState::solid_mesh(int part, int solid)
     ensure_mesh(part);
     auto mesh = std::make_shared<SolidMesh>();
     const TopoDS_Shape& shape = model.parts[static_cast<std::size_t>(part)].solids[static_cast<std::size_t>(solid)];
+    SharedEdgeNodes shared;
     for (TopExp_Explorer e(shape, TopAbs_FACE); e.More(); e.Next()) {
         const TopoDS_Face& face = TopoDS::Face(e.Current());
         TopLoc_Location loc;
@@ -98,6 +160,7 @@ const SolidMesh& ModelState::solid_mesh(int part, int solid)
             const gp_Pnt p = tri->Node(n).Transformed(trsf);
             points.push_back({p.X(), p.Y(), p.Z()});
         }
+        shared.unify(face, tri, points.data() + base);
         const bool reversed = face.Orientation() == TopAbs_REVERSED;
         for (int t = 1; t <= tri->NbTriangles(); ++t) {
             int a, b, c;

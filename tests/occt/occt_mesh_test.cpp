@@ -9,7 +9,17 @@
 #include <map>
 #include <random>
 
+#include <BRepAlgoAPI_Cut.hxx>
+#include <BRepPrimAPI_MakeBox.hxx>
+#include <BRepPrimAPI_MakeCylinder.hxx>
 #include <BRepTools.hxx>
+#include <BRep_Builder.hxx>
+#include <IGESControl_Controller.hxx>
+#include <IGESControl_Writer.hxx>
+#include <STEPControl_Writer.hxx>
+#include <TopoDS_Compound.hxx>
+#include <TopoDS_Shell.hxx>
+#include <TopoDS_Solid.hxx>
 #include <BRep_Tool.hxx>
 #include <Poly_Triangulation.hxx>
 #include <TopExp_Explorer.hxx>
@@ -85,6 +95,54 @@ exporter::BodyGeometry walked_by_map(const cad::BodyPtr& body)
     return g;
 }
 
+// Every directed edge once and its reverse once: closed and consistently oriented.
+bool watertight(const std::vector<zel::Triangle>& triangles)
+{
+    std::map<std::pair<std::uint64_t, std::uint64_t>, int> edges;
+    for (const auto& t : triangles)
+        for (int k = 0; k < 3; ++k) ++edges[{t[k], t[(k + 1) % 3]}];
+    for (const auto& [e, n] : edges)
+        if (n != 1 || edges.count({e.second, e.first}) != 1) return false;
+    return !triangles.empty();
+}
+
+TopoDS_Shape block_with_a_hole()
+{
+    return BRepAlgoAPI_Cut(BRepPrimAPI_MakeBox(40.0, 30.0, 20.0).Shape(),
+                           BRepPrimAPI_MakeCylinder(gp_Ax2(gp_Pnt(20, 15, -1), gp::DZ()), 7.0, 22.0).Shape())
+        .Shape();
+}
+
+// The block with each face placed by a location of its own, its surface and
+// wires placed back inside it: two turns that undo each other, composed in
+// another order on each face. The shape is the same and valid, its edges
+// shared, but each face's nodes on an edge pass through a matrix rounded
+// its own way, as in models from some CAD systems.
+TopoDS_Shape block_with_located_faces()
+{
+    BRep_Builder builder;
+    TopoDS_Shell shell;
+    builder.MakeShell(shell);
+    double angle = 0.3;
+    for (TopExp_Explorer e(block_with_a_hole(), TopAbs_FACE); e.More(); e.Next(), angle += 0.7) {
+        const TopoDS_Face& face = TopoDS::Face(e.Current());
+        const gp_Ax1 axis(gp_Pnt(1, 2, 3), gp_Dir(1, 2, 3 + angle));
+        gp_Trsf there, back;
+        there.SetRotation(axis, angle);
+        back.SetRotation(axis, -angle);
+        const TopLoc_Location place = TopLoc_Location(there) * TopLoc_Location(back);
+        TopoDS_Face inner;
+        builder.MakeFace(inner, BRep_Tool::Surface(face), place.Inverted(), BRep_Tool::Tolerance(face));
+        for (TopExp_Explorer w(face.Oriented(TopAbs_FORWARD), TopAbs_WIRE); w.More(); w.Next())
+            builder.Add(inner, w.Current().Moved(place.Inverted()));
+        builder.Add(shell, inner.Moved(place).Oriented(face.Orientation()));
+    }
+    TopoDS_Solid solid;
+    builder.MakeSolid(solid);
+    builder.Add(solid, shell);
+    return solid;
+}
+
 }  // namespace
 
 TEST(Meshing, PartsMeshedInParallelGetTheSerialTriangles)
@@ -124,4 +182,47 @@ TEST(VertexIndex, TheExportsWalkGivesTheMapsGeometry)
         ++bodies;
     }
     EXPECT_EQ(bodies, 11u);
+}
+
+// Shared edges come out with one position for each node on every face that
+// holds them, so the export's exact merge closes every closed solid.
+TEST(Meshing, ClosedSolidsComeOutWatertight)
+{
+    const TopoDS_Shape located = block_with_located_faces();
+    // STEP and IGES keep no face's own location: the solid is placed turned.
+    gp_Trsf turn;
+    turn.SetRotation(gp_Ax1(gp_Pnt(3, 2, 1), gp_Dir(1, 1, 2)), 0.9);
+    const TopoDS_Shape turned = block_with_a_hole().Moved(TopLoc_Location(turn));
+    const auto dir = std::filesystem::path(::testing::TempDir()) / ("mesh-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string brep = (dir / "located.brep").string(), step = (dir / "located.step").string(),
+                      iges = (dir / "located.igs").string(), large = (dir / "large.brep").string();
+    ASSERT_TRUE(BRepTools::Write(located, brep.c_str()));
+    Interface_Static::SetCVal("write.step.unit", "MM");
+    STEPControl_Writer step_writer;
+    step_writer.Transfer(turned, STEPControl_AsIs);
+    ASSERT_EQ(step_writer.Write(step.c_str()), IFSelect_RetDone);
+    IGESControl_Controller::Init();
+    IGESControl_Writer iges_writer("MM", 1);
+    iges_writer.AddShape(turned);
+    iges_writer.ComputeModel();
+    ASSERT_TRUE(iges_writer.Write(iges.c_str()));
+    // Every distinct part of the large model, side by side.
+    TopoDS_Compound parts;
+    BRep_Builder builder;
+    builder.MakeCompound(parts);
+    for (int i = 0; i < 150; ++i) builder.Add(parts, examples::large_model_part(i));
+    ASSERT_TRUE(BRepTools::Write(parts, large.c_str()));
+
+    for (const auto& [path, solids] : {std::pair{brep, 1u}, {step, 1u}, {iges, 1u}, {large, 150u}}) {
+        velmora::testing::Served served(path);
+        unsigned checked = 0;
+        for (const auto& [id, node] : served.tree.nodes) {
+            if (node.type != CAD_RPC::NodeType::Solid) continue;
+            const auto geometry = exporter::tessellateBody(served.registry.object_at(id)->as_body());
+            EXPECT_TRUE(watertight(geometry.faces)) << path << " " << node.name;
+            ++checked;
+        }
+        EXPECT_EQ(checked, solids) << path;
+    }
 }
