@@ -40,7 +40,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: velmora-host [--port N] [--no-gui | --gui PATH] [--no-window | --no-command] [--geometry WxH+X+Y]\n"
-    "                    [--density D] [--codepage NAME] [--addin PATH] [--verbose] MODEL\n"
+    "                    [--density D] [--quality Q] [--codepage NAME] [--addin PATH] [--verbose] MODEL\n"
     "  MODEL         a .step/.stp, .igs/.iges or .brep file (BREP in millimetres)\n"
     "  --port N      port to serve on (default 9090; 0 takes a free one)\n"
     "  --no-gui      start no GUI: print the port and serve any client\n"
@@ -49,6 +49,7 @@ constexpr const char* kUsage =
     "  --no-command  open the CAD window and wait for the command to be clicked\n"
     "  --geometry G  the CAD window's size and place, as WxH+X+Y\n"
     "  --density D   density for mass properties in kg/m^3 (default 1000)\n"
+    "  --quality Q   mesh accuracy: coarse, standard (default), fine or extrafine\n"
     "  --codepage NAME  the code page of the model's 8-bit names: windows-1250 to\n"
     "                windows-1258, iso-8859-1 to iso-8859-9 or utf-8 (default: UTF-8\n"
     "                where valid, else the code page of the locale's language)\n"
@@ -116,6 +117,7 @@ struct Arguments {
     std::string gui, model_path, addin_path, codepage;
     std::optional<std::array<int, 4>> geometry;  // width, height, x, y
     double density = 1000.0;
+    occt::MeshQuality quality = occt::MeshQuality::Standard;
 };
 
 // "WxH+X+Y"
@@ -161,6 +163,10 @@ Arguments parse_arguments(int argc, char** argv)
             if (!(a.geometry = parse_geometry(value()))) bad_usage("bad geometry (use WxH+X+Y)");
         } else if (arg == "--density") {
             if (!parse_number(value(), a.density) || !(a.density > 0)) bad_usage("bad density");
+        } else if (arg == "--quality") {
+            const auto quality = occt::quality_named(value());
+            if (!quality) bad_usage("bad quality (use coarse, standard, fine or extrafine)");
+            a.quality = *quality;
         } else if (arg == "--codepage") {
             a.codepage = value();
             if (!occt::code_page_named(a.codepage)) bad_usage("unknown code page " + a.codepage);
@@ -201,6 +207,7 @@ cad::ApplicationPtr open_model(const Arguments& a, Progress also = {})
         occt::OcctHostOptions host;
         host.density = a.density;
         host.codepage = a.codepage;
+        host.quality = a.quality;
         host.warn = [progress](const std::string& message) {
             progress->finish();
             std::cerr << "velmora-host: warning: " << message << std::endl;

@@ -26,7 +26,8 @@ cad::TessellationPtr OcctBody::get_tessellation(int)
 
 cad::MassPropertiesResult OcctBody::get_mass_properties(double density)
 {
-    return state->mass_properties(part, solid_index, density);
+    // The file's material, where it gives one, before the host's setting.
+    return state->mass_properties(part, solid_index, state->model.parts[static_cast<std::size_t>(part)].density.value_or(density));
 }
 
 cad::FacePtr OcctBody::get_first_face()

@@ -4,6 +4,7 @@
 #include "occt_host.h"
 
 #include <stdexcept>
+#include <string>
 
 #include "occt_commands.h"
 #include "occt_document.h"
@@ -35,6 +36,10 @@ cad::ApplicationPtr open_occt_application(const std::string& path, const OcctHos
     auto state = std::make_shared<ModelState>();
     state->model = read_model(path, {options.progress, options.codepage, options.warn});
     state->options = options;
+    for (const auto& part : state->model.parts)
+        if (!part.material.empty())
+            state->note("material " + part.material + " of part " + part.name +
+                        (part.density ? ": " + std::to_string(*part.density) + " kg/m^3" : ": no density"));
     auto app = std::make_shared<OcctApplication>();
     app->state = state;
     app->document = make_document(state);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "addin/cad/host/host_fwd.h"
+#include "occt_mesh.h"
 
 namespace velmora::occt {
 
@@ -14,6 +15,8 @@ struct OcctHostOptions {
     double density = 1000.0;  // kg/m^3, the mass-property object's setting
     // Where the host reports its state changes (selection, redraw, lock); none when null.
     std::ostream* log = nullptr;
+    // The meshes' accuracy.
+    MeshQuality quality = MeshQuality::Standard;
     // Mesh every part when the model is opened, as a CAD system does to show
     // it, instead of on the first tessellation.
     bool mesh_on_open = false;

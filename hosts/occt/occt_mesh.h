@@ -1,14 +1,28 @@
 #pragma once
 #include <functional>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include <TopoDS_Shape.hxx>
 
 namespace velmora::occt {
 
-// A CAD system's standard quality for one part: chord error 0.1 % of the
-// part's bounding-box diagonal, 0.5 rad.
-void mesh_part(const TopoDS_Shape& shape);
+// The host's image quality, as a CAD system offers it.
+enum class MeshQuality { Coarse, Standard, Fine, ExtraFine };
+
+// BRepMesh's limits: the chord error as a fraction of the part's
+// bounding-box diagonal, and the angle between neighbouring facets.
+struct Deflection {
+    double chord;
+    double angle;  // radians
+};
+
+Deflection deflection_of(MeshQuality quality);
+// "coarse", "standard", "fine", "extrafine"; none for anything else.
+std::optional<MeshQuality> quality_named(const std::string& name);
+
+void mesh_part(const TopoDS_Shape& shape, Deflection deflection = deflection_of(MeshQuality::Standard));
 
 // Meshes every shape with mesh_part, `threads` at a time (0: one per core).
 // Distinct parts share no faces, so each gets the triangles it would get
@@ -16,6 +30,7 @@ void mesh_part(const TopoDS_Shape& shape);
 // done (from the meshing threads, one call at a time). The first failure is
 // thrown once every thread has stopped.
 void mesh_parts(const std::vector<TopoDS_Shape>& shapes, unsigned threads,
+                Deflection deflection = deflection_of(MeshQuality::Standard),
                 const std::function<void(double fraction)>& progress = {});
 
 }  // namespace velmora::occt

@@ -1,4 +1,5 @@
 #include "occt_model.h"
+#include "occt_materials.h"
 #include "occt_names.h"
 
 #include <signal.h>
@@ -41,11 +42,17 @@
 #include <XCAFDoc_ColorTool.hxx>
 #include <XCAFDoc_DocumentTool.hxx>
 #include <XCAFDoc_ShapeTool.hxx>
+#include <IGESControl_Reader.hxx>
+#include <STEPControl_Reader.hxx>
+#include <TDataStd_TreeNode.hxx>
+#include <XCAFDoc.hxx>
+#include <XCAFDoc_Material.hxx>
 
 namespace velmora::occt {
 namespace {
 
 namespace fs = std::filesystem;
+using Materials = std::map<std::string, std::optional<double>>;
 
 [[noreturn]] void fail(const std::string& path, const std::string& why)
 {
@@ -223,10 +230,13 @@ std::vector<OcctFeature> features_of(const Handle(XCAFDoc_ShapeTool) & shapes, c
 class XcafWalker {
 public:
     XcafWalker(Handle(XCAFDoc_ShapeTool) shapes, Handle(XCAFDoc_ColorTool) colours, NameDecoder& names,
-               OcctModel& model)
-        : shapes_(std::move(shapes)), colours_(std::move(colours)), names_(names), model_(model)
+               const Materials& materials, OcctModel& model)
+        : shapes_(std::move(shapes)), colours_(std::move(colours)), names_(names), materials_(materials), model_(model)
     {
     }
+
+    // Parts whose material's density is in a unit not understood.
+    std::vector<std::string> unreadable_densities;
 
     // A product's name; "Part" or "Assembly" where the file has only an identifier.
     std::string product_name(const TDF_Label& label)
@@ -259,6 +269,17 @@ public:
             if (auto c = colour_of(colours_, it.Value(), XCAFDoc_ColorSurf)) part.sub_colours.emplace_back(sub, *c);
         }
         part.features = features_of(shapes_, colours_, &names_, label, part.shape, {});
+        Handle(TDataStd_TreeNode) node;
+        Handle(XCAFDoc_Material) material;
+        if (label.FindAttribute(XCAFDoc::MaterialRefGUID(), node) && node->HasFather() &&
+            node->Father()->Label().FindAttribute(XCAFDoc_Material::GetID(), material) && !material->GetName().IsNull()) {
+            const TCollection_AsciiString& text = material->GetName()->String();
+            part.material = names_(TCollection_ExtendedString(text, true));
+            if (const auto found = materials_.find(text.ToCString()); found != materials_.end()) {
+                part.density = found->second;
+                if (!part.density) unreadable_densities.push_back("'" + part.material + "' of '" + part.name + "'");
+            }
+        }
         model_.parts.push_back(std::move(part));
         part_entries_.push_back(entry);
         return static_cast<int>(model_.parts.size()) - 1;
@@ -317,11 +338,13 @@ private:
     Handle(XCAFDoc_ShapeTool) shapes_;
     Handle(XCAFDoc_ColorTool) colours_;
     NameDecoder& names_;
+    const Materials& materials_;
     OcctModel& model_;
     std::vector<std::string> part_entries_;
 };
 
-OcctModel from_document(const Handle(TDocStd_Document) & doc, const std::string& path, NameDecoder& names)
+OcctModel from_document(const Handle(TDocStd_Document) & doc, const std::string& path, NameDecoder& names,
+                        const Materials& materials, const std::function<void(const std::string&)>& warn)
 {
     Handle(XCAFDoc_ShapeTool) shapes = XCAFDoc_DocumentTool::ShapeTool(doc->Main());
     Handle(XCAFDoc_ColorTool) colours = XCAFDoc_DocumentTool::ColorTool(doc->Main());
@@ -330,7 +353,17 @@ OcctModel from_document(const Handle(TDocStd_Document) & doc, const std::string&
     if (free.IsEmpty()) fail(path, "the file holds no shape");
 
     OcctModel model;
-    XcafWalker walker(shapes, colours, names, model);
+    XcafWalker walker(shapes, colours, names, materials, model);
+    struct WarnOfDensities {
+        XcafWalker& walker;
+        const std::function<void(const std::string&)>& warn;
+        ~WarnOfDensities()
+        {
+            if (warn)
+                for (const auto& which : walker.unreadable_densities)
+                    warn("the density of material " + which + " is in a unit that is not a mass over a length cubed; --density applies");
+        }
+    } warn_of_densities{walker, warn};
     const std::string file_name = fs::path(path).stem().string();
     if (free.Length() == 1 && !XCAFDoc_ShapeTool::IsAssembly(free.Value(1))) {
         model.root.name = file_name;
@@ -370,6 +403,24 @@ OcctModel from_document(const Handle(TDocStd_Document) & doc, const std::string&
     return model;
 }
 
+// A model of one part holding all of `shape` (in metres), unnamed within.
+OcctModel single_part(const TopoDS_Shape& shape, const std::string& name, const std::string& key)
+{
+    OcctModel model;
+    OcctPart part;
+    part.name = name;
+    part.shape = shape;
+    part.solids = solids_of(shape);
+    part.solid_names.assign(part.solids.size(), std::string{});
+    part.solid_visible.assign(part.solids.size(), true);
+    part.features = features_of({}, {}, nullptr, TDF_Label(), shape, {});
+    model.parts.push_back(std::move(part));
+    model.root.name = name;
+    model.root.path = key;
+    model.root.part = 0;
+    return model;
+}
+
 OcctModel read_brep(const std::string& path)
 {
     std::ifstream in(path);
@@ -385,19 +436,26 @@ OcctModel read_brep(const std::string& path)
     gp_Trsf to_metres;
     to_metres.SetScaleFactor(0.001);
     shape = BRepBuilderAPI_Transform(shape, to_metres, true).Shape();
-    OcctModel model;
-    OcctPart part;
-    part.name = fs::path(path).stem().string();
-    part.shape = shape;
-    part.solids = solids_of(shape);
-    part.solid_names.assign(part.solids.size(), std::string{});
-    part.solid_visible.assign(part.solids.size(), true);
-    part.features = features_of({}, {}, nullptr, TDF_Label(), shape, {});
-    model.parts.push_back(std::move(part));
-    model.root.name = model.parts[0].name;
-    model.root.path = "brep";
-    model.root.part = 0;
-    return model;
+    return single_part(shape, fs::path(path).stem().string(), "brep");
+}
+
+// The file's geometry without its names, colours or structure, for a file
+// whose names and colours OpenCASCADE cannot read; null when it cannot be
+// read at all.
+template <class Reader>
+TopoDS_Shape plain_read(const std::string& path)
+{
+    TopoDS_Shape shape;
+    try {
+        guarded_translation(path, [&] {
+            Reader reader;
+            if (reader.ReadFile(path.c_str()) != IFSelect_RetDone || reader.TransferRoots() == 0) return;
+            shape = reader.OneShape();
+        });
+    } catch (const std::runtime_error&) {
+        shape.Nullify();
+    }
+    return shape;
 }
 
 }  // namespace
@@ -477,31 +535,56 @@ OcctModel read_model(const std::string& path, const ReadOptions& options)
     // Names byte for byte (one character per byte), so that the decoder
     // can tell UTF-8 from a code page's text; STEP's escapes are decoded.
     const Setting codepage("read.step.codepage", "iso8859-1");
+    // Names and colours come with the geometry through OpenCASCADE's
+    // document reader (XDE), which fails on some files whose geometry its
+    // plain reader reads well: those are read again without them.
+    Materials materials;
+    bool readable = true;
+    std::string xde_failure;
+    auto translate = [&](auto& reader, const char* kind) {
+        if (progress) progress("reading", 0.0);
+        try {
+            guarded_translation(path, [&] {
+                if (reader.ReadFile(path.c_str()) != IFSelect_RetDone) {
+                    readable = false;
+                    fail(path, std::string("not a readable ") + kind + " file");
+                }
+                if (!reader.Transfer(doc, range(progress, "translating")))
+                    fail(path, std::string("the ") + kind + " data could not be transferred");
+            });
+        } catch (const std::runtime_error& e) {
+            if (!readable) throw;
+            xde_failure = e.what();
+        }
+    };
+    TopoDS_Shape plain;
     if (ext == ".step" || ext == ".stp") {
         Interface_Static::SetIVal("read.stepcaf.subshapes.name", 1);
         STEPCAFControl_Reader reader;
         reader.SetNameMode(true);
         reader.SetColorMode(true);
-        if (progress) progress("reading", 0.0);
-        guarded_translation(path, [&] {
-            if (reader.ReadFile(path.c_str()) != IFSelect_RetDone) fail(path, "not a readable STEP file");
-            if (!reader.Transfer(doc, range(progress, "translating")))
-                fail(path, "the STEP data could not be transferred");
-        });
+        reader.SetMatMode(true);
+        translate(reader, "STEP");
+        if (xde_failure.empty())
+            materials = step_material_densities(reader.Reader().Model());
+        else
+            plain = plain_read<STEPControl_Reader>(path);
     } else if (ext == ".igs" || ext == ".iges") {
         IGESCAFControl_Reader reader;
         reader.SetNameMode(true);
         reader.SetColorMode(true);
-        if (progress) progress("reading", 0.0);
-        guarded_translation(path, [&] {
-            if (reader.ReadFile(path.c_str()) != IFSelect_RetDone) fail(path, "not a readable IGES file");
-            if (!reader.Transfer(doc, range(progress, "translating")))
-                fail(path, "the IGES data could not be transferred");
-        });
+        translate(reader, "IGES");
+        if (!xde_failure.empty()) plain = plain_read<IGESControl_Reader>(path);
     } else {
         fail(path, "unknown file type (use .step, .stp, .igs, .iges or .brep)");
     }
-    OcctModel model = from_document(doc, path, names);
+    if (!xde_failure.empty()) {
+        if (plain.IsNull() || !TopExp_Explorer(plain, TopAbs_VERTEX).More()) throw std::runtime_error(xde_failure);
+        if (options.warn)
+            options.warn(xde_failure + "; its geometry was read again without names and colours, which are lost");
+        return single_part(plain, fs::path(path).stem().string(), "plain");
+    }
+    OcctModel model = from_document(doc, path, names, materials, options.warn);
     if (names.guessed() && options.warn)
         options.warn("names in '" + path + "' are not UTF-8: read as " + names.page().name +
                      ", the code page of the locale's language (--codepage chooses another)");

@@ -36,6 +36,10 @@ struct OcctPart {
     // Colours the file gives single faces or solids of the part.
     std::vector<std::pair<TopoDS_Shape, Rgb>> sub_colours;
     std::vector<OcctFeature> features;
+    // The material the file gives the part, and its density in kg/m^3
+    // where the file states it in a unit of mass over length cubed.
+    std::string material;
+    std::optional<double> density;
 };
 
 // One place in the assembly tree. `placement` is the whole placement from

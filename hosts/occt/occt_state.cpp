@@ -70,7 +70,7 @@ void ModelState::mesh_all()
     if (progress) progress("meshing", 0.0);
     std::function<void(double)> meshed;
     if (progress) meshed = [&progress](double fraction) { progress("meshing", fraction); };
-    mesh_parts(shapes, options.mesh_threads, meshed);
+    mesh_parts(shapes, options.mesh_threads, deflection_of(options.quality), meshed);
     meshed_.assign(model.parts.size(), true);
     if (progress) progress("meshing", 1.0);
 }
@@ -79,7 +79,7 @@ void ModelState::ensure_mesh(int part)
 {
     if (meshed_.size() != model.parts.size()) meshed_.assign(model.parts.size(), false);
     if (meshed_[static_cast<std::size_t>(part)]) return;
-    mesh_part(model.parts[static_cast<std::size_t>(part)].shape);
+    mesh_part(model.parts[static_cast<std::size_t>(part)].shape, deflection_of(options.quality));
     meshed_[static_cast<std::size_t>(part)] = true;
 }
 

@@ -19,6 +19,14 @@
 #include <XCAFApp_Application.hxx>
 #include <XCAFDoc_DocumentTool.hxx>
 #include <XCAFDoc_ShapeTool.hxx>
+#include <BRep_Builder.hxx>
+#include <Quantity_Color.hxx>
+#include <TCollection_HAsciiString.hxx>
+#include <TopoDS_Compound.hxx>
+#include <XCAFDoc_ColorTool.hxx>
+#include <XCAFDoc_MaterialTool.hxx>
+#include <algorithm>
+#include <sstream>
 
 #include "addin/cad/body_size_cache.h"
 #include "addin/cad/cad_tree_builder.h"
@@ -192,4 +200,100 @@ TEST(OcctHost, MipsOfRotatedOccurrencesAreInTheModelsAxes)
     const auto two = exporter::placedMIP(s.registry, other_body, s.id_of("Other"));
     ASSERT_TRUE(two);
     expect_near(exporter::combineMIP(*one, *two), measured({turned, other}));
+}
+
+// Mass properties with the density of each part's material in the file,
+// converted to kg/m^3; the host's setting where the file gives none or one
+// in a unit that is no density.
+TEST(OcctHost, DensitiesOfTheFilesMaterials)
+{
+    Handle(TDocStd_Document) doc;
+    XCAFApp_Application::GetApplication()->NewDocument("MDTV-XCAF", doc);
+    Handle(XCAFDoc_ShapeTool) tool = XCAFDoc_DocumentTool::ShapeTool(doc->Main());
+    Handle(XCAFDoc_MaterialTool) materials = XCAFDoc_DocumentTool::MaterialTool(doc->Main());
+    const TDF_Label rack = tool->NewShape();
+    TDataStd_Name::Set(rack, "Rack");
+    const char* names[] = {"Steel block", "Alu block", "Odd block", "Plain block"};
+    const char* material[] = {"Steel", "Aluminium", "Odd", nullptr};
+    const double density[] = {7.85, 2.7, 1.5, 0};
+    for (int i = 0; i < 4; ++i) {
+        const TDF_Label part = tool->AddShape(BRepPrimAPI_MakeBox(10.0, 10.0, 10.0).Shape(), false);
+        TDataStd_Name::Set(part, names[i]);
+        if (material[i])
+            materials->SetMaterial(part, new TCollection_HAsciiString(material[i]), new TCollection_HAsciiString(""),
+                                   density[i], new TCollection_HAsciiString("density"),
+                                   new TCollection_HAsciiString("POSITIVE_RATIO_MEASURE"));
+        gp_Trsf moved;
+        moved.SetTranslation(gp_Vec(20.0 * i, 0, 0));
+        tool->AddComponent(rack, part, TopLoc_Location(moved));
+    }
+    tool->UpdateAssemblies();
+    const std::string path = temp_path("materials.step");
+    ASSERT_TRUE(write_step(doc, path));
+    // OpenCASCADE writes g/cm^3 with wrong exponents: steel gets them right
+    // (g/cm^3), aluminium is in kg/m^3, the odd one stays as it was written.
+    const std::string element = "DERIVED_UNIT_ELEMENT\\((#\\d+),";
+    velmora::testing::rewrite(path, {{element + "3\\.\\)", "DERIVED_UNIT_ELEMENT($1,1.)"},
+                                     {element + "2\\.\\)", "DERIVED_UNIT_ELEMENT($1,-3.)"},
+                                     {element + "3\\.\\)", "DERIVED_UNIT_ELEMENT($1,1.)"},
+                                     {"SI_UNIT\\(\\$,\\.GRAM\\.\\)", "SI_UNIT(.KILO.,.GRAM.)"},
+                                     {element + "2\\.\\)", "DERIVED_UNIT_ELEMENT($1,-3.)"},
+                                     {"SI_UNIT\\(\\.CENTI\\.,\\.METRE\\.\\)", "SI_UNIT($,.METRE.)"},
+                                     {"RATIO_MEASURE\\(2\\.7", "RATIO_MEASURE(2700."}});
+    std::vector<std::string> warnings;
+    std::ostringstream log;
+    occt::OcctHostOptions options;
+    options.density = 500.0;
+    options.warn = [&](const std::string& w) { warnings.push_back(w); };
+    options.log = &log;
+    Served s(path, options);
+    const double expected[] = {7850.0, 2700.0, 500.0, 500.0};
+    for (int i = 0; i < 4; ++i) {
+        const int32_t body = s.tree.nodes.at(s.id_of(names[i] + std::string("-1"))).children_ids.at(0);
+        const auto mip = exporter::bodyMIP(s.registry.object_at(body)->as_body(), s.app->get_active_document());
+        ASSERT_TRUE(mip);
+        EXPECT_NEAR((*mip)[3], expected[i] * 1e-6, 1e-12) << names[i];
+    }
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("'Odd' of 'Odd block'"), std::string::npos) << warnings[0];
+    EXPECT_NE(log.str().find("material Aluminium of part Alu block: 2700"), std::string::npos) << log.str();
+}
+
+// A file whose styles break OpenCASCADE's reader of names and colours is
+// read again for its geometry alone, with a warning.
+TEST(OcctHost, FilesOnlyThePlainReaderReads)
+{
+    Handle(TDocStd_Document) doc;
+    XCAFApp_Application::GetApplication()->NewDocument("MDTV-XCAF", doc);
+    Handle(XCAFDoc_ShapeTool) tool = XCAFDoc_DocumentTool::ShapeTool(doc->Main());
+    TopoDS_Compound two;
+    BRep_Builder builder;
+    builder.MakeCompound(two);
+    builder.Add(two, BRepPrimAPI_MakeBox(10.0, 20.0, 30.0).Shape());
+    builder.Add(two, BRepPrimAPI_MakeBox(gp_Pnt(50, 0, 0), 10.0, 10.0, 10.0).Shape());
+    const TDF_Label part = tool->AddShape(two, false);
+    TDataStd_Name::Set(part, "Pair");
+    XCAFDoc_DocumentTool::ColorTool(doc->Main())->SetColor(part, Quantity_Color(0.8, 0.1, 0.1, Quantity_TOC_RGB), XCAFDoc_ColorSurf);
+    const std::string path = temp_path("bad-style.step");
+    ASSERT_TRUE(write_step(doc, path));
+    std::ifstream in(path);
+    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    std::smatch direction;
+    ASSERT_TRUE(std::regex_search(text, direction, std::regex("#(\\d+) = DIRECTION")));
+    velmora::testing::rewrite(path, {{"FILL_AREA_STYLE\\('',\\(#\\d+\\)\\)", "FILL_AREA_STYLE('',(#" + direction.str(1) + "))"}});
+
+    std::vector<std::string> warnings;
+    occt::OcctHostOptions options;
+    options.warn = [&](const std::string& w) { warnings.push_back(w); };
+    Served s(path, options);
+    std::vector<double> masses;
+    for (const auto& [id, node] : s.tree.nodes)
+        if (node.type == CAD_RPC::NodeType::Solid)
+            masses.push_back((*exporter::bodyMIP(s.registry.object_at(id)->as_body(), s.app->get_active_document()))[3]);
+    std::sort(masses.begin(), masses.end());
+    ASSERT_EQ(masses.size(), 2u);
+    EXPECT_NEAR(masses[0], 1e-3, 1e-12);  // 1 cm^3 at 1000 kg/m^3
+    EXPECT_NEAR(masses[1], 6e-3, 1e-12);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("without names and colours"), std::string::npos) << warnings[0];
 }

@@ -153,7 +153,7 @@ TEST(Meshing, PartsMeshedInParallelGetTheSerialTriangles)
     // Listed twice: meshed once, never by two threads at a time.
     std::vector<TopoDS_Shape> twice = parallel;
     twice.insert(twice.end(), parallel.begin(), parallel.end());
-    occt::mesh_parts(twice, 2, [&](double f) { fractions.push_back(f); });
+    occt::mesh_parts(twice, 2, occt::deflection_of(occt::MeshQuality::Standard), [&](double f) { fractions.push_back(f); });
     ASSERT_EQ(fractions.size(), parallel.size());
     EXPECT_TRUE(std::is_sorted(fractions.begin(), fractions.end()));
     EXPECT_EQ(fractions.back(), 1.0);

@@ -5,7 +5,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <regex>
 
 #include <BRepGProp.hxx>
 #include <BRepPrimAPI_MakeBox.hxx>
@@ -25,6 +24,7 @@
 #include "served_model.h"
 
 using namespace velmora::occt;
+using velmora::testing::rewrite;
 namespace fs = std::filesystem;
 
 namespace {
@@ -73,26 +73,6 @@ std::string write_machine(const std::string& name, int count)
     const std::string path = temp_path(name);
     EXPECT_TRUE(velmora::testing::write_step(doc, path));
     return path;
-}
-
-// Rewrites the file at `path` as another CAD system would have written it:
-// each entity's `from` text, in turn, replaced with its `to` text at the
-// first place that has not been rewritten yet.
-void rewrite(const std::string& path, const std::vector<std::pair<std::string, std::string>>& edits)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::size_t from_here = 0;
-    for (const auto& [from, to] : edits) {
-        const std::regex pattern(from);
-        std::smatch match;
-        ASSERT_TRUE(std::regex_search(text.cbegin() + static_cast<std::ptrdiff_t>(from_here), text.cend(), match, pattern))
-            << from;
-        const std::size_t at = from_here + static_cast<std::size_t>(match.position(0));
-        text.replace(at, static_cast<std::size_t>(match.length(0)), to);
-        from_here = at + to.size();
-    }
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
 }
 
 std::vector<std::string> child_names(const OcctModel& model)

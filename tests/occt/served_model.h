@@ -1,7 +1,12 @@
 #pragma once
 // A model opened in the OpenCASCADE host with its CAD tree built, as the
 // service would serve it.
+#include <fstream>
+#include <iterator>
+#include <regex>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -31,6 +36,27 @@ inline ::testing::AssertionResult write_step(Handle(TDocStd_Document) doc, const
     XCAFApp_Application::GetApplication()->Close(doc);
     if (!written) return ::testing::AssertionFailure() << "could not write " << path;
     return ::testing::AssertionSuccess();
+}
+
+// Rewrites the file at `path` as another CAD system would have written it:
+// each edit's pattern (a regular expression), in turn, replaced with its
+// format ($1 for a group) at its first match after the previous edit.
+inline void rewrite(const std::string& path, const std::vector<std::pair<std::string, std::string>>& edits)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::size_t from_here = 0;
+    for (const auto& [pattern, format] : edits) {
+        std::smatch match;
+        ASSERT_TRUE(std::regex_search(text.cbegin() + static_cast<std::ptrdiff_t>(from_here), text.cend(), match,
+                                      std::regex(pattern)))
+            << pattern;
+        const std::string replacement = match.format(format);
+        const std::size_t at = from_here + static_cast<std::size_t>(match.position(0));
+        text.replace(at, static_cast<std::size_t>(match.length(0)), replacement);
+        from_here = at + replacement.size();
+    }
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
 }
 
 struct Served {
