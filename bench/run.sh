@@ -12,7 +12,7 @@ reps=${REPS:-5}
 nodes=${NODES:-100000}
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j "$(nproc)" --target export_bench occt-obj-export rpc_tree_bench gui_models_bench \
-  window_bench make-large-model velmora-host velmora-client Velmora
+  window_bench quality_bench make-large-model velmora-host velmora-client Velmora
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -25,6 +25,7 @@ echo "machine: $(nproc) cores, $(awk '/MemTotal/ {printf "%.0f GiB", $2 / 104857
   "$(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -1)"
 "$build/bench/export_bench" "$model" "$reps" "$work"
 BUILD_DIR=$build "$root/bench/end_to_end.sh" "$model" "$reps"
+"$build/bench/quality_bench" "$root/examples/sample_assembly.step" "$model" --reps "$reps"
 "$build/bench/rpc_tree_bench" "$nodes" "$reps"
 QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen} "$build/bench/gui_models_bench" "$nodes" "$reps"
 # The CAD window needs an X display; a virtual one where there is none.
