@@ -35,6 +35,7 @@
 #include "hosts/occt/occt_host.h"
 #include "hosts/occt/occt_model.h"
 #include "occt_obj.h"
+#include "served_model.h"
 
 using namespace velmora;
 using Clock = std::chrono::steady_clock;
@@ -221,16 +222,8 @@ int main(int argc, char** argv)
     }
 
     // The model as velmora-host serves it, meshed when opened.
-    occt::OcctHostOptions options;
-    options.mesh_on_open = true;
-    const cad::ApplicationPtr app = occt::open_occt_application(model, options);
-    cad::CAD_ObjectRegistry registry;
-    registry.set_host(app->get_active_document(), app);
-    CAD_RPC::Tree tree;
-    cad::build_cad_tree(registry, tree);
-    CAD_RPC::Settings settings;
-    settings.export_solids = settings.export_curves = settings.export_points = settings.export_MIPs = true;
-    settings.save_filepath = zel_path;
+    bench::ServedModel served(model, zel_path);
+    const auto& [app, registry, tree, settings] = served;
     auto export_once = [&] {
         exporter::BodyGeometryCache cache;  // one export run's
         exporter::export_zel(tree, settings, registry, cache);

@@ -35,6 +35,7 @@
 #include "addin/export/export_driver.h"
 #include "hosts/occt/occt_host.h"
 #include "hosts/occt/occt_model.h"
+#include "served_model.h"
 
 using namespace velmora;
 using Clock = std::chrono::steady_clock;
@@ -70,9 +71,9 @@ struct Figures {
 Figures measure(const std::string& model, occt::MeshQuality quality, const std::string& zel_path)
 {
     occt::OcctHostOptions options;
-    options.mesh_on_open = true;
     options.quality = quality;
-    const cad::ApplicationPtr app = occt::open_occt_application(model, options);
+    bench::ServedModel served(model, zel_path, options);
+    const auto& [app, registry, tree, settings] = served;
     Figures f;
     for (const auto& part : occt::occt_model(app)->parts)
         for (const auto& solid : part.solids) {
@@ -80,13 +81,6 @@ Figures measure(const std::string& model, occt::MeshQuality quality, const std::
             BRepGProp::VolumeProperties(solid, props);
             f.worst_error = std::max(f.worst_error, std::abs(mesh_volume(solid) / props.Mass() - 1.0));
         }
-    cad::CAD_ObjectRegistry registry;
-    registry.set_host(app->get_active_document(), app);
-    CAD_RPC::Tree tree;
-    cad::build_cad_tree(registry, tree);
-    CAD_RPC::Settings settings;
-    settings.export_solids = settings.export_curves = settings.export_points = settings.export_MIPs = true;
-    settings.save_filepath = zel_path;
     exporter::BodyGeometryCache cache;
     exporter::export_zel(tree, settings, registry, cache);
     const zel::ZelDocument doc = exporter::buildZelDocument(tree, settings, registry, cache, registry.document());
