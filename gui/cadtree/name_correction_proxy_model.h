@@ -10,9 +10,8 @@
 #include "cad_rpc_types.h"
 #include "cad_tree_model.h"
 
-// The tree as it will be exported: every name rewritten into what a ZEL file
-// accepts (Latin and Cyrillic letters, digits, "_"; no leading digit) and
-// made unique among its siblings.
+// The tree as it will be exported, names corrected as tarvik::correct_name
+// and tarvik::SiblingNames make them, as an item model for the views.
 class NameCorrectionProxyModel : public QIdentityProxyModel {
     Q_OBJECT
 public:
@@ -22,9 +21,6 @@ public:
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
     QModelIndex parent(const QModelIndex& child) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
-
-    // One name on its own, before siblings are made unique.
-    static QString correct_name(const QString& name);
 
     void setSourceModel(QAbstractItemModel* source) override;
 
@@ -50,7 +46,3 @@ private:
     // names thousands of times. Emptied with name_cache.
     mutable std::unordered_map<std::string, QString> corrected_cache;
 };
-
-// Fills `tree` with what `proxy` shows: new keys (0 for the root, then handed
-// out depth-first), the source's ids and parent ids, the corrected names.
-void build_export_tree(const NameCorrectionProxyModel& proxy, bool all_as_visible, CAD_RPC::Tree& tree);

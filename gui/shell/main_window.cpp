@@ -160,7 +160,12 @@ void MainWindow::export_cad()
         }
         const CAD_RPC::Settings settings = settings_from_form();
         CAD_RPC::Tree tree;
-        build_export_tree(*name_proxy, settings.visibility_settings == CAD_RPC::VisibilitySettings::AllAsVisible, tree);
+        // What the export tree view shows: the CAD tree, or its EMC reshaping.
+        std::unique_ptr<tarvik::ShownItem> cad_shown;
+        const tarvik::ShownItem& shown = name_proxy->sourceModel() == cad_emc_proxy
+                                             ? cad_emc_proxy->shown()
+                                             : *(cad_shown = tarvik::shown_cad_tree(cad_tree));
+        tarvik::build_export_tree(shown, settings.visibility_settings == CAD_RPC::VisibilitySettings::AllAsVisible, tree);
         client->export_zel(tree, settings);
         statusBar()->showMessage(tr("The ZEL export has been done."));
     });

@@ -220,10 +220,8 @@ private slots:
         auto s = setup();
         add_item(s->emc, EMC_TreeModel::solidB, 1000, {{"Bolts"}});
         s->proxy.single_MIP_for_all();
-        NameCorrectionProxyModel names;
-        names.setSourceModel(&s->proxy);
         CAD_RPC::Tree out;
-        build_export_tree(names, false, out);
+        tarvik::build_export_tree(s->proxy.shown(), false, out);
         QTemporaryDir folder;
         CAD_RPC::Settings settings;
         settings.save_filepath = folder.filePath("emc.zel").toStdString();

@@ -9,6 +9,7 @@
 #include "cad_rpc_connection.h"
 #include "gui/cadtree/cad_tree_check.h"
 #include "gui/cadtree/cad_tree_model.h"
+#include "gui/cadtree/export_tree.h"
 #include "gui/cadtree/name_correction_proxy_model.h"
 #include "gui/shell/node_icons.h"
 #include "served_add_in.h"
@@ -289,13 +290,10 @@ private slots:
         maker.add(b, "Bolt");                                                     // 6
         maker.add(0, "Curve", CAD_RPC::NodeType::Curve, false);                   // 7
         maker.add(0, "MIP", CAD_RPC::NodeType::ElementMIP);                       // 8
-        CAD_TreeModel model;
-        model.set_tree(&maker.tree);
-        NameCorrectionProxyModel proxy;
-        proxy.setSourceModel(&model);
 
         CAD_RPC::Tree out;
-        build_export_tree(proxy, false, out);
+        const auto shown = tarvik::shown_cad_tree(maker.tree);
+        tarvik::build_export_tree(*shown, false, out);
         // The root hands out 1..4 to A, B, Curve, MIP. The last pushed is
         // expanded first: MIP and Curve have no children, B gives 5 to Bolt,
         // then A gives 6, 7 to Sub 1 and Body, and Sub 1 gives 8 to its Body.
@@ -320,7 +318,7 @@ private slots:
         QVERIFY(!out.__isset.node_parent_ids);
 
         CAD_RPC::Tree visible;
-        build_export_tree(proxy, true, visible);
+        tarvik::build_export_tree(*shown, true, visible);
         for (const auto& [key, node] : visible.nodes) QVERIFY2(node.is_visible, node.name.c_str());
     }
 };
