@@ -18,6 +18,8 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <condition_variable>
+#include <mutex>
 
 #include <Message.hxx>
 #include <Message_PrinterOStream.hxx>
@@ -25,7 +27,9 @@
 #include <QApplication>
 
 #include "addin/cad/host/application.h"
+#include "gui/cadtree/export_client.h"
 #include "hosts/occt/occt_names.h"
+#include "cad_rpc_connection.h"
 #include "cad_window.h"
 #include "common/signal_closer.h"
 #include "host_session.h"
@@ -41,6 +45,8 @@ namespace {
 constexpr const char* kUsage =
     "usage: velmora-host [--port N] [--no-gui | --gui PATH] [--no-window | --no-command] [--geometry WxH+X+Y]\n"
     "                    [--density D] [--quality Q] [--codepage NAME] [--addin PATH] [--verbose] MODEL\n"
+    "       velmora-host --export OUT.zel [--only LIST] [--all-visible] [--emc CONFIG.emc] [--single-mip]\n"
+    "                    [--density D] [--quality Q] [--codepage NAME] [--addin PATH] [--verbose] MODEL\n"
     "  MODEL         a .step/.stp, .igs/.iges or .brep file (BREP in millimetres)\n"
     "  --port N      port to serve on (default 9090; 0 takes a free one)\n"
     "  --no-gui      start no GUI: print the port and serve any client\n"
@@ -54,7 +60,12 @@ constexpr const char* kUsage =
     "                windows-1258, iso-8859-1 to iso-8859-9 or utf-8 (default: UTF-8\n"
     "                where valid, else the code page of the locale's language)\n"
     "  --addin PATH  the add-in module (default: ../Velmora/lib/libVelmora.so from this program)\n"
-    "  --verbose     report what the host does\n";
+    "  --verbose     report what the host does\n"
+    "  --export OUT  export MODEL to OUT as Tarvik's \"Export\" does, without any window\n"
+    "  --only LIST   with --export: only these of solids,curves,points,mips (default: all)\n"
+    "  --all-visible with --export: every object exported as visible\n"
+    "  --emc FILE    with --export: apply this EMC configuration, as \"EMC Tool\" does\n"
+    "  --single-mip  with --export: one MIP per parent for an EMC item's small solids\n";
 
 [[noreturn]] void bad_usage(const std::string& message)
 {
@@ -115,6 +126,9 @@ struct Arguments {
     int port = 9090;
     bool no_gui = false, verbose = false, no_window = false, no_command = false;
     std::string gui, model_path, addin_path, codepage;
+    // The headless export: where to, and Tarvik's settings.
+    std::string export_path, emc_path;
+    CAD_RPC::Settings settings = tarvik::default_settings();
     std::optional<std::array<int, 4>> geometry;  // width, height, x, y
     double density = 1000.0;
     occt::MeshQuality quality = occt::MeshQuality::Standard;
@@ -172,6 +186,24 @@ Arguments parse_arguments(int argc, char** argv)
             if (!occt::code_page_named(a.codepage)) bad_usage("unknown code page " + a.codepage);
         } else if (arg == "--addin") {
             a.addin_path = value();
+        } else if (arg == "--export") {
+            a.export_path = value();
+        } else if (arg == "--only") {
+            const std::string list = "," + value() + ",";
+            auto has = [&](const char* kind) { return list.find(std::string(",") + kind + ",") != std::string::npos; };
+            a.settings.export_solids = has("solids");
+            a.settings.export_curves = has("curves");
+            a.settings.export_points = has("points");
+            a.settings.export_MIPs = has("mips");
+            if (!a.settings.export_solids && !a.settings.export_curves && !a.settings.export_points &&
+                !a.settings.export_MIPs)
+                bad_usage("--only names none of solids, curves, points, mips");
+        } else if (arg == "--all-visible") {
+            a.settings.visibility_settings = CAD_RPC::VisibilitySettings::AllAsVisible;
+        } else if (arg == "--emc") {
+            a.emc_path = value();
+        } else if (arg == "--single-mip") {
+            a.settings.MIP_settings = CAD_RPC::MIP_Settings::SingleMIPForAll;
         } else if (arg == "--verbose") {
             a.verbose = true;
         } else if (arg == "-h" || arg == "--help") {
@@ -188,6 +220,8 @@ Arguments parse_arguments(int argc, char** argv)
     if (a.model_path.empty()) bad_usage("no model given");
     if (a.no_gui && !a.gui.empty()) bad_usage("--no-gui and --gui exclude each other");
     if (a.no_window && a.no_command) bad_usage("--no-window and --no-command exclude each other");
+    if (a.export_path.empty() && (!a.emc_path.empty() || a.settings != tarvik::default_settings()))
+        bad_usage("--only, --all-visible, --emc and --single-mip go with --export");
     if (a.addin_path.empty()) a.addin_path = own_directory() + "/../Velmora/lib/libVelmora.so";
     return a;
 }
@@ -325,6 +359,109 @@ int run_with_window(const Arguments& a)
     return code != 0 ? code : loop;
 }
 
+// Boxes that show nothing: the headless export's lock notice waits on one
+// until the client stops the service, or until close_all().
+class SilentBoxes : public platform::NoticeBoxService {
+public:
+    std::unique_ptr<platform::NoticeBox> open(const std::string&, const std::string&) override
+    {
+        auto box = std::make_unique<Box>(state_);
+        return box;
+    }
+    void close_all() { state_->close(); }
+
+private:
+    struct State {
+        std::mutex mutex;
+        std::condition_variable closed_cv;
+        bool closed = false;
+        void close()
+        {
+            {
+                std::lock_guard lock(mutex);
+                closed = true;
+            }
+            closed_cv.notify_all();
+        }
+    };
+    struct Box : platform::NoticeBox {
+        explicit Box(std::shared_ptr<State> s) : state(std::move(s)) {}
+        void wait() override
+        {
+            std::unique_lock lock(state->mutex);
+            state->closed_cv.wait(lock, [this] { return state->closed; });
+        }
+        void close() override { state->close(); }
+        std::shared_ptr<State> state;
+    };
+    std::shared_ptr<State> state_ = std::make_shared<State>();
+};
+
+// The headless export: the add-in's command performed without a window or
+// Tarvik, its service driven from here by Tarvik's own client code.
+int run_export(const Arguments& a)
+{
+    // An unreadable configuration fails before the model is read.
+    std::optional<EMC::Config> emc;
+    if (!a.emc_path.empty()) {
+        try {
+            emc = read_emc(a.emc_path);
+        } catch (const std::exception& e) {
+            // The reader's message is the one Tarvik shows ("Unable to load EMC file! ...").
+            std::cerr << "velmora-host: " << e.what() << "\n";
+            return 2;
+        }
+    }
+    const cad::ApplicationPtr application = open_model(a);
+    if (!application) return 2;
+    CAD_RPC::Settings settings = a.settings;
+    settings.save_filepath = a.export_path;
+    std::string failure;
+    std::thread client;
+    shell::ExportRunOptions options;
+    options.port = 0;
+    options.start_gui = false;
+    auto boxes = std::make_shared<SilentBoxes>();
+    options.notice_boxes = boxes;
+    options.report = [&failure](const std::string& caption, const std::string& text) {
+        if (failure.empty()) failure = caption + " " + text;
+    };
+    options.on_listening = [&](int port) {
+        client = std::thread([&, port] {
+            try {
+                CAD_RPC::CAD_RPC_Connection connection("localhost", port);
+                try {
+                    if (a.verbose) std::cerr << "velmora-host: exporting" << std::endl;
+                    tarvik::export_model(connection.client(), settings, emc);
+                } catch (const std::exception& e) {
+                    failure = std::string("Unable to export a CAD tree! ") + e.what();
+                }
+                connection.client().stop_rpc_service();
+            } catch (const std::exception& e) {
+                // No service to stop: the run ends with its notice.
+                if (failure.empty()) failure = e.what();
+                boxes->close_all();
+            }
+        });
+    };
+    {
+        host::HostSession session(a.addin_path, application, options);
+        const auto command = session.command(u"Export ZEL");
+        if (!command || !session.enabled(*command)) {
+            std::cerr << "velmora-host: the add-in offers no enabled \"Export ZEL\" command\n";
+            return 2;
+        }
+        session.perform(*command);
+    }
+    if (client.joinable()) client.join();
+    if (!failure.empty()) {
+        std::cerr << "velmora-host: " << failure << "\n";
+        return 1;
+    }
+    std::cout << "velmora-host: wrote " << a.export_path << std::endl;
+    return 0;
+}
+
 // A display the 3D view can draw on (an X server: OpenGL through GLX).
 bool display_available()
 {
@@ -345,6 +482,7 @@ int main(int argc, char** argv)
         return 2;
     }
     try {
+        if (!arguments.export_path.empty()) return run_export(arguments);
         if (window) return run_with_window(arguments);
         const cad::ApplicationPtr application = open_model(arguments);
         if (!application) return 2;

@@ -11,6 +11,7 @@
 #include <QSize>
 
 #include "emc_dialog.h"
+#include "gui/cadtree/export_client.h"
 #include "emc_file.h"
 #include "gui/cadtree/cad_dialog.h"
 #include "gui/cadtree/cad_tree_model.h"
@@ -304,21 +305,17 @@ bool EMC_TreeModel::save(const QString& path)
 std::vector<std::unique_ptr<EMC_TreeModel::M_obj>> EMC_TreeModel::from_config(const EMC::Config& config) const
 {
     if (!client) throw std::runtime_error("No connection to the CAD plugin.");
+    // The objects are found again in this CAD session by their persistent ids.
+    const std::vector<std::vector<int32_t>> found = tarvik::find_emc_objects(*client, config);
     std::vector<std::unique_ptr<M_obj>> loaded;
-    for (const EMC::M_obj& object : config.objects) {
+    for (std::size_t n = 0; n < config.objects.size(); ++n) {
+        const EMC::M_obj& object = config.objects[n];
         M_obj* item = loaded.emplace_back(std::make_unique<M_obj>()).get();
         item->name = QString::fromStdString(object.name);
         item->method = object.method == 0 ? solid : object.method == 1 ? solidB : point;
         item->comments = QString::fromStdString(object.comment.value_or(std::string()));
         item->min_size = object.size_min.value_or(0.0);
-
-        // The objects are found again in this CAD session by their persistent ids.
-        std::vector<std::string> persistent_ids;
-        for (const EMC::CAD_obj& cad : object.cad_objects) persistent_ids.push_back(cad.id);
-        std::vector<int32_t> node_ids;
-        client->get_node_ids(node_ids, persistent_ids);
-        if (node_ids.size() != persistent_ids.size())
-            throw std::runtime_error("The CAD plugin answered with a wrong number of node ids.");
+        const std::vector<int32_t>& node_ids = found[n];
         for (std::size_t i = 0; i < object.cad_objects.size(); ++i) {
             const EMC::CAD_obj& stored = object.cad_objects[i];
             CAD_obj* cad = item->add_child();

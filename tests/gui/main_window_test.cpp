@@ -115,7 +115,7 @@ private slots:
         QCOMPARE(calls(), (std::vector<std::string>{"set_highlight_status_of_ids " + three + " false",
                                                     "set_highlight_status_of_ids " + id_of(*window, "Bolt M6") + " true",
                                                     "refresh_display"}));
-        QVERIFY(add_in->model.log->count("Body::select") >= 1);  // the host really highlighted
+        QVERIFY(add_in->model->log->count("Body::select") >= 1);  // the host really highlighted
         // The main settings tab takes every highlight away; with none left, nothing is sent.
         add_in->handler->clear();
         window->on_tabwidget_currentChanged(0);

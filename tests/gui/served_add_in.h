@@ -135,11 +135,18 @@ public:
     }
     // Serves a model that another server may have served before (a new run
     // of the CAD system on the same document).
-    explicit ServedAddIn(std::shared_ptr<velmora::memory::MemoryModel> shared) : model_(std::move(shared)), model(*model_)
+    explicit ServedAddIn(std::shared_ptr<velmora::memory::MemoryModel> shared)
+        : ServedAddIn(shared->application, shared)
+    {
+    }
+    // Serves another host's application (`memory` null) or an in-memory model's.
+    explicit ServedAddIn(velmora::cad::ApplicationPtr application,
+                         std::shared_ptr<velmora::memory::MemoryModel> memory = nullptr)
+        : model(std::move(memory))
     {
         using namespace apache::thrift;
         handler = std::make_shared<RecordingHandler>(
-            std::make_shared<velmora::shell::CAD_RPC_ServiceHandler>(model.application));
+            std::make_shared<velmora::shell::CAD_RPC_ServiceHandler>(std::move(application)));
         socket_ = std::make_shared<velmora::shell::LoopbackServerSocket>(0);
         server_ = std::make_shared<server::TSimpleServer>(
             std::make_shared<CAD_RPC::CAD_RPC_ServiceProcessor>(handler), socket_,
@@ -167,10 +174,9 @@ private:
         build(*model);
         return model;
     }
-    std::shared_ptr<velmora::memory::MemoryModel> model_;
 
 public:
-    velmora::memory::MemoryModel& model;
+    std::shared_ptr<velmora::memory::MemoryModel> model;
     std::shared_ptr<RecordingHandler> handler;
 
 private:
