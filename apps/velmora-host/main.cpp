@@ -82,18 +82,19 @@ std::string own_directory()
     return std::filesystem::path(buf).parent_path().string();
 }
 
-// One line on the terminal that shows how far reading and meshing have come;
-// when stderr is no terminal, only each stage's start.
+// Progress is for a person at a terminal; a script's log stays quiet.
+bool progress_shown() { return ::isatty(STDERR_FILENO) == 1; }
+
+// One line on the terminal that shows how far reading and meshing have come.
 class ProgressLine {
 public:
-    ProgressLine() : tty_(::isatty(STDERR_FILENO) == 1) {}
+    ProgressLine() : tty_(progress_shown()) {}
     ~ProgressLine() { finish(); }
     void operator()(const std::string& stage, double fraction)
     {
         if (stage != stage_) {
             finish();
             stage_ = stage;
-            if (!tty_) std::cerr << "velmora-host: " << stage << " ..." << std::endl;
         }
         if (tty_) {
             std::fprintf(stderr, "\rvelmora-host: %s %3d%%", stage.c_str(), static_cast<int>(fraction * 100.0 + 0.5));
@@ -431,15 +432,18 @@ int run_export(const Arguments& a)
             try {
                 CAD_RPC::CAD_RPC_Connection connection("localhost", port);
                 try {
-                    if (a.verbose) std::cerr << "velmora-host: exporting" << std::endl;
+                    if (progress_shown()) std::cerr << "velmora-host: exporting ..." << std::flush;
                     tarvik::export_model(connection.client(), settings, emc);
+                    if (progress_shown()) std::cerr << " done" << std::endl;
                 } catch (const std::exception& e) {
+                    if (progress_shown()) std::cerr << std::endl;
                     failure = std::string("Unable to export a CAD tree! ") + e.what();
                 }
                 connection.client().stop_rpc_service();
             } catch (const std::exception& e) {
-                // No service to stop: the run ends with its notice.
-                if (failure.empty()) failure = e.what();
+                // No service to stop (a file written stays written): the
+                // run ends with its notice.
+                if (failure.empty()) std::cerr << "velmora-host: " << e.what() << "\n";
                 boxes->close_all();
             }
         });

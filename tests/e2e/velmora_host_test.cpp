@@ -235,6 +235,8 @@ TEST(VelmoraHost, BadArgumentsAndBadModelsExitWithTwoAndSayWhy)
         {{"--no-gui", text.string()}, text.string()},
         {{"--no-gui", shapeless.string()}, shapeless.string()},
         {{"--no-gui", "--addin", (dir / "none.so").string(), SAMPLE_MODEL}, "cannot load the add-in"},
+        {{"--single-mip", SAMPLE_MODEL}, "go with --export"},
+        {{"--export", (dir / "x.zel").string(), "--only", "faces", SAMPLE_MODEL}, "names none of"},
     };
     for (const auto& [args, says] : cases) {
         std::vector<std::string> argv{VELMORA_HOST};
@@ -382,4 +384,41 @@ TEST(VelmoraHost, ADiskFullExportKeepsTheEarlierFile)
         connection.client().stop_rpc_service();
     }
     EXPECT_EQ(host.wait(60s), std::optional<int>(0)) << host.error_text();
+}
+
+// The headless export: the file where asked on success; on any failure the
+// message Tarvik would show, a non-zero exit and no file at all.
+TEST(VelmoraHost, TheHeadlessExportWritesTheFileOrNothing)
+{
+    const fs::path dir = scratch("headless");
+    const fs::path out = dir / "out.zel", notes = dir / "notes.step";
+    std::ofstream(notes.string()) << "not a model\n";
+    const std::string bad_emc = (dir / "missing.emc").string();
+    struct Case {
+        std::vector<std::string> args;
+        int code;
+        std::string says;
+    };
+    const std::vector<Case> cases = {
+        {{"--export", out.string(), notes.string()}, 2, notes.string()},
+        {{"--export", out.string(), "--emc", bad_emc, SAMPLE_MODEL}, 2, "Unable to load EMC file!"},
+        {{"--export", (dir / "no" / "such" / "dir.zel").string(), SAMPLE_MODEL}, 1, "Unable to export a CAD tree!"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> argv{VELMORA_HOST};
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        ChildProcess host(argv);
+        const auto code = host.wait(60s);
+        ASSERT_TRUE(code.has_value()) << c.says;
+        EXPECT_EQ(*code, c.code) << host.error_text();
+        EXPECT_NE(host.error_text().find(c.says), std::string::npos) << host.error_text();
+        EXPECT_FALSE(fs::exists(out)) << c.says;
+        EXPECT_FALSE(fs::exists(dir / "no")) << c.says;
+    }
+    ChildProcess host({VELMORA_HOST, "--export", out.string(), SAMPLE_MODEL});
+    ASSERT_EQ(host.wait(60s), std::optional<int>(0)) << host.error_text();
+    EXPECT_EQ(host.read_line(5s), std::optional<std::string>("velmora-host: wrote " + out.string()));
+    EXPECT_GT(fs::file_size(out), 10000u);
+    // Not a terminal: no progress lines.
+    EXPECT_EQ(host.error_text(), "");
 }
