@@ -26,6 +26,7 @@ echo "machine: $(nproc) cores, $(awk '/MemTotal/ {printf "%.0f GiB", $2 / 104857
 "$build/bench/export_bench" "$model" "$reps" "$work"
 BUILD_DIR=$build "$root/bench/end_to_end.sh" "$model" "$reps"
 "$build/bench/quality_bench" "$root/examples/sample_assembly.step" "$model" --reps "$reps"
+BUILD_DIR=$build "$root/bench/batch_bench.sh" "$reps"
 "$build/bench/rpc_tree_bench" "$nodes" "$reps"
 QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen} "$build/bench/gui_models_bench" "$nodes" "$reps"
 # The CAD window needs an X display; a virtual one where there is none.

@@ -2,11 +2,20 @@
 // document, loads the add-in module and performs its "Export ZEL" command:
 // in a CAD window that shows the model when a display is there (and ends
 // when the window closes), else without one (and ends when the run ends).
+#include <fcntl.h>
 #include <pthread.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
+#include <chrono>
+#include <cstring>
+#include <map>
+#include <sstream>
+#include <vector>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -47,6 +56,7 @@ constexpr const char* kUsage =
     "                    [--density D] [--quality Q] [--codepage NAME] [--addin PATH] [--verbose] MODEL\n"
     "       velmora-host --export OUT.zel [--only LIST] [--all-visible] [--emc CONFIG.emc] [--single-mip]\n"
     "                    [--density D] [--quality Q] [--codepage NAME] [--addin PATH] [--verbose] MODEL\n"
+    "       velmora-host --export-dir DIR [-j N] [the options of --export] MODEL...\n"
     "  MODEL         a .step/.stp, .igs/.iges or .brep file (BREP in millimetres)\n"
     "  --port N      port to serve on (default 9090; 0 takes a free one)\n"
     "  --no-gui      start no GUI: print the port and serve any client\n"
@@ -65,7 +75,9 @@ constexpr const char* kUsage =
     "  --only LIST   with --export: only these of solids,curves,points,mips (default: all)\n"
     "  --all-visible with --export: every object exported as visible\n"
     "  --emc FILE    with --export: apply this EMC configuration, as \"EMC Tool\" does\n"
-    "  --single-mip  with --export: one MIP per parent for an EMC item's small solids\n";
+    "  --single-mip  with --export: one MIP per parent for an EMC item's small solids\n"
+    "  --export-dir DIR  export each MODEL to DIR/<its name>.zel, each in a process of its own\n"
+    "  -j N          with --export-dir: N models at a time (default: one per core)\n";
 
 [[noreturn]] void bad_usage(const std::string& message)
 {
@@ -129,6 +141,11 @@ struct Arguments {
     std::string gui, model_path, addin_path, codepage;
     // The headless export: where to, and Tarvik's settings.
     std::string export_path, emc_path;
+    // The batch: where to, how many at a time, the models, and the options
+    // each model's own export takes.
+    std::string export_dir;
+    unsigned jobs = 0;
+    std::vector<std::string> models, passed;
     CAD_RPC::Settings settings = tarvik::default_settings();
     std::optional<std::array<int, 4>> geometry;  // width, height, x, y
     double density = 1000.0;
@@ -159,6 +176,7 @@ Arguments parse_arguments(int argc, char** argv)
 {
     Arguments a;
     for (int i = 1; i < argc; ++i) {
+        const int first = i;
         const std::string arg = argv[i];
         auto value = [&]() -> std::string {
             if (i + 1 >= argc) bad_usage(arg + " needs a value");
@@ -189,6 +207,12 @@ Arguments parse_arguments(int argc, char** argv)
             a.addin_path = value();
         } else if (arg == "--export") {
             a.export_path = value();
+        } else if (arg == "--export-dir") {
+            a.export_dir = value();
+            continue;
+        } else if (arg == "-j") {
+            if (!parse_number(value(), a.jobs) || a.jobs == 0) bad_usage("bad number of jobs");
+            continue;
         } else if (arg == "--only") {
             const std::string list = "," + value() + ",";
             auto has = [&](const char* kind) { return list.find(std::string(",") + kind + ",") != std::string::npos; };
@@ -212,13 +236,21 @@ Arguments parse_arguments(int argc, char** argv)
             std::exit(0);
         } else if (!arg.empty() && arg[0] == '-') {
             bad_usage("unknown option " + arg);
-        } else if (a.model_path.empty()) {
-            a.model_path = arg;
         } else {
-            bad_usage("more than one model given");
+            a.models.push_back(arg);
+            continue;
         }
+        // Every other option goes on to each model's export in a batch.
+        a.passed.insert(a.passed.end(), argv + first, argv + i + 1);
     }
-    if (a.model_path.empty()) bad_usage("no model given");
+    if (a.models.empty()) bad_usage("no model given");
+    if (!a.export_dir.empty()) {
+        if (!a.export_path.empty()) bad_usage("--export and --export-dir exclude each other");
+        return a;
+    }
+    if (a.jobs) bad_usage("-j goes with --export-dir");
+    if (a.models.size() > 1) bad_usage("more than one model given");
+    a.model_path = a.models.front();
     if (a.no_gui && !a.gui.empty()) bad_usage("--no-gui and --gui exclude each other");
     if (a.no_window && a.no_command) bad_usage("--no-window and --no-command exclude each other");
     if (a.export_path.empty() && (!a.emc_path.empty() || a.settings != tarvik::default_settings()))
@@ -466,6 +498,91 @@ int run_export(const Arguments& a)
     return 0;
 }
 
+// A batch: each model exported by a velmora-host process of its own (no
+// state shared, so one model's failure or crash spoils no other), `jobs`
+// at a time; one line per model as it ends.
+int run_batch(const Arguments& a)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::create_directories(a.export_dir, ec);
+    if (!fs::is_directory(a.export_dir)) {
+        std::cerr << "velmora-host: cannot make the folder " << a.export_dir << "\n";
+        return 2;
+    }
+    std::vector<std::string> outs;
+    for (const auto& model : a.models) {
+        const std::string out = (fs::path(a.export_dir) / fs::path(model).stem()).string() + ".zel";
+        if (std::find(outs.begin(), outs.end(), out) != outs.end())
+            bad_usage("two models would both be exported to " + out);
+        outs.push_back(out);
+    }
+    const unsigned jobs = a.jobs ? a.jobs : std::max(1u, std::thread::hardware_concurrency());
+    struct Running {
+        std::size_t model;
+        int errors;  // the child's standard error, read when it ends
+        std::chrono::steady_clock::time_point start;
+    };
+    std::map<pid_t, Running> running;
+    std::size_t next = 0, failed = 0;
+    auto start = [&](std::size_t m) {
+        const int errors = ::memfd_create("velmora-host-errors", MFD_CLOEXEC);
+        std::vector<std::string> args{"velmora-host"};
+        args.insert(args.end(), a.passed.begin(), a.passed.end());
+        args.insert(args.end(), {"--export", outs[m], a.models[m]});
+        std::vector<char*> argv;
+        for (auto& arg : args) argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            const int null = ::open("/dev/null", O_WRONLY);
+            ::dup2(null, STDOUT_FILENO);
+            if (errors >= 0) ::dup2(errors, STDERR_FILENO);
+            ::execv("/proc/self/exe", argv.data());
+            ::_exit(127);
+        }
+        if (pid < 0) {
+            std::cerr << "velmora-host: " << a.models[m] << ": cannot start: " << std::strerror(errno) << "\n";
+            ++failed;
+            if (errors >= 0) ::close(errors);
+            return;
+        }
+        running[pid] = {m, errors, std::chrono::steady_clock::now()};
+    };
+    while (next < a.models.size() || !running.empty()) {
+        while (next < a.models.size() && running.size() < jobs) start(next++);
+        if (running.empty()) continue;
+        int status = 0;
+        const pid_t pid = ::waitpid(-1, &status, 0);
+        const auto it = running.find(pid);
+        if (it == running.end()) continue;
+        const Running r = it->second;
+        running.erase(it);
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - r.start).count();
+        std::string said;
+        if (r.errors >= 0) {
+            char buffer[4096];
+            ::lseek(r.errors, 0, SEEK_SET);
+            for (ssize_t n; (n = ::read(r.errors, buffer, sizeof buffer)) > 0;) said.append(buffer, static_cast<std::size_t>(n));
+            ::close(r.errors);
+        }
+        const bool ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        if (!ok) ++failed;
+        std::printf("velmora-host: %s: %s (%.2f s)\n", a.models[r.model].c_str(),
+                    ok ? ("wrote " + outs[r.model]).c_str()
+                       : WIFEXITED(status) ? ("failed, exit " + std::to_string(WEXITSTATUS(status))).c_str()
+                                           : ("failed, signal " + std::to_string(WTERMSIG(status))).c_str(),
+                    seconds);
+        // What the model's own export said (warnings, the reason it failed).
+        std::istringstream lines(said);
+        for (std::string line; std::getline(lines, line);)
+            if (!line.empty()) std::printf("  %s\n", line.c_str());
+        std::fflush(stdout);
+    }
+    if (failed) std::fprintf(stderr, "velmora-host: %zu of %zu models failed\n", failed, a.models.size());
+    return failed ? 1 : 0;
+}
+
 // A display the 3D view can draw on (an X server: OpenGL through GLX).
 bool display_available()
 {
@@ -480,13 +597,20 @@ bool display_available()
 int main(int argc, char** argv)
 {
     const Arguments arguments = parse_arguments(argc, argv);
+    try {
+        // Without any window: no display is even asked for.
+        if (!arguments.export_dir.empty()) return run_batch(arguments);
+        if (!arguments.export_path.empty()) return run_export(arguments);
+    } catch (const std::exception& e) {
+        std::cerr << "velmora-host: " << e.what() << "\n";
+        return 2;
+    }
     const bool window = !arguments.no_window && display_available();
     if (!window && arguments.no_command) {
         std::cerr << "velmora-host: --no-command needs a display for the CAD window\n";
         return 2;
     }
     try {
-        if (!arguments.export_path.empty()) return run_export(arguments);
         if (window) return run_with_window(arguments);
         const cad::ApplicationPtr application = open_model(arguments);
         if (!application) return 2;

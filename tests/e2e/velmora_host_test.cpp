@@ -422,3 +422,29 @@ TEST(VelmoraHost, TheHeadlessExportWritesTheFileOrNothing)
     // Not a terminal: no progress lines.
     EXPECT_EQ(host.error_text(), "");
 }
+
+// A batch: every model in a process of its own, one line each; a model that
+// fails spoils no other, and the batch says so with its exit code.
+TEST(VelmoraHost, ABatchExportsEveryModelItCanAndReportsEachOne)
+{
+    const fs::path dir = scratch("batch"), out = dir / "out";
+    const fs::path a = dir / "a.step", b = dir / "b.step", bad = dir / "bad.step";
+    fs::copy_file(SAMPLE_MODEL, a);
+    fs::copy_file(SAMPLE_MODEL, b);
+    std::ofstream(bad.string()) << "not a model\n";
+    ChildProcess host({VELMORA_HOST, "--export-dir", out.string(), "-j", "2", "--all-visible", a.string(), bad.string(),
+                       b.string()});
+    ASSERT_EQ(host.wait(120s), std::optional<int>(1)) << host.error_text();
+    std::map<std::string, std::string> said;  // model -> its line
+    while (const auto line = host.read_line(1s))
+        if (line->rfind("velmora-host: ", 0) == 0) said[line->substr(14, line->find(": ", 14) - 14)] = *line;
+    ASSERT_EQ(said.size(), 3u);
+    EXPECT_NE(said[a.string()].find("wrote " + (out / "a.zel").string()), std::string::npos) << said[a.string()];
+    EXPECT_NE(said[bad.string()].find("failed, exit 2"), std::string::npos) << said[bad.string()];
+    // The options reach every model's export: nothing hidden with --all-visible.
+    std::ifstream in(out / "b.zel");
+    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_GT(text.size(), 10000u);
+    EXPECT_EQ(text.find("visible=\"false\""), std::string::npos);
+    EXPECT_FALSE(fs::exists(out / "bad.zel"));
+}
