@@ -1,6 +1,7 @@
 // velmora-client: a command-line client of the add-in's service, for scripts
-// and for runs without the GUI. Takes the CAD tree, exports it to a ZEL file
-// with the chosen settings and, unless told otherwise, ends the run.
+// and for runs without the GUI. Exports the model as Tarvik's "Export" does
+// (Tarvik's own client code: names corrected, an EMC configuration applied)
+// and, unless told otherwise, ends the run.
 #include <cstdlib>
 #include <exception>
 #include <functional>
@@ -8,19 +9,19 @@
 #include <string>
 
 #include "cad_rpc_connection.h"
+#include "gui/cadtree/export_client.h"
 
 namespace {
 
 constexpr const char* kUsage =
     "usage: velmora-client --port N [--tree] [--keep-running] [--only solids,curves,points,mips]\n"
-    "                      [--quality Q] [--single-mip] [--all-visible | --only-visible] OUT.zel\n"
+    "                      [--all-visible] [--emc CONFIG.emc] [--single-mip] OUT.zel\n"
     "  --port N          the port velmora-host serves on\n"
     "  --tree            print the CAD tree before exporting\n"
     "  --only LIST       export only these kinds (default: all four)\n"
-    "  --quality Q       coarse, standard, fine or extrafine (default coarse)\n"
-    "  --single-mip      one MIP for all solids of a structure instead of one for each\n"
     "  --all-visible     export every object as visible\n"
-    "  --only-visible    export only the visible objects\n"
+    "  --emc FILE        apply this EMC configuration, as Tarvik's \"EMC Tool\" does\n"
+    "  --single-mip      one MIP per parent for an EMC item's small solids\n"
     "  --keep-running    do not end the run (stop_rpc_service) afterwards\n";
 
 [[noreturn]] void bad_usage(const std::string& message)
@@ -47,9 +48,8 @@ int main(int argc, char** argv)
 {
     int port = -1;
     bool show_tree = false, keep_running = false;
-    std::string out;
-    CAD_RPC::Settings settings;
-    settings.export_solids = settings.export_curves = settings.export_points = settings.export_MIPs = true;
+    std::string out, emc_path;
+    CAD_RPC::Settings settings = tarvik::default_settings();
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto value = [&]() -> std::string {
@@ -75,24 +75,12 @@ int main(int argc, char** argv)
             settings.export_MIPs = has("mips");
             if (!settings.export_solids && !settings.export_curves && !settings.export_points && !settings.export_MIPs)
                 bad_usage("--only names none of solids, curves, points, mips");
-        } else if (arg == "--quality") {
-            const std::string q = value();
-            if (q == "coarse")
-                settings.facet_model_quality = CAD_RPC::FacetModelQuality::Coarse;
-            else if (q == "standard")
-                settings.facet_model_quality = CAD_RPC::FacetModelQuality::Standard;
-            else if (q == "fine")
-                settings.facet_model_quality = CAD_RPC::FacetModelQuality::Fine;
-            else if (q == "extrafine")
-                settings.facet_model_quality = CAD_RPC::FacetModelQuality::ExtraFine;
-            else
-                bad_usage("bad quality " + q);
+        } else if (arg == "--emc") {
+            emc_path = value();
         } else if (arg == "--single-mip") {
             settings.MIP_settings = CAD_RPC::MIP_Settings::SingleMIPForAll;
         } else if (arg == "--all-visible") {
             settings.visibility_settings = CAD_RPC::VisibilitySettings::AllAsVisible;
-        } else if (arg == "--only-visible") {
-            settings.visibility_settings = CAD_RPC::VisibilitySettings::OnlyVisible;
         } else if (arg == "-h" || arg == "--help") {
             std::cout << kUsage;
             return 0;
@@ -109,12 +97,16 @@ int main(int argc, char** argv)
     settings.save_filepath = out;
 
     try {
+        std::optional<EMC::Config> emc;
+        if (!emc_path.empty()) emc = read_emc(emc_path);
         CAD_RPC::CAD_RPC_Connection connection("localhost", port);
-        CAD_RPC::Tree tree;
-        connection.client().get_cad_tree(tree);
-        if (show_tree) print_tree(tree, tree.root_id, 0);
-        connection.client().export_zel(tree, settings);
-        std::cout << "velmora-client: wrote " << out << " (" << tree.nodes.size() << " nodes)" << std::endl;
+        if (show_tree) {
+            CAD_RPC::Tree tree;
+            connection.client().get_cad_tree(tree);
+            print_tree(tree, tree.root_id, 0);
+        }
+        tarvik::export_model(connection.client(), settings, emc);
+        std::cout << "velmora-client: wrote " << out << std::endl;
         if (!keep_running) connection.client().stop_rpc_service();
     } catch (const std::exception& e) {
         std::cerr << "velmora-client: " << e.what() << "\n";
