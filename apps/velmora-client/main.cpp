@@ -67,13 +67,7 @@ int main(int argc, char** argv)
         } else if (arg == "--keep-running") {
             keep_running = true;
         } else if (arg == "--only") {
-            const std::string list = "," + value() + ",";
-            auto has = [&](const char* kind) { return list.find(std::string(",") + kind + ",") != std::string::npos; };
-            settings.export_solids = has("solids");
-            settings.export_curves = has("curves");
-            settings.export_points = has("points");
-            settings.export_MIPs = has("mips");
-            if (!settings.export_solids && !settings.export_curves && !settings.export_points && !settings.export_MIPs)
+            if (!tarvik::set_exported_kinds(value(), settings))
                 bad_usage("--only names none of solids, curves, points, mips");
         } else if (arg == "--emc") {
             emc_path = value();

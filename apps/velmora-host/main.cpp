@@ -214,14 +214,7 @@ Arguments parse_arguments(int argc, char** argv)
             if (!parse_number(value(), a.jobs) || a.jobs == 0) bad_usage("bad number of jobs");
             continue;
         } else if (arg == "--only") {
-            const std::string list = "," + value() + ",";
-            auto has = [&](const char* kind) { return list.find(std::string(",") + kind + ",") != std::string::npos; };
-            a.settings.export_solids = has("solids");
-            a.settings.export_curves = has("curves");
-            a.settings.export_points = has("points");
-            a.settings.export_MIPs = has("mips");
-            if (!a.settings.export_solids && !a.settings.export_curves && !a.settings.export_points &&
-                !a.settings.export_MIPs)
+            if (!tarvik::set_exported_kinds(value(), a.settings))
                 bad_usage("--only names none of solids, curves, points, mips");
         } else if (arg == "--all-visible") {
             a.settings.visibility_settings = CAD_RPC::VisibilitySettings::AllAsVisible;

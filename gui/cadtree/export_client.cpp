@@ -17,6 +17,17 @@ CAD_RPC::Settings default_settings()
     return settings;
 }
 
+bool set_exported_kinds(const std::string& list, CAD_RPC::Settings& settings)
+{
+    const std::string items = "," + list + ",";
+    auto has = [&](const char* kind) { return items.find(std::string(",") + kind + ",") != std::string::npos; };
+    settings.export_solids = has("solids");
+    settings.export_curves = has("curves");
+    settings.export_points = has("points");
+    settings.export_MIPs = has("mips");
+    return settings.export_solids || settings.export_curves || settings.export_points || settings.export_MIPs;
+}
+
 std::vector<std::vector<int32_t>> find_emc_objects(CAD_RPC::CAD_RPC_ServiceClient& client, const EMC::Config& config)
 {
     std::vector<std::vector<int32_t>> found;

@@ -2,6 +2,7 @@
 // What Tarvik's "Export" does, as plain client code: the same for Tarvik's
 // window, velmora-host's headless export and velmora-client.
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "CAD_RPC_Service.h"
@@ -13,6 +14,10 @@ namespace tarvik {
 // Tarvik's form as it opens: every kind of object, MIPs for each solid,
 // visibility unchanged, no templates, the standard facet model.
 CAD_RPC::Settings default_settings();
+
+// The kinds of object to export from a list such as "solids,mips" (of
+// solids, curves, points, mips); false when it names none of them.
+bool set_exported_kinds(const std::string& list, CAD_RPC::Settings& settings);
 
 // Each CAE item's CAD objects in this CAD session, found by their persistent
 // ids: node ids, -1 for an object this model lacks. Throws on a wrong answer.
