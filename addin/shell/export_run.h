@@ -28,6 +28,10 @@ struct ExportRunOptions {
     platform::MessageBoxFn report;
     // Called on the serving thread once the server listens, with its port.
     std::function<void(int port)> on_listening;
+    // Told the user id of each connection refused because another user's
+    // program made it (-1: an owner that could not be told); default: a
+    // line on standard error.
+    std::function<void(unsigned uid)> on_refused;
 };
 
 // One export run: serve the GUI until it calls stop_rpc_service or the user

@@ -34,6 +34,7 @@
 #include <Message_PrinterOStream.hxx>
 
 #include <QApplication>
+#include <QStatusBar>
 
 #include "addin/cad/host/application.h"
 #include "gui/cadtree/export_client.h"
@@ -296,6 +297,9 @@ shell::ExportRunOptions run_options(const Arguments& a)
     options.on_listening = [no_gui = a.no_gui, verbose = a.verbose](int bound) {
         if (no_gui || verbose) std::cout << "velmora-host: serving on port " << bound << std::endl;
     };
+    options.on_refused = [](unsigned uid) {
+        std::cerr << "velmora-host: refused a connection from user " << static_cast<int>(uid) << std::endl;
+    };
     return options;
 }
 
@@ -359,6 +363,13 @@ int run_with_window(const Arguments& a)
             }
             shell::ExportRunOptions options = run_options(a);
             options.notice_boxes = boxes;
+            options.on_refused = [&window, print = options.on_refused](unsigned uid) {
+                print(uid);
+                QMetaObject::invokeMethod(&window, [&window, uid] {
+                    window.statusBar()->showMessage(
+                        QStringLiteral("Refused a connection from user %1").arg(static_cast<int>(uid)));
+                });
+            };
             // "Uncaught exception!" on screen too, as the CAD system's box.
             options.report = [boxes](const std::string& caption, const std::string& text) {
                 std::cerr << "[" << caption << "]\n" << text << std::endl;

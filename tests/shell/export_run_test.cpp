@@ -264,3 +264,61 @@ TEST_F(ExportRun, FailuresAreReportedOnceAndLeaveNothingBehind)
     EXPECT_EQ(shell::gui_path_from_module("/opt/velmora/Velmora/lib/libVelmora.so"), "/opt/velmora/Tarvik/bin/Tarvik");
     EXPECT_THROW(shell::gui_path_from_module("short"), std::runtime_error);
 }
+
+// Another user's client is closed before any call is answered; the user's
+// own clients are served before and after, and the refusal leaves nothing.
+TEST_F(ExportRun, OnlyTheUsersOwnProgramsAreServed)
+{
+    std::vector<unsigned> refused;
+    std::mutex refused_mutex;
+    options.on_refused = [&](unsigned uid) {
+        std::lock_guard lock(refused_mutex);
+        refused.push_back(uid);
+    };
+    const int port = start();
+    ASSERT_GT(port, 0);
+    auto served = [port] {
+        CAD_RPC::CAD_RPC_Connection c("localhost", port);
+        CAD_RPC::Tree tree;
+        c.client().get_cad_tree(tree);
+        return tree.nodes.size();
+    };
+    // Listening, no connection open yet.
+    const int threads = thread_count(), descriptors = open_descriptors();
+    ASSERT_GT(served(), 0u);
+    // The child takes another user's id (the tests run as root in CI) and
+    // says how its call went: 0 refused, 1 answered, 77 no other id to take.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setresgid(65534, 65534, 65534) != 0 || ::setresuid(65534, 65534, 65534) != 0) ::_exit(77);
+        try {
+            CAD_RPC::CAD_RPC_Connection c("localhost", port);
+            CAD_RPC::Tree tree;
+            c.client().get_cad_tree(tree);
+            ::_exit(1);
+        } catch (...) {
+            ::_exit(0);
+        }
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 77) {
+        CAD_RPC::CAD_RPC_Connection("localhost", port).client().stop_rpc_service();
+        GTEST_SKIP() << "no other user id can be taken here (the test needs root)";
+    }
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "another user's call was answered";
+    {
+        std::lock_guard lock(refused_mutex);
+        EXPECT_EQ(refused, std::vector<unsigned>{65534u});
+    }
+    EXPECT_GT(served(), 0u);
+    // The server closes its end of a served connection once the client has
+    // gone: wait for that, then nothing of any connection is left.
+    for (int i = 0; i < 500 && open_descriptors() != descriptors; ++i) std::this_thread::sleep_for(10ms);
+    EXPECT_EQ(open_descriptors(), descriptors);
+    EXPECT_EQ(thread_count(), threads);
+    CAD_RPC::CAD_RPC_Connection("localhost", port).client().stop_rpc_service();
+    ASSERT_TRUE(ended_within(10s));
+    EXPECT_TRUE(reports.boxes.empty());
+}
