@@ -453,33 +453,42 @@ int run_export(const Arguments& a)
     if (!application) return 2;
     CAD_RPC::Settings settings = a.settings;
     settings.save_filepath = a.export_path;
+    // The first failure, from the run's thread or the client's.
+    std::mutex failure_mutex;
     std::string failure;
+    auto fail = [&](const std::string& what) {
+        std::lock_guard lock(failure_mutex);
+        if (failure.empty()) failure = what;
+    };
     std::thread client;
     shell::ExportRunOptions options;
     options.port = 0;
     options.start_gui = false;
     auto boxes = std::make_shared<SilentBoxes>();
     options.notice_boxes = boxes;
-    options.report = [&failure](const std::string& caption, const std::string& text) {
-        if (failure.empty()) failure = caption + " " + text;
-    };
+    options.report = [&fail](const std::string& caption, const std::string& text) { fail(caption + " " + text); };
     options.on_listening = [&](int port) {
         client = std::thread([&, port] {
+            bool exported = false;
             try {
                 CAD_RPC::CAD_RPC_Connection connection("localhost", port);
                 try {
                     if (progress_shown()) std::cerr << "velmora-host: exporting ..." << std::flush;
                     tarvik::export_model(connection.client(), settings, emc);
+                    exported = true;
                     if (progress_shown()) std::cerr << " done" << std::endl;
                 } catch (const std::exception& e) {
                     if (progress_shown()) std::cerr << std::endl;
-                    failure = std::string("Unable to export a CAD tree! ") + e.what();
+                    fail(std::string("Unable to export a CAD tree! ") + e.what());
                 }
                 connection.client().stop_rpc_service();
             } catch (const std::exception& e) {
-                // No service to stop (a file written stays written): the
-                // run ends with its notice.
-                if (failure.empty()) std::cerr << "velmora-host: " << e.what() << "\n";
+                // No service to reach or to stop: the run ends with its
+                // notice. A file already written stays, with a warning.
+                if (exported)
+                    std::cerr << "velmora-host: warning: " << e.what() << "\n";
+                else
+                    fail(std::string("Unable to export a CAD tree! ") + e.what());
                 boxes->close_all();
             }
         });
@@ -539,7 +548,7 @@ int run_batch(const Arguments& a)
         argv.push_back(nullptr);
         const pid_t pid = ::fork();
         if (pid == 0) {
-            const int null = ::open("/dev/null", O_WRONLY);
+            const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
             ::dup2(null, STDOUT_FILENO);
             if (errors >= 0) ::dup2(errors, STDERR_FILENO);
             ::execv("/proc/self/exe", argv.data());
