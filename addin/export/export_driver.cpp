@@ -1,6 +1,8 @@
 #include "export_driver.h"
 
+#include <cstring>
 #include <stdexcept>
+#include <unordered_map>
 
 #include <fmt/format.h>
 
@@ -106,6 +108,8 @@ public:
 
     zel::ZelDocument build()
     {
+        if (settings_.export_solids && settings_.templates_settings == CAD_RPC::TemplatesSettings::SearchForTemplates)
+            find_templates();
         for (const auto& [key, node] : tree_.nodes)
             if (node.type == NodeType::Structure) add_structure(key, node);
         for (const auto& [key, node] : tree_.nodes) add_element(key, node);
@@ -121,7 +125,9 @@ private:
         for (const int32_t child_id : node.children_ids) {
             switch (node_at(tree_, child_id).type) {
             case NodeType::Structure: record.structures.push_back(child_id); break;
-            case NodeType::Solid: if (settings_.export_solids) record.solids.push_back(child_id); break;
+            case NodeType::Solid:
+                if (settings_.export_solids) (templated_.count(child_id) ? record.solid_refs : record.solids).push_back(child_id);
+                break;
             case NodeType::ElementMIP: if (settings_.export_MIPs) record.element_MIPs.push_back(child_id); break;
             case NodeType::Curve: if (settings_.export_curves) record.lines.push_back(child_id); break;
             case NodeType::Point: if (settings_.export_points) record.points.push_back(child_id); break;
@@ -133,7 +139,13 @@ private:
     void add_element(int32_t key, const CAD_RPC::Node& node)
     {
         switch (node.type) {
-        case NodeType::Solid: if (settings_.export_solids) add_solid(doc_.solid_map[key], node); break;
+        case NodeType::Solid:
+            if (!settings_.export_solids) break;
+            if (const auto used = templated_.find(key); used != templated_.end())
+                add_solid_ref(doc_.solid_ref_map[key], node, templates_[used->second]);
+            else
+                add_solid(doc_.solid_map[key], node);
+            break;
         case NodeType::ElementMIP: if (settings_.export_MIPs) add_element_mip(doc_.element_MIP_map[key], node); break;
         case NodeType::Curve: if (settings_.export_curves) add_line(doc_.line_map[key], node); break;
         case NodeType::Point: if (settings_.export_points) add_point(doc_.point_map[key], node); break;
@@ -157,6 +169,106 @@ private:
                 e.MIP = *mip;
             }
         }
+        e.visible = node.is_visible;
+    }
+
+    // A mesh and colour that several solids share, written once.
+    struct Template {
+        cad::BodyPtr body;  // the first solid's
+        const BodyGeometry* geometry;
+        std::optional<zel::Colour> colour;
+        std::string first_name;
+        std::size_t uses = 0;
+        zel::Id id = 0;
+        std::string name;
+    };
+
+    // Groups the solids to export by mesh (the same vertices bit for bit and
+    // the same triangles) and colour: one hash per distinct body mesh (a body
+    // the host hands out again is known by its mesh's address), equality
+    // checked within a hash. A group of two or more becomes a template,
+    // named "T<n>_<its first solid's name>" in the order of first use.
+    void find_templates()
+    {
+        std::unordered_map<const BodyGeometry*, std::uint64_t> hashes;
+        std::unordered_multimap<std::uint64_t, std::size_t> by_hash;
+        std::vector<std::pair<int32_t, std::size_t>> members;
+        std::vector<Template> groups;
+        for (const auto& [key, node] : tree_.nodes) {
+            if (node.type != NodeType::Solid) continue;
+            const cad::BodyPtr body = body_of(registry_, node);
+            const BodyGeometry* geometry = &geometryOf(cache_, body);
+            const std::optional<zel::Colour> colour = solidColour(body);
+            auto [hash, fresh] = hashes.try_emplace(geometry, 0);
+            if (fresh) hash->second = mesh_hash(*geometry);
+            std::optional<std::size_t> group;
+            for (auto [it, end] = by_hash.equal_range(hash->second); it != end && !group; ++it) {
+                const Template& t = groups[it->second];
+                if (t.colour == colour && same_mesh(*t.geometry, *geometry)) group = it->second;
+            }
+            if (!group) {
+                group = groups.size();
+                groups.push_back({body, geometry, colour, node.name, 0, 0, {}});
+                by_hash.emplace(hash->second, *group);
+            }
+            ++groups[*group].uses;
+            members.emplace_back(key, *group);
+        }
+        // Template ids follow the tree's keys.
+        zel::Id next_id = tree_.nodes.empty() ? 1 : zel::Id(tree_.nodes.rbegin()->first) + 1;
+        std::vector<std::optional<std::size_t>> index(groups.size());
+        for (const auto& [key, group] : members) {
+            Template& t = groups[group];
+            if (t.uses < 2) continue;
+            if (!index[group]) {
+                index[group] = templates_.size();
+                t.id = next_id++;
+                t.name = fmt::format("T{}_{}", templates_.size() + 1, t.first_name);
+                templates_.push_back(t);
+                add_template(templates_.back());
+            }
+            templated_[key] = *index[group];
+        }
+    }
+
+    static std::uint64_t mesh_hash(const BodyGeometry& g)
+    {
+        std::uint64_t h = 1469598103934665603ull;  // FNV-1a
+        auto mix = [&h](const void* data, std::size_t n) {
+            for (std::size_t i = 0; i < n; ++i) h = (h ^ static_cast<const unsigned char*>(data)[i]) * 1099511628211ull;
+        };
+        mix(g.vertices.data(), g.vertices.size() * sizeof(zel::Point3));
+        mix(g.faces.data(), g.faces.size() * sizeof(zel::Triangle));
+        return h;
+    }
+
+    static bool same_mesh(const BodyGeometry& a, const BodyGeometry& b)
+    {
+        return &a == &b || (a.vertices.size() == b.vertices.size() && a.faces.size() == b.faces.size() &&
+                            std::memcmp(a.vertices.data(), b.vertices.data(), a.vertices.size() * sizeof(zel::Point3)) == 0 &&
+                            a.faces == b.faces);
+    }
+
+    // The template in the solid's own coordinates, its MIP too.
+    void add_template(const Template& t)
+    {
+        zel::SolidElem e;
+        e.name = t.name;
+        e.method = zel::MethodType::Triangulation;
+        e.color = t.colour;
+        e.mesh = zel::PlacedMesh{&t.geometry->vertices, &t.geometry->faces};
+        if (settings_.export_MIPs)
+            if (auto mip = bodyMIP(t.body, document_)) e.MIP = *mip;
+        doc_.template_solids.emplace_back(t.id, std::move(e));
+    }
+
+    // An occurrence of a template: placed by its placement, the twelve
+    // numbers r0..r8, t0..t2.
+    void add_solid_ref(zel::RefElem& e, const CAD_RPC::Node& node, const Template& t)
+    {
+        e.name = node.name;
+        e.MCS = placementOf(registry_.object_at(node.parent_id)).values;
+        e.template_name = t.name;
         e.visible = node.is_visible;
     }
 
@@ -201,6 +313,7 @@ private:
         if (root == doc_.structure_map.end()) throw std::out_of_range("invalid unordered_map<K, T> key");
         zel::StructureRecord& r = root->second;
         doc_.solids = std::move(r.solids);
+        doc_.solid_refs = std::move(r.solid_refs);
         doc_.element_MIPs = std::move(r.element_MIPs);
         doc_.lines = std::move(r.lines);
         doc_.points = std::move(r.points);
@@ -214,6 +327,9 @@ private:
     BodyGeometryCache& cache_;
     const cad::DocumentPtr document_;  // held for the walk
     zel::ZelDocument doc_;
+    // With templates: solid key -> its template in templates_.
+    std::vector<Template> templates_;
+    std::unordered_map<int32_t, std::size_t> templated_;
 };
 
 }  // namespace

@@ -15,13 +15,14 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: velmora-client --port N [--tree] [--keep-running] [--only solids,curves,points,mips]\n"
-    "                      [--all-visible] [--emc CONFIG.emc] [--single-mip] OUT.zel\n"
+    "                      [--all-visible] [--emc CONFIG.emc] [--single-mip] [--templates] OUT.zel\n"
     "  --port N          the port velmora-host serves on\n"
     "  --tree            print the CAD tree before exporting\n"
     "  --only LIST       export only these kinds (default: all four)\n"
     "  --all-visible     export every object as visible\n"
     "  --emc FILE        apply this EMC configuration, as Tarvik's \"EMC Tool\" does\n"
     "  --single-mip      one MIP per parent for an EMC item's small solids\n"
+    "  --templates       each repeated solid written once, placed by reference\n"
     "  --keep-running    do not end the run (stop_rpc_service) afterwards\n";
 
 [[noreturn]] void bad_usage(const std::string& message)
@@ -71,6 +72,8 @@ int main(int argc, char** argv)
                 bad_usage("--only names none of solids, curves, points, mips");
         } else if (arg == "--emc") {
             emc_path = value();
+        } else if (arg == "--templates") {
+            settings.templates_settings = CAD_RPC::TemplatesSettings::SearchForTemplates;
         } else if (arg == "--single-mip") {
             settings.MIP_settings = CAD_RPC::MIP_Settings::SingleMIPForAll;
         } else if (arg == "--all-visible") {

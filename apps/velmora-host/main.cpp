@@ -55,7 +55,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: velmora-host [--port N] [--no-gui | --gui PATH] [--no-window | --no-command] [--geometry WxH+X+Y]\n"
     "                    [--density D] [--quality Q] [--codepage NAME] [--addin PATH] [--verbose] MODEL\n"
-    "       velmora-host --export OUT.zel [--only LIST] [--all-visible] [--emc CONFIG.emc] [--single-mip]\n"
+    "       velmora-host --export OUT.zel [--only LIST] [--all-visible] [--emc CONFIG.emc] [--single-mip] [--templates]\n"
     "                    [--density D] [--quality Q] [--codepage NAME] [--addin PATH] [--verbose] MODEL\n"
     "       velmora-host --export-dir DIR [-j N] [the options of --export] MODEL...\n"
     "  MODEL         a .step/.stp, .igs/.iges or .brep file (BREP in millimetres)\n"
@@ -77,6 +77,7 @@ constexpr const char* kUsage =
     "  --all-visible with --export: every object exported as visible\n"
     "  --emc FILE    with --export: apply this EMC configuration, as \"EMC Tool\" does\n"
     "  --single-mip  with --export: one MIP per parent for an EMC item's small solids\n"
+    "  --templates   with --export: each repeated solid written once, placed by reference\n"
     "  --export-dir DIR  export each MODEL to DIR/<its name>.zel, each in a process of its own\n"
     "  -j N          with --export-dir: N models at a time (default: one per core)\n";
 
@@ -223,6 +224,8 @@ Arguments parse_arguments(int argc, char** argv)
             a.emc_path = value();
         } else if (arg == "--single-mip") {
             a.settings.MIP_settings = CAD_RPC::MIP_Settings::SingleMIPForAll;
+        } else if (arg == "--templates") {
+            a.settings.templates_settings = CAD_RPC::TemplatesSettings::SearchForTemplates;
         } else if (arg == "--verbose") {
             a.verbose = true;
         } else if (arg == "-h" || arg == "--help") {
@@ -248,7 +251,7 @@ Arguments parse_arguments(int argc, char** argv)
     if (a.no_gui && !a.gui.empty()) bad_usage("--no-gui and --gui exclude each other");
     if (a.no_window && a.no_command) bad_usage("--no-window and --no-command exclude each other");
     if (a.export_path.empty() && (!a.emc_path.empty() || a.settings != tarvik::default_settings()))
-        bad_usage("--only, --all-visible, --emc and --single-mip go with --export");
+        bad_usage("--only, --all-visible, --emc, --single-mip and --templates go with --export");
     if (a.addin_path.empty()) a.addin_path = own_directory() + "/../Velmora/lib/libVelmora.so";
     return a;
 }

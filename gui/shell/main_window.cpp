@@ -95,8 +95,6 @@ MainWindow::MainWindow(CAD_RPC::CAD_RPC_ServiceClient* rpc_client, const std::st
     });
 
     // Not offered; the widgets keep their states, which the settings still read.
-    ui->templates_settings->setEnabled(false);
-    ui->templates_settings->hide();
     ui->facet_quality_settings->setEnabled(false);
     ui->facet_quality_settings->hide();
     // The EMC tools need the CAD tree; the MIP choice belongs to "EMC Tool".

@@ -85,6 +85,7 @@ class ExportParityTest : public QObject {
         std::string model;
         bool single_mip = false, all_visible = false;
         std::string emc = {};  // a configuration file, or none
+        bool templates = false;
     };
 
     // Tarvik's window on the model served by the add-in's handler, its form
@@ -98,6 +99,7 @@ class ExportParityTest : public QObject {
         window.findChild<QLineEdit*>("ZEL_filepath")->setText(QString::fromStdString(out.string()));
         if (c.all_visible) window.findChild<QRadioButton*>("all_as_visible")->setChecked(true);
         if (c.single_mip) window.findChild<QRadioButton*>("signle_MIP_for_all")->setChecked(true);
+        if (c.templates) window.findChild<QRadioButton*>("search_for_templates")->setChecked(true);
         if (!c.emc.empty()) {
             if (!window.get_emc_model()->load(QString::fromStdString(c.emc))) return {};
             window.findChild<QGroupBox*>("EMC_settings_groupbox")->setChecked(true);
@@ -112,6 +114,7 @@ class ExportParityTest : public QObject {
         QStringList arguments{"--export", QString::fromStdString(out.string())};
         if (c.all_visible) arguments << "--all-visible";
         if (c.single_mip) arguments << "--single-mip";
+        if (c.templates) arguments << "--templates";
         if (!c.emc.empty()) arguments << "--emc" << QString::fromStdString(c.emc);
         arguments << QString::fromStdString(c.model);
         QProcess host;
@@ -169,6 +172,12 @@ private slots:
     void cleanupTestCase() { fs::remove_all(folder); }
 
     void the_sample_with_tarviks_defaults() { expect_parity({SAMPLE_MODEL}, "sample"); }
+
+    void the_sample_with_templates()
+    {
+        expect_parity({SAMPLE_MODEL, false, false, {}, true}, "sample-templates");
+        QVERIFY(text_of(folder / "sample-templates-tarvik.zel").find("<solidRef") != std::string::npos);
+    }
 
     void names_that_need_correcting_and_repeat()
     {

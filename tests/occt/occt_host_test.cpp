@@ -39,6 +39,8 @@
 #include "hosts/occt/occt_host.h"
 #include "served_model.h"
 
+#include <pugixml.hpp>
+
 using namespace velmora;
 using velmora::testing::Served;
 using velmora::testing::write_step;
@@ -296,4 +298,107 @@ TEST(OcctHost, FilesOnlyThePlainReaderReads)
     EXPECT_NEAR(masses[1], 6e-3, 1e-12);
     ASSERT_EQ(warnings.size(), 1u);
     EXPECT_NE(warnings[0].find("without names and colours"), std::string::npos) << warnings[0];
+}
+
+// A templated export expands, reference by reference, to the plain export's
+// solids and MIPs in model coordinates, on the sample and on an assembly with
+// rotated occurrences; solids used once are written as they were.
+TEST(Templates, ReferencesExpandToThePlainExportsSolids)
+{
+    Handle(TDocStd_Document) doc;
+    XCAFApp_Application::GetApplication()->NewDocument("MDTV-XCAF", doc);
+    Handle(XCAFDoc_ShapeTool) tool = XCAFDoc_DocumentTool::ShapeTool(doc->Main());
+    const TDF_Label part = tool->AddShape(BRepPrimAPI_MakeBox(gp_Pnt(5, 10, 20), 40.0, 20.0, 10.0).Shape(), false);
+    TDataStd_Name::Set(part, "Block");
+    const TDF_Label top = tool->NewShape();
+    for (const double angle : {0.7, -1.2, 2.0}) {
+        gp_Trsf turned;
+        turned.SetRotation(gp_Ax1(gp_Pnt(0, 0, 0), gp_Dir(1, angle, 1)), angle);
+        turned.SetTranslationPart(gp_Vec(100 * angle, 0, 0));
+        tool->AddComponent(top, part, TopLoc_Location(turned));
+    }
+    tool->UpdateAssemblies();
+    const std::string turned_path = temp_path("turned-templates.step");
+    ASSERT_TRUE(write_step(doc, turned_path));
+
+    for (const std::string& path : {std::string(SAMPLE_MODEL), turned_path}) {
+        Served s(path);
+        auto text_of = [&](CAD_RPC::TemplatesSettings::type templates) {
+            CAD_RPC::Settings settings;
+            settings.export_solids = settings.export_MIPs = true;
+            settings.templates_settings = templates;
+            exporter::BodyGeometryCache cache;
+            return zel::formatZelDocument(
+                exporter::buildZelDocument(s.tree, settings, s.registry, cache, s.app->get_active_document()));
+        };
+        const std::string plain = text_of(CAD_RPC::TemplatesSettings::SimpleObjectEnumeration);
+        const std::string templated = text_of(CAD_RPC::TemplatesSettings::SearchForTemplates);
+        pugi::xml_document a, b;
+        ASSERT_TRUE(a.load_string(plain.c_str()));
+        ASSERT_TRUE(b.load_string(templated.c_str()));
+        auto numbers = [](std::string text) {
+            for (char& c : text)
+                if (c == ',' || c == ';') c = ' ';
+            std::istringstream in(text);
+            std::vector<double> out;
+            for (std::string word; in >> word;)
+                if (std::isdigit(static_cast<unsigned char>(word.back()))) out.push_back(std::stod(word));
+            return out;
+        };
+        // The plain file's solids by name (several may share one): vertices and MIP.
+        std::multimap<std::string, std::pair<std::vector<double>, std::vector<double>>> plain_solids;
+        for (const auto& x : a.select_nodes("//solid"))
+            plain_solids.emplace(x.node().attribute("name").value(),
+                                 std::pair{numbers(x.node().child("vertices").text().get()), numbers(x.node().attribute("MIP").value())});
+        std::map<std::string, pugi::xml_node> templates;
+        for (const auto& x : b.select_nodes("/ZEL/templateSolid")) templates[x.node().attribute("name").value()] = x.node();
+        std::size_t refs = 0;
+        for (const auto& x : b.select_nodes("//solidRef")) {
+            const pugi::xml_node t = templates.at(x.node().attribute("template").value());
+            const std::vector<double> m = numbers(x.node().attribute("MCS").value());
+            ASSERT_EQ(m.size(), 12u);
+            auto place = [&m](const double* p) {
+                std::array<double, 3> out{};
+                for (int r = 0; r < 3; ++r) out[r] = m[3 * r] * p[0] + m[3 * r + 1] * p[1] + m[3 * r + 2] * p[2] + m[9 + r];
+                return out;
+            };
+            const std::vector<double> local = numbers(t.child("vertices").text().get());
+            std::vector<double> placed;
+            for (std::size_t i = 0; i + 2 < local.size(); i += 3)
+                for (double v : place(&local[i])) placed.push_back(v);
+            // The MIP: the centre placed, the tensor turned (R I R^T; off-diagonals as the file keeps them).
+            std::vector<double> mip = numbers(t.attribute("MIP").value());
+            ASSERT_EQ(mip.size(), 10u);
+            const auto centre = place(&mip[0]);
+            std::copy(centre.begin(), centre.end(), mip.begin());
+            const double I[3][3] = {{mip[4], mip[7], mip[8]}, {mip[7], mip[5], mip[9]}, {mip[8], mip[9], mip[6]}};
+            double J[3][3] = {};
+            for (int i = 0; i < 3; ++i)
+                for (int j = 0; j < 3; ++j)
+                    for (int k = 0; k < 3; ++k)
+                        for (int l = 0; l < 3; ++l) J[i][j] += m[3 * i + k] * I[k][l] * m[3 * j + l];
+            const double turned_tensor[6] = {J[0][0], J[1][1], J[2][2], J[0][1], J[0][2], J[1][2]};
+            std::copy(turned_tensor, turned_tensor + 6, mip.begin() + 4);
+            auto near = [](const std::vector<double>& x, const std::vector<double>& y, double scale) {
+                if (x.size() != y.size()) return false;
+                for (std::size_t i = 0; i < x.size(); ++i)
+                    if (std::abs(x[i] - y[i]) > 1e-7 * std::max(scale, std::abs(y[i]))) return false;
+                return true;
+            };
+            bool found = false;
+            for (auto [it, end] = plain_solids.equal_range(x.node().attribute("name").value()); it != end && !found; ++it)
+                found = near(placed, it->second.first, 1.0) && it->second.second.size() == 10 &&
+                        near({mip.begin(), mip.begin() + 4}, {it->second.second.begin(), it->second.second.begin() + 4}, 1.0) &&
+                        near({mip.begin() + 4, mip.end()}, {it->second.second.begin() + 4, it->second.second.end()},
+                             *std::max_element(mip.begin() + 4, mip.begin() + 7));
+            EXPECT_TRUE(found) << path << ": " << x.node().attribute("name").value();
+            ++refs;
+        }
+        EXPECT_GE(refs, 2u) << path;
+        // Solids used once: the same elements, byte for byte.
+        for (std::size_t at = templated.find("<solid "); at != std::string::npos; at = templated.find("<solid ", at + 1)) {
+            const std::string element = templated.substr(at, templated.find("</solid>", at) - at);
+            EXPECT_NE(plain.find(element), std::string::npos) << element.substr(0, 200);
+        }
+    }
 }
