@@ -12,16 +12,29 @@ namespace velmora::exporter {
 
 const BodyGeometry* BodyGeometryCache::find(const cad::Body* body) const
 {
-    auto it = entries_.find(body);
-    return it == entries_.end() ? nullptr : &it->second.geometry;
+    auto it = bodies_.find(body);
+    return it == bodies_.end() ? nullptr : it->second.second;
 }
 
-const BodyGeometry& BodyGeometryCache::insert(const cad::BodyPtr& body, BodyGeometry geometry)
+const BodyGeometry* BodyGeometryCache::find(const cad::Tessellation* tessellation) const
 {
-    auto& entry = entries_[body.get()];
-    entry.body = body;
-    entry.geometry = std::move(geometry);
-    return entry.geometry;
+    auto it = by_tessellation_.find(tessellation);
+    return tessellation && it != by_tessellation_.end() ? it->second : nullptr;
+}
+
+const BodyGeometry& BodyGeometryCache::insert(const cad::BodyPtr& body, const cad::TessellationPtr& tessellation,
+                                              BodyGeometry geometry)
+{
+    meshes_.push_back({tessellation, std::move(geometry)});
+    const BodyGeometry& stored = meshes_.back().geometry;
+    if (tessellation) by_tessellation_[tessellation.get()] = &stored;
+    return share(body, stored);
+}
+
+const BodyGeometry& BodyGeometryCache::share(const cad::BodyPtr& body, const BodyGeometry& geometry)
+{
+    bodies_[body.get()] = {body, &geometry};
+    return geometry;
 }
 
 namespace {
@@ -72,10 +85,11 @@ void VertexIndex::grow()
     slots_.swap(slots);
 }
 
-BodyGeometry tessellateBody(const cad::BodyPtr& body)
+BodyGeometry tessellateBody(const cad::BodyPtr& body) { return tessellateBody(body, body->get_tessellation(0)); }
+
+BodyGeometry tessellateBody(const cad::BodyPtr& body, const cad::TessellationPtr& tessellation)
 {
     BodyGeometry result;
-    const cad::TessellationPtr tessellation = body->get_tessellation(0);
     if (!tessellation) return result;
     tessellation->set_need_face_facet_map(true);
     tessellation->set_need_vertex_params(true);
@@ -137,7 +151,9 @@ BodyGeometry tessellateBody(const cad::BodyPtr& body)
 const BodyGeometry& geometryOf(BodyGeometryCache& cache, const cad::BodyPtr& body)
 {
     if (const BodyGeometry* cached = cache.find(body.get())) return *cached;
-    return cache.insert(body, tessellateBody(body));
+    const cad::TessellationPtr tessellation = body->get_tessellation(0);
+    if (const BodyGeometry* shared = cache.find(tessellation.get())) return cache.share(body, *shared);
+    return cache.insert(body, tessellation, tessellateBody(body, tessellation));
 }
 
 std::optional<zel::Colour> colourFromAppearance(const std::vector<double>& values)

@@ -1,5 +1,6 @@
 #pragma once
 #include <array>
+#include <list>
 #include <optional>
 #include <unordered_map>
 #include <vector>
@@ -16,19 +17,29 @@ struct BodyGeometry {
 };
 
 // Body (by identity) -> its triangulation, tessellated at most once for as
-// long as the cache lives (one export run). Each entry keeps its body alive.
+// long as the cache lives (one export run). Bodies whose host hands out one
+// tessellation object (the occurrences of a part, say) share one triangulation
+// and are tessellated once. Each entry keeps its body and tessellation alive,
+// so no address is taken again by another object while the cache lives.
 class BodyGeometryCache {
 public:
     const BodyGeometry* find(const cad::Body* body) const;
-    const BodyGeometry& insert(const cad::BodyPtr& body, BodyGeometry geometry);
-    std::size_t size() const { return entries_.size(); }
+    const BodyGeometry* find(const cad::Tessellation* tessellation) const;
+    // `geometry` is `body`'s, made from `tessellation` (which may be null).
+    const BodyGeometry& insert(const cad::BodyPtr& body, const cad::TessellationPtr& tessellation,
+                               BodyGeometry geometry);
+    // `body` has the geometry already cached for its tessellation.
+    const BodyGeometry& share(const cad::BodyPtr& body, const BodyGeometry& geometry);
+    std::size_t size() const { return bodies_.size(); }
 
 private:
-    struct Entry {
-        cad::BodyPtr body;
+    struct Mesh {
+        cad::TessellationPtr tessellation;
         BodyGeometry geometry;
     };
-    std::unordered_map<const cad::Body*, Entry> entries_;
+    std::unordered_map<const cad::Body*, std::pair<cad::BodyPtr, const BodyGeometry*>> bodies_;
+    std::unordered_map<const cad::Tessellation*, const BodyGeometry*> by_tessellation_;
+    std::list<Mesh> meshes_;  // a list: the addresses handed out stay valid
 };
 
 // Rotation r0..r8 in row order, then translation t0..t2.
@@ -52,6 +63,8 @@ private:
 };
 
 BodyGeometry tessellateBody(const cad::BodyPtr& body);
+// The body's faces through `tessellation`, one the body handed out.
+BodyGeometry tessellateBody(const cad::BodyPtr& body, const cad::TessellationPtr& tessellation);
 const BodyGeometry& geometryOf(BodyGeometryCache& cache, const cad::BodyPtr& body);
 std::optional<zel::Colour> solidColour(const cad::BodyPtr& body);
 std::optional<zel::Colour> curveColour(const cad::FeaturePtr& feature, const cad::DocumentPtr& document);

@@ -21,7 +21,14 @@ bool OcctBody::deselect() { return state->note_selection(false, "body", utf8_fro
 
 cad::TessellationPtr OcctBody::get_tessellation(int)
 {
-    return std::make_shared<OcctTessellation>(state, part, solid_index, this);
+    // One object for every occurrence of the part's solid while anyone holds
+    // it, as their triangles are the same: a caller that keeps meshes by
+    // tessellation walks the part once, not once per occurrence.
+    std::weak_ptr<cad::Tessellation>& shared = state->tessellations[{part, solid_index}];
+    if (cad::TessellationPtr held = shared.lock()) return held;
+    auto made = std::make_shared<OcctTessellation>(state, part, solid_index);
+    shared = made;
+    return made;
 }
 
 cad::MassPropertiesResult OcctBody::get_mass_properties(double density)
@@ -47,7 +54,8 @@ cad::FacePtr OcctBody::get_first_face()
     int index = 0;
     for (TopExp_Explorer e(solid, TopAbs_FACE); e.More(); e.Next()) {
         auto f = std::make_shared<OcctFace>();
-        f->owner = this;
+        f->part = part;
+        f->solid = solid_index;
         f->index = index++;
         std::optional<Rgb> colour = p.sub_colours.empty() ? std::nullopt : colour_of(e.Current());
         if (!colour) colour = body_colour;

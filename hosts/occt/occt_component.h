@@ -10,8 +10,8 @@ class OcctFeatureObject;
 
 class OcctFace : public OcctObject, public cad::Face {
 public:
-    const void* owner = nullptr;  // the body the face belongs to
-    int index = 0;                // its place in the body's face list
+    int part = -1, solid = -1;  // the part's solid the face belongs to
+    int index = 0;              // its place in the body's face list
     std::shared_ptr<OcctFace> next;
     std::vector<double> appearance;
     cad::FacePtr get_next_face() override { return next; }

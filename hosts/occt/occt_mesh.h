@@ -22,7 +22,9 @@ Deflection deflection_of(MeshQuality quality);
 // "coarse", "standard", "fine", "extrafine"; none for anything else.
 std::optional<MeshQuality> quality_named(const std::string& name);
 
-void mesh_part(const TopoDS_Shape& shape, Deflection deflection = deflection_of(MeshQuality::Standard));
+// `in_parallel`: BRepMesh's own option, the part's faces meshed on every core.
+void mesh_part(const TopoDS_Shape& shape, Deflection deflection = deflection_of(MeshQuality::Standard),
+               bool in_parallel = false);
 
 // Meshes every shape with mesh_part, `threads` at a time (0: one per core).
 // Distinct parts share no faces, so each gets the triangles it would get

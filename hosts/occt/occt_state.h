@@ -61,6 +61,8 @@ public:
     const SolidMesh& solid_mesh(int part, int solid);
     // In the part's frame, so the same for every occurrence.
     const cad::MassPropertiesResult& mass_properties(int part, int solid, double density);
+    // By (part, solid): the tessellation object the bodies hand out while it lives.
+    std::map<std::pair<int, int>, std::weak_ptr<cad::Tessellation>> tessellations;
 
 private:
     void ensure_mesh(int part);

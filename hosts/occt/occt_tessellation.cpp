@@ -4,8 +4,8 @@
 
 namespace velmora::occt {
 
-OcctTessellation::OcctTessellation(StatePtr state, int part, int solid, const void* body)
-    : state_(std::move(state)), part_(part), solid_(solid), body_(body)
+OcctTessellation::OcctTessellation(StatePtr state, int part, int solid)
+    : state_(std::move(state)), part_(part), solid_(solid)
 {
 }
 
@@ -25,7 +25,7 @@ const std::vector<int>& OcctTessellation::facets_of(const cad::FacePtr& face) co
 {
     static const std::vector<int> none;
     const auto* f = dynamic_cast<const OcctFace*>(face.get());
-    if (!f || f->owner != body_) return none;  // a face of another body has no facets here
+    if (!f || f->part != part_ || f->solid != solid_) return none;  // a face of another solid has no facets here
     const auto& facets = mesh().facets;
     return static_cast<std::size_t>(f->index) < facets.size() ? facets[static_cast<std::size_t>(f->index)] : none;
 }

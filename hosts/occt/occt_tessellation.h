@@ -3,11 +3,12 @@
 
 namespace velmora::occt {
 
-// The triangles of one body: facets are the triangles of each face; fin k
-// of a facet runs from corner k to corner k+1.
+// The triangles of one solid of a part, for the body of any occurrence of
+// it: facets are the triangles of each face; fin k of a facet runs from
+// corner k to corner k+1.
 class OcctTessellation : public OcctObject, public cad::Tessellation {
 public:
-    OcctTessellation(StatePtr state, int part, int solid, const void* body);
+    OcctTessellation(StatePtr state, int part, int solid);
     // The options change nothing: the host's meshes are made one way.
     void set_need_face_facet_map(bool) override {}
     void set_need_vertex_params(bool) override {}
@@ -27,7 +28,6 @@ private:
 
     StatePtr state_;
     int part_, solid_;
-    const void* body_;  // whose faces this tessellation answers for
     const SolidMesh* mesh_ = nullptr;
 };
 

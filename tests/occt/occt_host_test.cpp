@@ -148,6 +148,9 @@ TEST(OcctHost, AssemblyPlacementsAndPersistentIds)
     EXPECT_NE(text.find("\n0.1, 0.05, 0;\n"), std::string::npos) << text;
     EXPECT_NE(text.find("\n0.11, 0.06, 0.01;\n"), std::string::npos) << text;
     EXPECT_NE(text.find("\n0.01, 0.01, 0.01;\n"), std::string::npos) << text;
+    // Both cubes are occurrences of one part: their two bodies share one mesh, walked once.
+    EXPECT_EQ(&exporter::geometryOf(cache, s.registry.object_at(solids[0])->as_body()),
+              &exporter::geometryOf(cache, s.registry.object_at(solids[1])->as_body()));
 }
 
 // A rotated occurrence's MIP in the model's axes, as OpenCASCADE measures
