@@ -1,6 +1,7 @@
 // The export of a whole machine against OpenCASCADE's own OBJ writer and
 // against the limit of formatting its numbers; the share of vertex merging;
-// the export's extra peak memory; meshing in parallel against serially.
+// the export's extra peak memory; meshing in parallel against serially;
+// the templated export (each repeated solid once) against the plain one.
 // Interleaved repetitions, medians, one run: compare the ratios.
 //   export_bench MODEL.step [REPS] [DIR]
 #include <fcntl.h>
@@ -135,7 +136,8 @@ std::size_t format_and_write(const Numbers& n, const std::string& path)
     return out.size();
 }
 
-// What the export numbers for each solid occurrence: the host's vertex id of
+// What the export numbers for each distinct mesh (the occurrences of a part
+// share their host's tessellation, numbered once): the host's vertex id of
 // every triangle corner, in the order the export meets them, and each
 // vertex's position. Recorded through the host interface once, so that the
 // timing below is the numbering alone.
@@ -147,10 +149,13 @@ struct Corners {
 std::vector<Corners> corners_of(const CAD_RPC::Tree& tree, const cad::CAD_ObjectRegistry& registry)
 {
     std::vector<Corners> all;
+    std::vector<cad::TessellationPtr> seen;  // held, so no address comes back
     for (const auto& [id, node] : tree.nodes) {
         if (node.type != CAD_RPC::NodeType::Solid) continue;
         const cad::BodyPtr body = registry.object_at(id)->as_body();
         const cad::TessellationPtr t = body->get_tessellation(0);
+        if (std::find(seen.begin(), seen.end(), t) != seen.end()) continue;
+        seen.push_back(t);
         t->tessellate();
         Corners& c = all.emplace_back();
         for (cad::FacePtr face = body->get_first_face(); face; face = face->get_next_face())
@@ -202,7 +207,8 @@ int main(int argc, char** argv)
     const int reps = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
     const std::string dir = argc > 3 ? argv[3] : "/tmp";
     const std::string zel_path = dir + "/bench-export.zel", write_path = dir + "/bench-write.zel",
-                      raw_path = dir + "/bench-raw.txt", obj_path = dir + "/bench.obj";
+                      raw_path = dir + "/bench-raw.txt", obj_path = dir + "/bench.obj",
+                      templated_path = dir + "/bench-templated.zel";
 
     // Meshing, serial and parallel, on the host's own reading of the model.
     const occt::OcctModel read = occt::read_model(model);
@@ -224,22 +230,29 @@ int main(int argc, char** argv)
     // The model as velmora-host serves it, meshed when opened.
     bench::ServedModel served(model, zel_path);
     const auto& [app, registry, tree, settings] = served;
-    auto export_once = [&] {
+    CAD_RPC::Settings templated = settings;
+    templated.templates_settings = CAD_RPC::TemplatesSettings::SearchForTemplates;
+    templated.save_filepath = templated_path;
+    auto export_with = [&](const CAD_RPC::Settings& s) {
         exporter::BodyGeometryCache cache;  // one export run's
-        exporter::export_zel(tree, settings, registry, cache);
+        exporter::export_zel(tree, s, registry, cache);
     };
+    auto export_once = [&] { export_with(settings); };
+    auto export_templated = [&] { export_with(templated); };
     export_once();  // the host's lazily built answers exist from now on, as in a CAD system
-    const std::size_t zel_bytes = file_size(zel_path);
+    export_templated();
+    const std::size_t zel_bytes = file_size(zel_path), templated_bytes = file_size(templated_path);
 
     // Extra peak memory of one export, in a child so nothing freed earlier hides it.
-    long extra_kb = -1;
-    int fds[2];
-    if (::pipe(fds) == 0) {
+    auto extra_peak_kb = [](const std::function<void()>& run) {
+        long extra_kb = -1;
+        int fds[2];
+        if (::pipe(fds) != 0) return extra_kb;
         const pid_t pid = ::fork();
         if (pid == 0) {
             std::ofstream("/proc/self/clear_refs") << "5";  // the peak starts again from here
             const long before = status_kb("VmRSS");
-            export_once();
+            run();
             const long extra = status_kb("VmHWM") - before;
             (void)!::write(fds[1], &extra, sizeof extra);
             ::_exit(0);
@@ -248,7 +261,9 @@ int main(int argc, char** argv)
         if (::read(fds[0], &extra_kb, sizeof extra_kb) != sizeof extra_kb) extra_kb = -1;
         ::close(fds[0]);
         ::waitpid(pid, nullptr, 0);
-    }
+        return extra_kb;
+    };
+    const long extra_kb = extra_peak_kb(export_once), templated_extra_kb = extra_peak_kb(export_templated);
 
     // The same meshed model for OpenCASCADE's OBJ writer.
     const auto xde = bench::read_xde(model);
@@ -259,7 +274,7 @@ int main(int argc, char** argv)
     const Numbers numbers = numbers_of(doc);
     const std::vector<Corners> corners = corners_of(tree, registry);
 
-    std::vector<double> export_s, obj_s, write_s, limit_s, merge_s;
+    std::vector<double> export_s, obj_s, write_s, limit_s, merge_s, templated_s;
     std::size_t raw_bytes = 0, merged_vertices = 0;
     for (int r = 0; r < reps; ++r) {
         export_s.push_back(seconds(export_once));
@@ -267,12 +282,13 @@ int main(int argc, char** argv)
         write_s.push_back(seconds([&] { zel::writeZelDocument(doc, write_path); }));
         limit_s.push_back(seconds([&] { raw_bytes = format_and_write(numbers, raw_path); }));
         merge_s.push_back(seconds([&] { merged_vertices = number_all(corners); }));
+        templated_s.push_back(seconds(export_templated));
     }
 
     std::size_t solids = doc.solid_map.size(), exported_triangles = 0;
     for (const auto& [id, e] : doc.solid_map) exported_triangles += mesh_of(e).faces->size();
-    std::printf("model %s: %zu parts, %zu solid occurrences, %zu triangles exported, %zu vertices\n", model.c_str(),
-                parts.size(), solids, exported_triangles, merged_vertices);
+    std::printf("model %s: %zu parts, %zu solid occurrences, %zu triangles exported, %zu vertices in %zu meshes\n",
+                model.c_str(), parts.size(), solids, exported_triangles, merged_vertices, corners.size());
     std::printf("ZEL %.1f MB, OBJ %.1f MB, numbers only %.1f MB; %d repetitions, interleaved, medians\n",
                 zel_bytes / 1e6, file_size(obj_path) / 1e6, raw_bytes / 1e6, reps);
     const double exp = median(export_s);
@@ -286,6 +302,14 @@ int main(int argc, char** argv)
     std::printf("%-34s %8.3f s %-22s %8.3f s %-22s %6.2fx  (target >= 1.5x; triangles %s, %zu)\n",
                 "5. meshing, parallel vs serial", median(serial_s), "serial", median(parallel_s), "parallel",
                 median(serial_s) / median(parallel_s), identical ? "identical" : "DIFFER", triangles);
-    for (const auto& p : {zel_path, write_path, raw_path, obj_path, dir + "/bench.mtl"}) std::remove(p.c_str());
+    line("13. templated export vs plain", median(templated_s), "templates", exp, "export_zel", "<= 0.25x");
+    std::printf("%-34s %8.1f MB file %-17s %8.1f MB file %-17s %6.3fx  (target <= 0.125x)\n",
+                "14. templated file vs plain", templated_bytes / 1e6, "templates", zel_bytes / 1e6, "export_zel",
+                templated_bytes / static_cast<double>(zel_bytes));
+    std::printf("%-34s %8.1f MB extra peak %-11s %8.1f MB extra peak %-11s %6.2fx  (target <= 1.0x)\n",
+                "15. templated export memory", templated_extra_kb / 1e3, "templates", extra_kb / 1e3, "export_zel",
+                templated_extra_kb / static_cast<double>(extra_kb));
+    for (const auto& p : {zel_path, write_path, raw_path, obj_path, dir + "/bench.mtl", templated_path})
+        std::remove(p.c_str());
     return identical ? 0 : 1;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // OpenCASCADE's own way to a mesh file: read STEP into an XDE document, mesh
-// every part as the host does, write OBJ with RWObj_CafWriter.
+// every part as the host does (with BRepMesh's parallel option, as a user of
+// OpenCASCADE would), write OBJ with RWObj_CafWriter.
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -50,7 +51,8 @@ inline std::vector<TopoDS_Shape> xde_parts(const Handle(TDocStd_Document)& doc)
 
 inline void mesh_xde(const Handle(TDocStd_Document)& doc)
 {
-    for (const TopoDS_Shape& part : xde_parts(doc)) occt::mesh_part(part);
+    for (const TopoDS_Shape& part : xde_parts(doc))
+        occt::mesh_part(part, occt::deflection_of(occt::MeshQuality::Standard), true);
 }
 
 inline void write_obj(const Handle(TDocStd_Document)& doc, const std::string& path)
