@@ -5,6 +5,7 @@
 // Interleaved repetitions, medians, one run: compare the ratios.
 //   export_bench MODEL.step [REPS] [DIR]
 #include <fcntl.h>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -250,6 +251,7 @@ int main(int argc, char** argv)
         if (::pipe(fds) != 0) return extra_kb;
         const pid_t pid = ::fork();
         if (pid == 0) {
+            ::malloc_trim(0);  // free heap pages go back, so the export's own needs show
             std::ofstream("/proc/self/clear_refs") << "5";  // the peak starts again from here
             const long before = status_kb("VmRSS");
             run();

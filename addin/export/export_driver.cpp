@@ -1,5 +1,6 @@
 #include "export_driver.h"
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 #include <unordered_map>
@@ -126,7 +127,7 @@ private:
             switch (node_at(tree_, child_id).type) {
             case NodeType::Structure: record.structures.push_back(child_id); break;
             case NodeType::Solid:
-                if (settings_.export_solids) (templated_.count(child_id) ? record.solid_refs : record.solids).push_back(child_id);
+                if (settings_.export_solids) (template_of(child_id) ? record.solid_refs : record.solids).push_back(child_id);
                 break;
             case NodeType::ElementMIP: if (settings_.export_MIPs) record.element_MIPs.push_back(child_id); break;
             case NodeType::Curve: if (settings_.export_curves) record.lines.push_back(child_id); break;
@@ -141,8 +142,8 @@ private:
         switch (node.type) {
         case NodeType::Solid:
             if (!settings_.export_solids) break;
-            if (const auto used = templated_.find(key); used != templated_.end())
-                add_solid_ref(doc_.solid_ref_map[key], node, templates_[used->second]);
+            if (const Template* used = template_of(key))
+                add_solid_ref(doc_.solid_ref_map[key], node, *used);
             else
                 add_solid(doc_.solid_map[key], node);
             break;
@@ -227,7 +228,7 @@ private:
                 templates_.push_back(t);
                 add_template(templates_.back());
             }
-            templated_[key] = *index[group];
+            templated_.emplace_back(key, static_cast<std::uint32_t>(*index[group]));  // in key order
         }
     }
 
@@ -329,7 +330,13 @@ private:
     zel::ZelDocument doc_;
     // With templates: solid key -> its template in templates_.
     std::vector<Template> templates_;
-    std::unordered_map<int32_t, std::size_t> templated_;
+    std::vector<std::pair<int32_t, std::uint32_t>> templated_;  // sorted: a few bytes per solid
+
+    const Template* template_of(int32_t key) const
+    {
+        auto it = std::lower_bound(templated_.begin(), templated_.end(), std::pair<int32_t, std::uint32_t>(key, 0));
+        return it != templated_.end() && it->first == key ? &templates_[it->second] : nullptr;
+    }
 };
 
 }  // namespace

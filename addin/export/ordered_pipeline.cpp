@@ -120,7 +120,7 @@ void OrderedPipeline::write_front()
 
 void OrderedPipeline::flush_if_large()
 {
-    if (text_.size() >= (1u << 20)) finish();
+    if (text_.size() >= (1u << 18)) finish();
 }
 
 void OrderedPipeline::finish()
