@@ -52,7 +52,7 @@ inline std::vector<TopoDS_Shape> xde_parts(const Handle(TDocStd_Document)& doc)
 inline void mesh_xde(const Handle(TDocStd_Document)& doc)
 {
     for (const TopoDS_Shape& part : xde_parts(doc))
-        occt::mesh_part(part, occt::deflection_of(occt::MeshQuality::Standard), true);
+        occt::brep_mesh(part, occt::deflection_of(occt::MeshQuality::Standard), true);
 }
 
 inline void write_obj(const Handle(TDocStd_Document)& doc, const std::string& path)

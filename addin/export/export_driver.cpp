@@ -163,7 +163,8 @@ private:
         // The body's mesh is shared by its occurrences; the placement is applied as it is written.
         const BodyGeometry& geometry = geometryOf(cache_, body);
         const Placement placement = placementOf(registry_.object_at(node.parent_id));
-        e.mesh = zel::PlacedMesh{&geometry.vertices, &geometry.faces, placement.values};
+        // A mirroring placement would turn the triangles inside out.
+        e.mesh = zel::PlacedMesh{&geometry.vertices, &geometry.faces, placement.values, zel::mirrors(placement.values)};
         if (settings_.export_MIPs) {
             if (auto mip = bodyMIP(body, document_)) {
                 placeMIP(placement, *mip);
@@ -173,11 +174,13 @@ private:
         e.visible = node.is_visible;
     }
 
-    // A mesh and colour that several solids share, written once.
+    // A mesh, colour and MIP that several solids share, written once.
     struct Template {
         cad::BodyPtr body;  // the first solid's
         const BodyGeometry* geometry;
         std::optional<zel::Colour> colour;
+        std::optional<zel::MIPData> MIP;  // in the solid's own coordinates, when MIPs are exported
+        bool mirrored;  // its solids are placed mirrored: its triangles are written the other way round
         std::string first_name;
         std::size_t uses = 0;
         zel::Id id = 0;
@@ -185,10 +188,13 @@ private:
     };
 
     // Groups the solids to export by mesh (the same vertices bit for bit and
-    // the same triangles) and colour: one hash per distinct body mesh (a body
-    // the host hands out again is known by its mesh's address), equality
-    // checked within a hash. A group of two or more becomes a template,
-    // named "T<n>_<its first solid's name>" in the order of first use.
+    // the same triangles), colour, MIP (bit for bit: parts of one shape and
+    // another density differ) and whether their placement mirrors (a
+    // mirrored occurrence needs its triangles the other way round): one
+    // hash per distinct body mesh (a body the host hands out again is known
+    // by its mesh's address), equality checked within a hash. A group of two
+    // or more becomes a template, named "T<n>_<its first solid's name>" in
+    // the order of first use.
     void find_templates()
     {
         std::unordered_map<const BodyGeometry*, std::uint64_t> hashes;
@@ -200,16 +206,19 @@ private:
             const cad::BodyPtr body = body_of(registry_, node);
             const BodyGeometry* geometry = &geometryOf(cache_, body);
             const std::optional<zel::Colour> colour = solidColour(body);
+            const std::optional<zel::MIPData> mip = settings_.export_MIPs ? bodyMIP(body, document_) : std::nullopt;
+            const bool mirrored = zel::mirrors(placementOf(registry_.object_at(node.parent_id)).values);
             auto [hash, fresh] = hashes.try_emplace(geometry, 0);
             if (fresh) hash->second = mesh_hash(*geometry);
             std::optional<std::size_t> group;
             for (auto [it, end] = by_hash.equal_range(hash->second); it != end && !group; ++it) {
                 const Template& t = groups[it->second];
-                if (t.colour == colour && same_mesh(*t.geometry, *geometry)) group = it->second;
+                if (t.colour == colour && t.mirrored == mirrored && same_mip(t.MIP, mip) && same_mesh(*t.geometry, *geometry))
+                    group = it->second;
             }
             if (!group) {
                 group = groups.size();
-                groups.push_back({body, geometry, colour, node.name, 0, 0, {}});
+                groups.push_back({body, geometry, colour, mip, mirrored, node.name, 0, 0, {}});
                 by_hash.emplace(hash->second, *group);
             }
             ++groups[*group].uses;
@@ -243,6 +252,11 @@ private:
         return h;
     }
 
+    static bool same_mip(const std::optional<zel::MIPData>& a, const std::optional<zel::MIPData>& b)
+    {
+        return a.has_value() == b.has_value() && (!a || std::memcmp(a->data(), b->data(), sizeof(zel::MIPData)) == 0);
+    }
+
     static bool same_mesh(const BodyGeometry& a, const BodyGeometry& b)
     {
         return &a == &b || (a.vertices.size() == b.vertices.size() && a.faces.size() == b.faces.size() &&
@@ -258,8 +272,8 @@ private:
         e.method = zel::MethodType::Triangulation;
         e.color = t.colour;
         e.mesh = zel::PlacedMesh{&t.geometry->vertices, &t.geometry->faces};
-        if (settings_.export_MIPs)
-            if (auto mip = bodyMIP(t.body, document_)) e.MIP = *mip;
+        e.mesh->reversed = t.mirrored;
+        if (t.MIP) e.MIP = *t.MIP;
         doc_.template_solids.emplace_back(t.id, std::move(e));
     }
 

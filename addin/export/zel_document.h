@@ -31,7 +31,15 @@ struct PlacedMesh {
     const std::vector<Point3>* vertices = nullptr;  // in the body's frame
     const std::vector<Triangle>* faces = nullptr;   // vertex numbers from 1
     Placement placement{1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
+    bool reversed = false;  // each triangle written with its corners the other way round
 };
+
+// Whether `r` mirrors (its rotation part has a negative determinant): it
+// would turn a mesh's triangles inside out.
+inline bool mirrors(const Placement& r)
+{
+    return r[0] * (r[4] * r[8] - r[5] * r[7]) - r[1] * (r[3] * r[8] - r[5] * r[6]) + r[2] * (r[3] * r[7] - r[4] * r[6]) < 0;
+}
 
 struct Colour {
     std::uint8_t red = 0, green = 0, blue = 0;

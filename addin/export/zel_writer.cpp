@@ -136,12 +136,13 @@ void format_points(std::string& text, const Point3* begin, const Point3* end, co
     }
 }
 
-void format_triangles(std::string& text, const Triangle* begin, const Triangle* end)
+void format_triangles(std::string& text, const Triangle* begin, const Triangle* end, bool reversed)
 {
     text.reserve(static_cast<std::size_t>(end - begin) * 24);
+    const std::size_t second = reversed ? 2 : 1, third = reversed ? 1 : 2;
     for (const Triangle* f = begin; f != end; ++f) {
         char line[80];  // three numbers of at most 20 digits each
-        text.append(line, fmt::format_to(line, FMT_COMPILE("{}, {}, {};\n"), (*f)[0], (*f)[1], (*f)[2]));
+        text.append(line, fmt::format_to(line, FMT_COMPILE("{}, {}, {};\n"), (*f)[0], (*f)[second], (*f)[third]));
     }
 }
 
@@ -166,9 +167,11 @@ void point_list(XmlOut& out, int depth, const std::vector<Point3>& points, const
     });
 }
 
-void triangle_list(XmlOut& out, int depth, const std::vector<Triangle>& faces)
+void triangle_list(XmlOut& out, int depth, const std::vector<Triangle>& faces, bool reversed)
 {
-    number_list(out, depth, "faces", faces, format_triangles);
+    number_list(out, depth, "faces", faces, [reversed](std::string& text, const Triangle* begin, const Triangle* end) {
+        format_triangles(text, begin, end, reversed);
+    });
 }
 
 void common_attributes(XmlOut& out, const GeomElem& e)
@@ -190,10 +193,10 @@ void write_solid(XmlOut& out, int depth, const char* tag, const SolidElem& e)
     out.children_follow();
     if (e.mesh) {
         point_list(out, depth + 1, *e.mesh->vertices, &e.mesh->placement);
-        triangle_list(out, depth + 1, *e.mesh->faces);
+        triangle_list(out, depth + 1, *e.mesh->faces, e.mesh->reversed);
     } else {
         point_list(out, depth + 1, e.vertices, nullptr);
-        triangle_list(out, depth + 1, e.faces);
+        triangle_list(out, depth + 1, e.faces, false);
     }
     out.end(depth, tag);
 }

@@ -85,7 +85,7 @@ std::vector<std::shared_ptr<OcctBody>> bodies_of(const StatePtr& state, int part
         b->state = state;
         b->part = part;
         b->solid_index = static_cast<int>(i);
-        b->name = utf16_from_utf8(p.solid_names[i].empty() ? "Body" + std::to_string(i + 1) : p.solid_names[i]);
+        b->name = utf16_from_utf8(solid_name(p, i));
         b->persistent_id = bytes_of(body_key(path, i));
         out.push_back(std::move(b));
     }

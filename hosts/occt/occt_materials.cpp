@@ -1,6 +1,7 @@
 #include "occt_materials.h"
 
 #include <cmath>
+#include <map>
 #include <vector>
 
 #include <STEPConstruct_UnitContext.hxx>
@@ -11,6 +12,8 @@
 #include <StepBasic_NamedUnit.hxx>
 #include <StepBasic_SiUnit.hxx>
 #include <StepRepr_DescriptiveRepresentationItem.hxx>
+#include <StepShape_ShapeDefinitionRepresentation.hxx>
+#include <TransferBRep.hxx>
 #include <StepRepr_MeasureRepresentationItem.hxx>
 #include <StepRepr_PropertyDefinition.hxx>
 #include <StepRepr_PropertyDefinitionRepresentation.hxx>
@@ -72,16 +75,29 @@ bool named(const Handle(TCollection_HAsciiString) & text, const char* name)
 
 }  // namespace
 
-std::map<std::string, std::optional<double>> step_material_densities(const Handle(Interface_InterfaceModel) & model)
+std::unordered_map<const TopoDS_TShape*, StepMaterial> step_materials(const Handle(Interface_InterfaceModel) & model,
+                                                                      const Handle(Transfer_TransientProcess) & process)
 {
-    // Per characterized definition (a product): its material's name and density.
+    // Per characterized definition (a product's shape definition, or the
+    // product definition itself): its material's name and density.
     struct Found {
         std::string name;
         bool has_density = false;
         std::optional<double> density;
     };
     std::map<const Standard_Transient*, Found> by_definition;
+    // The shape each of those definitions has, through its shape definition representation.
+    std::map<const Standard_Transient*, TopoDS_Shape> shapes;
     for (int i = 1; !model.IsNull() && i <= model->NbEntities(); ++i) {
+        if (const auto sdr = Handle(StepShape_ShapeDefinitionRepresentation)::DownCast(model->Value(i))) {
+            const Handle(StepRepr_PropertyDefinition) shape_definition = sdr->Definition().PropertyDefinition();
+            if (shape_definition.IsNull() || process.IsNull()) continue;
+            const TopoDS_Shape shape = TransferBRep::ShapeResult(process, sdr->UsedRepresentation());
+            if (shape.IsNull()) continue;
+            shapes.emplace(shape_definition.get(), shape);
+            shapes.emplace(shape_definition->Definition().Value().get(), shape);
+            continue;
+        }
         const auto pdr = Handle(StepRepr_PropertyDefinitionRepresentation)::DownCast(model->Value(i));
         if (pdr.IsNull()) continue;
         const Handle(StepRepr_PropertyDefinition) property = pdr->Definition().PropertyDefinition();
@@ -99,9 +115,11 @@ std::map<std::string, std::optional<double>> step_material_densities(const Handl
                 found.density = density_in_si(measure->Measure());
         }
     }
-    std::map<std::string, std::optional<double>> out;
-    for (const auto& [definition, found] : by_definition)
-        if (!found.name.empty() && found.has_density) out.emplace(found.name, found.density);
+    std::unordered_map<const TopoDS_TShape*, StepMaterial> out;
+    for (const auto& [definition, found] : by_definition) {
+        const auto shape = shapes.find(definition);
+        if (found.has_density && shape != shapes.end()) out[shape->second.TShape().get()] = {found.name, found.density};
+    }
     return out;
 }
 

@@ -1,10 +1,13 @@
 #pragma once
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include <TopoDS_Shape.hxx>
+
+#include "occt_solid_mesh.h"
 
 namespace velmora::occt {
 
@@ -22,17 +25,36 @@ Deflection deflection_of(MeshQuality quality);
 // "coarse", "standard", "fine", "extrafine"; none for anything else.
 std::optional<MeshQuality> quality_named(const std::string& name);
 
-// `in_parallel`: BRepMesh's own option, the part's faces meshed on every core.
-void mesh_part(const TopoDS_Shape& shape, Deflection deflection = deflection_of(MeshQuality::Standard),
+// BRepMesh alone, as OpenCASCADE's own exporters mesh: the shape's faces
+// triangulated at `deflection` (of the shape's bounding-box diagonal).
+// `in_parallel`: BRepMesh's own option, the faces meshed on every core.
+void brep_mesh(const TopoDS_Shape& shape, Deflection deflection = deflection_of(MeshQuality::Standard),
                bool in_parallel = false);
 
-// Meshes every shape with mesh_part, `threads` at a time (0: one per core).
-// Distinct parts share no faces, so each gets the triangles it would get
-// alone; a shape listed twice is meshed once. `progress` hears the fraction
-// done (from the meshing threads, one call at a time). The first failure is
-// thrown once every thread has stopped.
-void mesh_parts(const std::vector<TopoDS_Shape>& shapes, unsigned threads,
-                Deflection deflection = deflection_of(MeshQuality::Standard),
-                const std::function<void(double fraction)>& progress = {});
+// One solid of a part, meshed and joined (see joined_mesh).
+struct MeshedSolid {
+    std::shared_ptr<const SolidMesh> mesh;
+    bool brep_closed = true;     // its B-rep encloses a volume
+    std::size_t open_edges = 0;  // of its mesh (see open_edges)
+};
+
+// Meshes the part with brep_mesh and joins each of its solids (in explorer
+// order). BRepMesh's faster algorithm (Delabella) leaves some faces of
+// curved, trimmed surfaces with triangles missing along their edges, or
+// with none; where that leaves a solid with a closed B-rep open, the part is
+// meshed again with its other algorithm, and then without the surface
+// deflection check, until every such solid closes (else the try that left
+// the fewest open edges stays).
+std::vector<MeshedSolid> mesh_part(const TopoDS_Shape& shape, Deflection deflection = deflection_of(MeshQuality::Standard),
+                                   bool in_parallel = false);
+
+// Meshes every shape with mesh_part, `threads` at a time (0: one per core),
+// and returns each shape's solids. Distinct parts share no faces, so each
+// gets the triangles it would get alone; a shape listed twice is meshed
+// once. `progress` hears the fraction done (from the meshing threads, one
+// call at a time). The first failure is thrown once every thread has stopped.
+std::vector<std::vector<MeshedSolid>> mesh_parts(const std::vector<TopoDS_Shape>& shapes, unsigned threads,
+                                                 Deflection deflection = deflection_of(MeshQuality::Standard),
+                                                 const std::function<void(double fraction)>& progress = {});
 
 }  // namespace velmora::occt

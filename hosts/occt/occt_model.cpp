@@ -13,6 +13,7 @@
 #include <fstream>
 #include <map>
 #include <stdexcept>
+#include <unordered_map>
 
 #include <BRepBuilderAPI_Transform.hxx>
 #include <BRep_Builder.hxx>
@@ -47,12 +48,20 @@
 #include <TDataStd_TreeNode.hxx>
 #include <XCAFDoc.hxx>
 #include <XCAFDoc_Material.hxx>
+#include <StepShape_SolidModel.hxx>
+#include <TCollection_HAsciiString.hxx>
+#include <TransferBRep.hxx>
+#include <Transfer_TransientProcess.hxx>
+#include <XSControl_TransferReader.hxx>
+#include <XSControl_WorkSession.hxx>
 
 namespace velmora::occt {
 namespace {
 
 namespace fs = std::filesystem;
-using Materials = std::map<std::string, std::optional<double>>;
+using Materials = std::unordered_map<const TopoDS_TShape*, StepMaterial>;
+// The names the file gives its solids' own entities, by solid.
+using SolidNames = std::unordered_map<const TopoDS_TShape*, TCollection_ExtendedString>;
 
 [[noreturn]] void fail(const std::string& path, const std::string& why)
 {
@@ -113,11 +122,12 @@ void guarded_translation(const std::string& path, Translate&& translate)
     }
 }
 
-// The name the user gave, or none where the file has only an identifier.
-std::string given_name(const TDF_Label& label, NameDecoder& names)
+// The name the user gave, or none where the file has only a placeholder
+// or, for an occurrence, an identifier the writer counted up.
+std::string given_name(const TDF_Label& label, NameDecoder& names, bool occurrence = false)
 {
     std::string name = label_name(label, names);
-    return is_generated_name(name) ? std::string{} : name;
+    return (occurrence ? is_generated_instance_name(name) : is_placeholder_name(name)) ? std::string{} : name;
 }
 
 std::string entry_of(const TDF_Label& label)
@@ -230,8 +240,9 @@ std::vector<OcctFeature> features_of(const Handle(XCAFDoc_ShapeTool) & shapes, c
 class XcafWalker {
 public:
     XcafWalker(Handle(XCAFDoc_ShapeTool) shapes, Handle(XCAFDoc_ColorTool) colours, NameDecoder& names,
-               const Materials& materials, OcctModel& model)
-        : shapes_(std::move(shapes)), colours_(std::move(colours)), names_(names), materials_(materials), model_(model)
+               const Materials& materials, const SolidNames& solid_names, OcctModel& model)
+        : shapes_(std::move(shapes)), colours_(std::move(colours)), names_(names), materials_(materials),
+          solid_names_(solid_names), model_(model)
     {
     }
 
@@ -259,7 +270,14 @@ public:
         for (const auto& solid : part.solids) {
             TDF_Label sub;
             const bool labelled = shapes_->FindSubShape(label, solid, sub);
-            part.solid_names.push_back(labelled ? given_name(sub, names_) : std::string{});
+            std::string name = labelled ? given_name(sub, names_) : std::string{};
+            // The solid of a one-solid part has no label of its own: its
+            // name is its entity's in the file.
+            if (const auto found = solid_names_.find(solid.TShape().get()); name.empty() && found != solid_names_.end()) {
+                name = names_(found->second);
+                if (is_placeholder_name(name)) name.clear();
+            }
+            part.solid_names.push_back(name);
             part.solid_visible.push_back(!labelled || colours_->IsVisible(sub));
         }
         part.colour = colour_of(colours_, label, XCAFDoc_ColorSurf);
@@ -272,13 +290,14 @@ public:
         Handle(TDataStd_TreeNode) node;
         Handle(XCAFDoc_Material) material;
         if (label.FindAttribute(XCAFDoc::MaterialRefGUID(), node) && node->HasFather() &&
-            node->Father()->Label().FindAttribute(XCAFDoc_Material::GetID(), material) && !material->GetName().IsNull()) {
-            const TCollection_AsciiString& text = material->GetName()->String();
-            part.material = names_(TCollection_ExtendedString(text, true));
-            if (const auto found = materials_.find(text.ToCString()); found != materials_.end()) {
-                part.density = found->second;
-                if (!part.density) unreadable_densities.push_back("'" + part.material + "' of '" + part.name + "'");
-            }
+            node->Father()->Label().FindAttribute(XCAFDoc_Material::GetID(), material) && !material->GetName().IsNull())
+            part.material = names_(TCollection_ExtendedString(material->GetName()->String(), true));
+        // The density is the product's own: products may share a material's
+        // name and not its density.
+        if (const auto found = materials_.find(part.shape.TShape().get()); found != materials_.end()) {
+            if (part.material.empty()) part.material = names_(TCollection_ExtendedString(found->second.name.c_str(), true));
+            part.density = found->second.density;
+            if (!part.density) unreadable_densities.push_back("'" + part.material + "' of '" + part.name + "'");
         }
         model_.parts.push_back(std::move(part));
         part_entries_.push_back(entry);
@@ -296,7 +315,7 @@ public:
             TDF_Label referred;
             if (!XCAFDoc_ShapeTool::GetReferredShape(component, referred)) continue;
             const std::string product = product_name(referred);
-            const std::string instance = given_name(component, names_);
+            const std::string instance = given_name(component, names_, true);
             if (!XCAFDoc_ShapeTool::IsAssembly(referred)) {
                 const TopoDS_Shape shape = XCAFDoc_ShapeTool::GetShape(referred);
                 if (is_reference_only(shape)) {
@@ -339,12 +358,14 @@ private:
     Handle(XCAFDoc_ColorTool) colours_;
     NameDecoder& names_;
     const Materials& materials_;
+    const SolidNames& solid_names_;
     OcctModel& model_;
     std::vector<std::string> part_entries_;
 };
 
 OcctModel from_document(const Handle(TDocStd_Document) & doc, const std::string& path, NameDecoder& names,
-                        const Materials& materials, const std::function<void(const std::string&)>& warn)
+                        const Materials& materials, const SolidNames& solid_names,
+                        const std::function<void(const std::string&)>& warn)
 {
     Handle(XCAFDoc_ShapeTool) shapes = XCAFDoc_DocumentTool::ShapeTool(doc->Main());
     Handle(XCAFDoc_ColorTool) colours = XCAFDoc_DocumentTool::ColorTool(doc->Main());
@@ -353,7 +374,7 @@ OcctModel from_document(const Handle(TDocStd_Document) & doc, const std::string&
     if (free.IsEmpty()) fail(path, "the file holds no shape");
 
     OcctModel model;
-    XcafWalker walker(shapes, colours, names, materials, model);
+    XcafWalker walker(shapes, colours, names, materials, solid_names, model);
     struct WarnOfDensities {
         XcafWalker& walker;
         const std::function<void(const std::string&)>& warn;
@@ -401,6 +422,37 @@ OcctModel from_document(const Handle(TDocStd_Document) & doc, const std::string&
         model.root.children.push_back(std::move(child));
     }
     return model;
+}
+
+// The names of the solids' entities in a STEP file (a manifold solid B-rep
+// named "Boss-Extrude1", say), read byte for byte.
+SolidNames step_solid_names(STEPControl_Reader& reader)
+{
+    SolidNames out;
+    const Handle(Transfer_TransientProcess) process = reader.WS()->TransferReader()->TransientProcess();
+    for (int i = 1; !process.IsNull() && i <= process->NbMapped(); ++i) {
+        const auto solid = Handle(StepShape_SolidModel)::DownCast(process->Mapped(i));
+        if (solid.IsNull() || solid->Name().IsNull() || solid->Name()->IsEmpty()) continue;
+        const TopoDS_Shape shape = TransferBRep::ShapeResult(process, solid);
+        if (!shape.IsNull() && shape.ShapeType() == TopAbs_SOLID)
+            out.emplace(shape.TShape().get(), TCollection_ExtendedString(solid->Name()->ToCString(), true));
+    }
+    return out;
+}
+
+// Every 8-bit name of the file that is not UTF-8, each time it occurs: the
+// text the code page is told from.
+std::vector<std::string> eight_bit_names(const Handle(TDocStd_Document) & doc, const SolidNames& solid_names)
+{
+    std::vector<std::string> out;
+    for (TDF_ChildIterator it(doc->Main(), true); it.More(); it.Next()) {
+        Handle(TDataStd_Name) name;
+        if (it.Value().FindAttribute(TDataStd_Name::GetID(), name))
+            if (auto bytes = eight_bit_bytes(name->Get())) out.push_back(std::move(*bytes));
+    }
+    for (const auto& [solid, name] : solid_names)
+        if (auto bytes = eight_bit_bytes(name)) out.push_back(std::move(*bytes));
+    return out;
 }
 
 // A model of one part holding all of `shape` (in metres), unnamed within.
@@ -489,7 +541,6 @@ OcctModel read_model(const std::string& path, const ReadOptions& options)
     std::optional<CodePage> chosen;
     if (!options.codepage.empty() && !(chosen = code_page_named(options.codepage)))
         throw std::invalid_argument("unknown code page '" + options.codepage + "'");
-    NameDecoder names(chosen ? *chosen : locale_code_page(), chosen.has_value());
     std::error_code ec;
     if (!fs::is_regular_file(path, ec)) fail(path, "no such file");
     if (fs::file_size(path, ec) == 0) fail(path, "the file is empty");
@@ -539,6 +590,7 @@ OcctModel read_model(const std::string& path, const ReadOptions& options)
     // document reader (XDE), which fails on some files whose geometry its
     // plain reader reads well: those are read again without them.
     Materials materials;
+    SolidNames solid_names;
     bool readable = true;
     std::string xde_failure;
     auto translate = [&](auto& reader, const char* kind) {
@@ -565,9 +617,11 @@ OcctModel read_model(const std::string& path, const ReadOptions& options)
         reader.SetColorMode(true);
         reader.SetMatMode(true);
         translate(reader, "STEP");
-        if (xde_failure.empty())
-            materials = step_material_densities(reader.Reader().Model());
-        else
+        if (xde_failure.empty()) {
+            const Handle(Transfer_TransientProcess) process = reader.Reader().WS()->TransferReader()->TransientProcess();
+            materials = step_materials(reader.Reader().Model(), process);
+            solid_names = step_solid_names(reader.ChangeReader());
+        } else
             plain = plain_read<STEPControl_Reader>(path);
     } else if (ext == ".igs" || ext == ".iges") {
         IGESCAFControl_Reader reader;
@@ -584,10 +638,18 @@ OcctModel read_model(const std::string& path, const ReadOptions& options)
             options.warn(xde_failure + "; its geometry was read again without names and colours, which are lost");
         return single_part(plain, fs::path(path).stem().string(), "plain");
     }
-    OcctModel model = from_document(doc, path, names, materials, options.warn);
-    if (names.guessed() && options.warn)
+    // The code page: the user's, else the one the names themselves tell,
+    // else the locale language's.
+    std::optional<CodePage> detected;
+    if (!chosen) detected = detect_code_page(eight_bit_names(doc, solid_names), locale_code_page());
+    NameDecoder names(chosen ? *chosen : detected ? *detected : locale_code_page(),
+                      chosen ? PageChoice::User : detected ? PageChoice::Detected : PageChoice::Locale);
+    OcctModel model = from_document(doc, path, names, materials, solid_names, options.warn);
+    if (names.read_unchosen() && options.warn)
         options.warn("names in '" + path + "' are not UTF-8: read as " + names.page().name +
-                     ", the code page of the locale's language (--codepage chooses another)");
+                     (detected ? ", the code page detected from them"
+                               : ", the code page of the locale's language, as theirs could not be told from them") +
+                     " (--codepage chooses another)");
     return model;
 }
 

@@ -65,6 +65,12 @@ struct OcctModel {
     OcctOccurrence root;
 };
 
+// A solid's name: the file's, else "Body" and its number in the part from 1.
+inline std::string solid_name(const OcctPart& part, std::size_t solid)
+{
+    return part.solid_names[solid].empty() ? "Body" + std::to_string(solid + 1) : part.solid_names[solid];
+}
+
 // The keys that name an occurrence's objects, stable across loads: the host
 // hands them out as persistent ids, and a window finds what to highlight by them.
 inline std::string body_key(const std::string& path, std::size_t solid) { return path + "#s" + std::to_string(solid + 1); }

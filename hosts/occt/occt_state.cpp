@@ -3,19 +3,7 @@
 #include <ostream>
 
 #include <BRepGProp.hxx>
-#include <BRep_Tool.hxx>
 #include <GProp_GProps.hxx>
-#include <Poly_PolygonOnTriangulation.hxx>
-#include <Poly_Triangulation.hxx>
-#include <TopExp.hxx>
-#include <TopoDS_Edge.hxx>
-#include <TopoDS_Vertex.hxx>
-#include <cmath>
-#include <TopExp_Explorer.hxx>
-#include <TopoDS.hxx>
-#include <TopoDS_Face.hxx>
-
-#include "occt_mesh.h"
 
 namespace velmora::occt {
 
@@ -70,8 +58,9 @@ void ModelState::mesh_all()
     if (progress) progress("meshing", 0.0);
     std::function<void(double)> meshed;
     if (progress) meshed = [&progress](double fraction) { progress("meshing", fraction); };
-    mesh_parts(shapes, options.mesh_threads, deflection_of(options.quality), meshed);
+    const auto solids = mesh_parts(shapes, options.mesh_threads, deflection_of(options.quality), meshed);
     meshed_.assign(model.parts.size(), true);
+    for (std::size_t p = 0; p < solids.size(); ++p) keep(static_cast<int>(p), solids[p]);
     if (progress) progress("meshing", 1.0);
 }
 
@@ -79,106 +68,32 @@ void ModelState::ensure_mesh(int part)
 {
     if (meshed_.size() != model.parts.size()) meshed_.assign(model.parts.size(), false);
     if (meshed_[static_cast<std::size_t>(part)]) return;
-    mesh_part(model.parts[static_cast<std::size_t>(part)].shape, deflection_of(options.quality));
+    keep(part, mesh_part(model.parts[static_cast<std::size_t>(part)].shape, deflection_of(options.quality)));
     meshed_[static_cast<std::size_t>(part)] = true;
 }
 
-namespace {
-
-// A face's nodes on its edges take the position the same edge's node had on
-// the first face that held it. Where a model's faces carry locations of their
-// own, an edge is placed through a differently composed matrix on each of its
-// faces, and its nodes would differ in the last bits; the export merges
-// vertices exactly, so they would leave a crack.
-class SharedEdgeNodes {
-public:
-    void unify(const TopoDS_Face& face, const Handle(Poly_Triangulation) & tri, std::array<double, 3>* nodes)
-    {
-        for (TopExp_Explorer e(face, TopAbs_EDGE); e.More(); e.Next()) {
-            const TopoDS_Edge& edge = TopoDS::Edge(e.Current());
-            if (BRep_Tool::Degenerated(edge)) continue;
-            // A seam has a polygon for each of its sides.
-            Handle(Poly_PolygonOnTriangulation) polygon;
-            Handle(Poly_Triangulation) on;
-            TopLoc_Location loc;
-            for (int i = 1;; ++i) {
-                BRep_Tool::PolygonOnTriangulation(edge, polygon, on, loc, i);
-                if (polygon.IsNull()) break;
-                if (on != tri) continue;
-                const int count = polygon->NbNodes();
-                const double tolerance = 2.0 * BRep_Tool::Tolerance(edge);
-                for (int k = 1; k <= count; ++k) {
-                    // The ends are the edge's vertices, shared with other edges.
-                    const TopoDS_TShape* owner = edge.TShape().get();
-                    int index = k;
-                    if (k == 1 || k == count) {
-                        owner = (k == 1 ? TopExp::FirstVertex(edge) : TopExp::LastVertex(edge)).TShape().get();
-                        index = 0;
-                    }
-                    std::array<double, 3>& node = nodes[polygon->Node(k) - 1];
-                    const auto [it, first] = positions_.try_emplace(Key{owner, index, index ? count : 0}, node);
-                    // The same edge placed elsewhere in the solid keeps its own nodes.
-                    if (!first && distance(it->second, node) <= tolerance) node = it->second;
-                }
-            }
-        }
+void ModelState::keep(int part, const std::vector<MeshedSolid>& solids)
+{
+    const OcctPart& p = model.parts[static_cast<std::size_t>(part)];
+    for (std::size_t s = 0; s < solids.size() && s < p.solids.size(); ++s) {
+        solid_meshes_[{part, static_cast<int>(s)}] = solids[s].mesh;
+        if (!options.warn || solids[s].open_edges == 0) continue;
+        const std::string which = "solid '" + solid_name(p, s) + "' of part '" + p.name + "'";
+        if (!solids[s].brep_closed)
+            options.warn(which + " is not closed in the file (some of its edges bound a face on one side only), "
+                         "so its mesh is open too");
+        else
+            options.warn(which + " is closed, but its mesh could not be closed: " +
+                         std::to_string(solids[s].open_edges) + " open edges");
     }
-
-private:
-    struct Key {
-        const TopoDS_TShape* owner;
-        int index, count;
-        bool operator<(const Key& o) const { return std::tie(owner, index, count) < std::tie(o.owner, o.index, o.count); }
-    };
-    static double distance(const std::array<double, 3>& a, const std::array<double, 3>& b)
-    {
-        return std::sqrt((a[0] - b[0]) * (a[0] - b[0]) + (a[1] - b[1]) * (a[1] - b[1]) + (a[2] - b[2]) * (a[2] - b[2]));
-    }
-    std::map<Key, std::array<double, 3>> positions_;
-};
-
-}  // namespace
+}
 
 const SolidMesh& ModelState::solid_mesh(int part, int solid)
 {
-    auto& slot = solid_meshes_[{part, solid}];
-    if (slot) return *slot;
     ensure_mesh(part);
-    auto mesh = std::make_shared<SolidMesh>();
-    const TopoDS_Shape& shape = model.parts[static_cast<std::size_t>(part)].solids[static_cast<std::size_t>(solid)];
-    SharedEdgeNodes shared;
-    for (TopExp_Explorer e(shape, TopAbs_FACE); e.More(); e.Next()) {
-        const TopoDS_Face& face = TopoDS::Face(e.Current());
-        TopLoc_Location loc;
-        const Handle(Poly_Triangulation) tri = BRep_Tool::Triangulation(face, loc);
-        auto& ids = mesh->facets.emplace_back();
-        if (tri.IsNull()) continue;
-        const gp_Trsf trsf = loc.Transformation();
-        auto& points = mesh->points;
-        const int base = static_cast<int>(points.size());
-        for (int n = 1; n <= tri->NbNodes(); ++n) {
-            const gp_Pnt p = tri->Node(n).Transformed(trsf);
-            points.push_back({p.X(), p.Y(), p.Z()});
-        }
-        shared.unify(face, tri, points.data() + base);
-        const bool reversed = face.Orientation() == TopAbs_REVERSED;
-        for (int t = 1; t <= tri->NbTriangles(); ++t) {
-            int a, b, c;
-            tri->Triangle(t).Get(a, b, c);
-            if (reversed) std::swap(b, c);
-            // A triangle that collapses onto a pole (a degenerate edge) has two
-            // corners at one position; after merging it would be an edge
-            // walked both ways, so it is left out.
-            const auto& pa = points[static_cast<std::size_t>(base + a - 1)];
-            const auto& pb = points[static_cast<std::size_t>(base + b - 1)];
-            const auto& pc = points[static_cast<std::size_t>(base + c - 1)];
-            if (pa == pb || pb == pc || pc == pa) continue;
-            ids.push_back(static_cast<int>(mesh->triangles.size()));
-            mesh->triangles.push_back({base + a - 1, base + b - 1, base + c - 1});
-        }
-    }
-    slot = std::move(mesh);
-    return *slot;
+    static const SolidMesh none;
+    const auto found = solid_meshes_.find({part, solid});
+    return found != solid_meshes_.end() && found->second ? *found->second : none;
 }
 
 const cad::MassPropertiesResult& ModelState::mass_properties(int part, int solid, double density)

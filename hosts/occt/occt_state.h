@@ -13,17 +13,10 @@
 
 #include "addin/cad/host/host.h"
 #include "occt_host.h"
+#include "occt_mesh.h"
 #include "occt_model.h"
 
 namespace velmora::occt {
-
-// A solid's triangles as the host hands them out: the faces' nodes in the
-// solid's frame, one list of triangle numbers per face (in face order).
-struct SolidMesh {
-    std::vector<std::vector<int>> facets;
-    std::vector<std::array<int, 3>> triangles;
-    std::vector<std::array<double, 3>> points;
-};
 
 // What the host shows: the objects the add-in selected (highlighted), made
 // visible on each redraw. The serving thread selects and redraws; a window
@@ -66,6 +59,8 @@ public:
 
 private:
     void ensure_mesh(int part);
+    // Keeps a part's solid meshes and warns of those that did not close.
+    void keep(int part, const std::vector<MeshedSolid>& solids);
 
     std::vector<bool> meshed_;
     std::map<std::pair<int, int>, std::shared_ptr<const SolidMesh>> solid_meshes_;

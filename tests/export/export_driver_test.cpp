@@ -7,7 +7,11 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
+#include <set>
 #include <sstream>
+
+#include <pugixml.hpp>
 
 #include "addin/cad/body_size_cache.h"
 #include "addin/cad/cad_tree_builder.h"
@@ -219,4 +223,92 @@ TEST(SizeComparison, LargestExtentAgainstTheMinimum)
     EXPECT_EQ(compare(-1e300, {2}), std::vector<bool>{false});  // an empty body is -inf large
     EXPECT_EQ(model.log->count("Body::get_tessellation"), 2u);  // once per body
     EXPECT_THROW(compare(0.01, {1, 500}), std::out_of_range);
+}
+
+// Solids of one mesh and colour: placed mirrored, their triangles are
+// written the other way round, so that every solid encloses its volume
+// outward, plain or through a template; a template holds only solids of
+// one MIP (another density is another template) and one handedness.
+TEST(ExportDriver, MirroredPlacementsAndTemplateKeys)
+{
+    memory::MemoryModel model;
+    auto doc = model.open_assembly(u"R");
+    const double x = 1, y = 1, z = 1;  // a tetrahedron, outward
+    const std::vector<Facet> tetrahedron = {Facet{{0, 0, 0}, {0, y, 0}, {x, 0, 0}}, Facet{{0, 0, 0}, {x, 0, 0}, {0, 0, z}},
+                                            Facet{{0, 0, 0}, {0, 0, z}, {0, y, 0}}, Facet{{x, 0, 0}, {0, y, 0}, {0, 0, z}}};
+    struct Occurrence {
+        const char16_t* name;
+        double mirror;  // -1: x mirrored
+        double mass;
+    };
+    // Two plain and two mirrored of one mass; one of another density.
+    const Occurrence occurrences[] = {{u"P1", 1, 2}, {u"P2", 1, 2}, {u"M1", -1, 2}, {u"M2", -1, 2}, {u"Heavy", 1, 5}};
+    double shift = 0;
+    for (const auto& o : occurrences) {
+        auto c = model.add_component(*doc->configuration->root, o.name);
+        c->transform = {o.mirror, 0, 0, 0, 1, 0, 0, 0, 1, shift += 10, 0, 0, 1, 0, 0, 0};
+        auto b = model.add_body(*c, u"Tet");
+        for (const auto& f : tetrahedron) b->add_face({f}, {0.5, 0.5, 0.5});
+        b->mass_properties = {0, {0.25, 0.25, 0.25, 1.0 / 6, 1, o.mass, 1, 1, 1, 0, 0, 0}};
+    }
+    cad::CAD_ObjectRegistry registry;
+    registry.set_host(doc, model.application);
+    CAD_RPC::Tree tree;
+    cad::build_cad_tree(registry, tree);
+    exporter::BodyGeometryCache cache;
+    auto settings = all_flags();
+    auto numbers = [](const pugi::xml_node& node, const char* child) {
+        std::vector<double> out;
+        std::istringstream in(node.child(child).text().get());
+        for (std::string w; in >> w;) out.push_back(std::stod(w));
+        return out;
+    };
+    // The signed volume of the triangles over the vertices, each vertex
+    // placed by `mcs` (r0..r8, t0..t2) where given.
+    auto volume = [&](const pugi::xml_node& solid, const std::vector<double>& mcs) {
+        const auto v = numbers(solid, "vertices"), f = numbers(solid, "faces");
+        auto at = [&](double n) {
+            const double* p = &v[3 * (static_cast<std::size_t>(n) - 1)];
+            if (mcs.empty()) return std::array<double, 3>{p[0], p[1], p[2]};
+            std::array<double, 3> q{};
+            for (int r = 0; r < 3; ++r) q[r] = mcs[3 * r] * p[0] + mcs[3 * r + 1] * p[1] + mcs[3 * r + 2] * p[2] + mcs[9 + r];
+            return q;
+        };
+        double six_v = 0;
+        for (std::size_t i = 0; i + 2 < f.size(); i += 3) {
+            const auto a = at(f[i]), b = at(f[i + 1]), c = at(f[i + 2]);
+            six_v += a[0] * (b[1] * c[2] - b[2] * c[1]) - a[1] * (b[0] * c[2] - b[2] * c[0]) + a[2] * (b[0] * c[1] - b[1] * c[0]);
+        }
+        return six_v / 6;
+    };
+    for (const auto templates : {CAD_RPC::TemplatesSettings::SimpleObjectEnumeration, CAD_RPC::TemplatesSettings::SearchForTemplates}) {
+        settings.templates_settings = templates;
+        const std::string text = zel::formatZelDocument(exporter::buildZelDocument(tree, settings, registry, cache, doc));
+        pugi::xml_document zel;
+        ASSERT_TRUE(zel.load_string(text.c_str()));
+        std::map<std::string, pugi::xml_node> by_name;
+        for (const auto& t : zel.select_nodes("/ZEL/templateSolid")) by_name[t.node().attribute("name").value()] = t.node();
+        std::size_t solids = 0;
+        std::set<std::string> plain;
+        for (const auto& s : zel.select_nodes("//solid")) {
+            EXPECT_NEAR(volume(s.node(), {}), 1.0 / 6, 1e-12) << s.node().parent().attribute("name").value();
+            plain.insert(s.node().parent().attribute("name").value());
+            ++solids;
+        }
+        std::set<std::string> used;
+        for (const auto& r : zel.select_nodes("//solidRef")) {
+            std::vector<double> mcs;
+            std::istringstream in(std::string(r.node().attribute("MCS").value()).substr(4));
+            for (std::string w; std::getline(in, w, ',');) mcs.push_back(std::stod(w));
+            const std::string name = r.node().attribute("template").value();
+            EXPECT_NEAR(volume(by_name.at(name), mcs), 1.0 / 6, 1e-12) << name;
+            used.insert(name);
+            ++solids;
+        }
+        EXPECT_EQ(solids, 5u);
+        if (templates == CAD_RPC::TemplatesSettings::SearchForTemplates) {
+            EXPECT_EQ(used.size(), 2u);  // plain and mirrored
+            EXPECT_EQ(plain, std::set<std::string>{"Heavy"});  // another density: no template
+        }
+    }
 }

@@ -1,6 +1,7 @@
 // Reading real model files: units, assembly structure, shared parts, errors.
 #include <gtest/gtest.h>
 
+#include <iconv.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -67,6 +68,41 @@ std::string write_machine(const std::string& name, int count)
     for (int i = 0; i < count; ++i) {
         gp_Trsf moved;
         moved.SetTranslation(gp_Vec(100.0 * i, 0, 0));
+        tool->AddComponent(assembly, part, TopLoc_Location(moved));
+    }
+    tool->UpdateAssemblies();
+    const std::string path = temp_path(name);
+    EXPECT_TRUE(velmora::testing::write_step(doc, path));
+    return path;
+}
+
+// `utf8` in the code page iconv calls `page`.
+std::string encoded(const std::string& utf8, const char* page)
+{
+    const iconv_t cd = iconv_open(page, "UTF-8");
+    std::string out(4 * utf8.size() + 4, '\0');
+    char* in = const_cast<char*>(utf8.data());
+    char* to = out.data();
+    std::size_t in_left = utf8.size(), to_left = out.size();
+    EXPECT_NE(iconv(cd, &in, &in_left, &to, &to_left), static_cast<std::size_t>(-1)) << utf8 << " in " << page;
+    iconv_close(cd);
+    out.resize(out.size() - to_left);
+    return out;
+}
+
+// An assembly "N0" of `parts` cubes "N1", "N2"..., each placed once.
+std::string write_named_machine(const std::string& name, std::size_t parts)
+{
+    Handle(TDocStd_Document) doc;
+    XCAFApp_Application::GetApplication()->NewDocument("MDTV-XCAF", doc);
+    Handle(XCAFDoc_ShapeTool) tool = XCAFDoc_DocumentTool::ShapeTool(doc->Main());
+    const TDF_Label assembly = tool->NewShape();
+    TDataStd_Name::Set(assembly, "N0");
+    for (std::size_t i = 1; i <= parts; ++i) {
+        const TDF_Label part = tool->AddShape(BRepPrimAPI_MakeBox(10.0, 10.0, 10.0 + i).Shape(), false);
+        TDataStd_Name::Set(part, TCollection_ExtendedString(("N" + std::to_string(i)).c_str()));
+        gp_Trsf moved;
+        moved.SetTranslation(gp_Vec(20.0 * i, 0, 0));
         tool->AddComponent(assembly, part, TopLoc_Location(moved));
     }
     tool->UpdateAssemblies();
@@ -185,13 +221,18 @@ TEST(OcctModel, GeneratedIdentifiersAreNoNames)
     EXPECT_EQ(child_names(read_model(path)),
               (std::vector<std::string>{"Shaft-1", "Shaft-2", "Shaft-3", "Shaft-4", "Left bearing"}));
 
-    // A root and a product known only by identifiers: the file's name, and
-    // a generic product name.
-    rewrite(path, {{"PRODUCT\\('Machine','Machine'", "PRODUCT('NAUO1',''"}, {"PRODUCT\\('Shaft','Shaft'", "PRODUCT('77',''"}});
+    // A root known only by an identifier is named after the file; a product
+    // named by digits has a part number for its name.
+    rewrite(path, {{"PRODUCT\\('Machine','Machine'", "PRODUCT('NAUO1',''"}, {"PRODUCT\\('Shaft','Shaft'", "PRODUCT('6205',''"}});
     const OcctModel model = read_model(path);
     EXPECT_EQ(model.root.name, "ids");
-    EXPECT_EQ(child_names(model)[0], "Part-1");
-    EXPECT_EQ(model.parts.at(0).name, "Part");
+    EXPECT_EQ(child_names(model)[0], "6205-1");
+    EXPECT_EQ(model.parts.at(0).name, "6205");
+    // Placeholders that writers put in every product are no names either.
+    for (const char* placeholder : {"NONE", "UNIDENTIFIED_PRODUCT", "Unknown", ""}) {
+        rewrite(path, {{"PRODUCT\\('NAUO1'", "PRODUCT('NAUO1'"}, {"PRODUCT\\('[^']*'", std::string("PRODUCT('") + placeholder + "'"}});
+        EXPECT_EQ(read_model(path).parts.at(0).name, "Part") << placeholder;
+    }
 }
 
 // 8-bit names: STEP's escapes, UTF-8, or the writer's Windows code page.
@@ -231,5 +272,66 @@ TEST(OcctModel, NamesInEachEncoding)
         }
     }
     if (previous) ::setenv("LC_ALL", saved.c_str(), 1); else ::unsetenv("LC_ALL");
-    EXPECT_THROW(read_model(temp_path("encoded.step"), {{}, "koi8-r", {}}), std::invalid_argument);
+    EXPECT_THROW(read_model(temp_path("encoded.step"), {{}, "klingon-8", {}}), std::invalid_argument);
+}
+
+// A machine whose products the writer named in its own code page, read on a
+// server under the C locale: the code page is told from the names.
+TEST(OcctModel, CodePageToldFromTheNames)
+{
+    struct Case {
+        const char* page;  // as iconv writes it
+        std::vector<std::string> names;  // the assembly's, then its parts'
+        const char* warned;  // the code page the warning names
+        std::size_t in_utf8 = 0;  // the first names in UTF-8, as another writer put them
+    };
+    const Case cases[] = {
+        {"CP1251", {"Сборка", "Корпус", "Вал", "Крышка", "Подшипник", "Шайба"}, "windows-1251, the code page detected"},
+        {"GBK", {"装配体", "底座", "轴承", "螺栓", "垫片", "外壳", "齿轮箱"}, "gb18030, the code page detected"},
+        {"BIG5", {"裝配體", "底座", "軸承", "螺栓", "墊片", "外殼", "齒輪箱"}, "cp950, the code page detected"},
+        {"SHIFT_JIS", {"アセンブリ", "ボディ", "軸受", "ボルト", "ワッシャ", "ケース"}, "cp932, the code page detected"},
+        {"CP1252", {"Conjunto de montagem", "Peça", "Eixo", "Tampa de proteção", "Carcaça", "Vedação"}, "windows-1252"},
+        // Names from two writers: each read right.
+        {"CP1251", {"Сборка", "Корпус", "Вал", "Крышка", "Подшипник", "Шайба"}, "windows-1251, the code page detected", 2},
+        // Too little text to tell: the locale's language's page, as before.
+        {"CP1251", {"Вал", "Ось"}, "windows-1252, the code page of the locale's language"},
+    };
+    const char* previous = std::getenv("LC_ALL");
+    const std::string saved = previous ? previous : "";
+    ::setenv("LC_ALL", "C", 1);
+    for (const Case& c : cases) {
+        const std::string path = write_named_machine("coded.step", c.names.size() - 1);
+        std::vector<std::pair<std::string, std::string>> edits;
+        for (std::size_t i = 0; i < c.names.size(); ++i) {
+            const std::string name = i < c.in_utf8 ? c.names[i] : encoded(c.names[i], c.page);
+            edits.emplace_back("PRODUCT\\('N" + std::to_string(i) + "','N" + std::to_string(i) + "'",
+                               "PRODUCT('" + name + "','" + name + "'");
+        }
+        rewrite(path, edits);
+        std::vector<std::string> warnings;
+        const OcctModel model = read_model(path, {{}, {}, [&](const std::string& w) { warnings.push_back(w); }});
+        std::vector<std::string> read{model.root.name};
+        for (const auto& part : model.parts) read.push_back(part.name);
+        if (std::string(c.warned).find("locale") == std::string::npos) {
+            EXPECT_EQ(read, c.names) << c.page;
+        }
+        ASSERT_EQ(warnings.size(), 1u) << c.page;
+        EXPECT_NE(warnings[0].find(c.warned), std::string::npos) << warnings[0];
+    }
+    if (previous) ::setenv("LC_ALL", saved.c_str(), 1); else ::unsetenv("LC_ALL");
+}
+
+// A solid is named as its entity is in the file (a one-solid part's solid
+// has no label of its own), else "Body" and its number.
+TEST(OcctModel, BodiesNamedAsInTheFile)
+{
+    const std::string path = write_named_machine("bodies.step", 3);
+    const std::string solid = "MANIFOLD_SOLID_BREP\\('[^']*'";
+    rewrite(path, {{solid, "MANIFOLD_SOLID_BREP('Boss-Extrude1'"}, {solid, "MANIFOLD_SOLID_BREP('ボディ1'"},
+                   {solid, "MANIFOLD_SOLID_BREP('NONE'"}});
+    const OcctModel model = read_model(path);
+    ASSERT_EQ(model.parts.size(), 3u);
+    EXPECT_EQ(solid_name(model.parts[0], 0), "Boss-Extrude1");
+    EXPECT_EQ(solid_name(model.parts[1], 0), "ボディ1");
+    EXPECT_EQ(solid_name(model.parts[2], 0), "Body1");
 }
