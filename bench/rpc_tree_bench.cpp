@@ -61,7 +61,7 @@ int main(int argc, char* argv[])
                                  velmora::shell::make_protocol_factory());
     socket->listen();
     std::thread serving([&] { server.serve(); });
-    CAD_RPC::CAD_RPC_Connection connection("localhost", socket->bound_port());
+    CAD_RPC::CAD_RPC_Connection connection(socket->bound_port());
 
     std::vector<double> rpc, memory;
     std::size_t bytes = 0;

@@ -6,10 +6,10 @@
 
 namespace CAD_RPC {
 
-CAD_RPC_Connection::CAD_RPC_Connection(const std::string& host, int port)
+CAD_RPC_Connection::CAD_RPC_Connection(int port)
 {
     using namespace apache::thrift;
-    auto socket = std::make_shared<transport::TSocket>(host, port);
+    auto socket = std::make_shared<transport::TSocket>(kServiceAddress, port);
     transport_ = std::make_shared<transport::TBufferedTransport>(socket);
     auto binary = std::make_shared<protocol::TBinaryProtocol>(transport_);
     binary->setContainerSizeLimit(kMaxContainerSize);

@@ -17,12 +17,18 @@ inline constexpr int32_t kMaxContainerSize = 3'000'000;
 // the library would otherwise reserve up to the message-size limit for it.
 inline constexpr int32_t kMaxStringSize = 16 * 1024 * 1024;
 
+// The one address the service binds and its clients dial: the IPv4
+// loopback. A name ("localhost") may resolve to ::1 first, where another
+// local user could listen on the same port and receive the calls.
+inline constexpr const char* kServiceAddress = "127.0.0.1";
+
 // The client's transport stack: socket, buffered transport (512-byte
 // buffers), binary protocol (strict writes, non-strict reads).
 class CAD_RPC_Connection {
 public:
-    // Opens the connection; a refused or failed connect throws TTransportException.
-    CAD_RPC_Connection(const std::string& host, int port);
+    // Opens the connection to the service at `port` of kServiceAddress; a
+    // refused or failed connect throws TTransportException.
+    explicit CAD_RPC_Connection(int port);
     ~CAD_RPC_Connection();
 
     CAD_RPC_ServiceClient& client() { return *client_; }

@@ -11,10 +11,12 @@
 
 #include <thrift/transport/TSocket.h>
 
+#include "cad_rpc_connection.h"
+
 namespace velmora::shell {
 
 LoopbackServerSocket::LoopbackServerSocket(int port, std::function<void(uid_t)> refused)
-    : TServerSocket("127.0.0.1", port), refused_(std::move(refused))
+    : TServerSocket(CAD_RPC::kServiceAddress, port), refused_(std::move(refused))
 {
 }
 

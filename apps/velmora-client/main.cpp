@@ -96,7 +96,7 @@ int main(int argc, char** argv)
     try {
         std::optional<EMC::Config> emc;
         if (!emc_path.empty()) emc = read_emc(emc_path);
-        CAD_RPC::CAD_RPC_Connection connection("localhost", port);
+        CAD_RPC::CAD_RPC_Connection connection(port);
         if (show_tree) {
             CAD_RPC::Tree tree;
             connection.client().get_cad_tree(tree);

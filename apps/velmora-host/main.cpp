@@ -474,7 +474,7 @@ int run_export(const Arguments& a)
         client = std::thread([&, port] {
             bool exported = false;
             try {
-                CAD_RPC::CAD_RPC_Connection connection("localhost", port);
+                CAD_RPC::CAD_RPC_Connection connection(port);
                 try {
                     if (progress_shown()) std::cerr << "velmora-host: exporting ..." << std::flush;
                     tarvik::export_model(connection.client(), settings, emc);

@@ -53,7 +53,7 @@ int run_tarvik(const std::vector<std::string>& arguments)
 
     std::unique_ptr<CAD_RPC::CAD_RPC_Connection> connection;
     try {
-        connection = std::make_unique<CAD_RPC::CAD_RPC_Connection>("localhost", port);
+        connection = std::make_unique<CAD_RPC::CAD_RPC_Connection>(port);
     } catch (const std::exception& e) {
         report_error(nullptr, tr_start(QT_TRANSLATE_NOOP("Tarvik", "Error!")),
                      tr_start(QT_TRANSLATE_NOOP("Tarvik", "Unable to connect to the CAD plugin from GUI!")) + QLatin1Char('\n') +

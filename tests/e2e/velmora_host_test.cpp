@@ -141,7 +141,7 @@ TEST(VelmoraHost, ExportsTheSampleOverRpcWatertightAndWithTheModelsVolume)
     CAD_RPC::Tree tree;
     const fs::path out = dir / "sample.zel";
     {
-        CAD_RPC::CAD_RPC_Connection connection("localhost", port);
+        CAD_RPC::CAD_RPC_Connection connection(port);
         connection.client().get_cad_tree(tree);
 
         // The sample's structure as the file names it.
@@ -298,11 +298,11 @@ TEST(VelmoraHost, AClientKilledDuringACallLeavesTheRunServing)
         ::kill(client.pid(), SIGKILL);
         client.wait(10s);
         // A request whose connection is reset before the reply is written.
-        CAD_RPC::CAD_RPC_Connection half_way("localhost", port);
+        CAD_RPC::CAD_RPC_Connection half_way(port);
         half_way.client().send_get_cad_tree();
         half_way.close();
     }
-    CAD_RPC::CAD_RPC_Connection next("localhost", port);
+    CAD_RPC::CAD_RPC_Connection next(port);
     CAD_RPC::Tree tree;
     next.client().get_cad_tree(tree);
     EXPECT_EQ(tree.nodes.size(), 26u);
@@ -363,7 +363,7 @@ TEST(VelmoraHost, ADiskFullExportKeepsTheEarlierFile)
     const int port = start(host);
     ASSERT_GT(port, 0);
     {
-        CAD_RPC::CAD_RPC_Connection connection("localhost", port);
+        CAD_RPC::CAD_RPC_Connection connection(port);
         CAD_RPC::Tree tree;
         connection.client().get_cad_tree(tree);
         CAD_RPC::Settings settings;

@@ -133,7 +133,7 @@ private slots:
         load_node_icons();
         set_error_reporter([this](QWidget*, const QString&, const QString& text) { reports << text; });
         add_in = std::make_unique<ServedAddIn>(build_machine);
-        connection = std::make_unique<CAD_RPC::CAD_RPC_Connection>("localhost", add_in->port());
+        connection = std::make_unique<CAD_RPC::CAD_RPC_Connection>(add_in->port());
         connection->client().get_cad_tree(tree);
         cad_model.set_tree(&tree);
     }
@@ -259,7 +259,7 @@ private slots:
         // The add-in gone in the middle of a size comparison.
         add_item(s->emc, EMC_TreeModel::solidB, 10, {{"Motor"}});
         ServedAddIn other(build_machine);
-        CAD_RPC::CAD_RPC_Connection link("localhost", other.port());
+        CAD_RPC::CAD_RPC_Connection link(other.port());
         s->proxy.set_client(&link.client());
         other.stop();
         s->proxy.update_model();

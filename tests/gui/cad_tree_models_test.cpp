@@ -89,7 +89,7 @@ private slots:
     {
         load_node_icons();
         add_in = std::make_unique<ServedAddIn>();
-        CAD_RPC::CAD_RPC_Connection connection("localhost", add_in->port());
+        CAD_RPC::CAD_RPC_Connection connection(add_in->port());
         connection.client().get_cad_tree(served);
         check_cad_tree(served);
     }

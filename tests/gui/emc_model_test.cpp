@@ -55,7 +55,7 @@ struct Session {
     CAD_RPC::Tree tree;
     CAD_TreeModel cad_model;
     EMC_TreeModel emc;
-    explicit Session(int port) : connection("localhost", port)
+    explicit Session(int port) : connection(port)
     {
         connection.client().get_cad_tree(tree);
         cad_model.set_tree(&tree);

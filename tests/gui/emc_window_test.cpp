@@ -79,7 +79,7 @@ private slots:
         load_node_icons();
         set_error_reporter([this](QWidget*, const QString&, const QString& text) { reports << text; });
         add_in = std::make_unique<ServedAddIn>();
-        connection = std::make_unique<CAD_RPC::CAD_RPC_Connection>("localhost", add_in->port());
+        connection = std::make_unique<CAD_RPC::CAD_RPC_Connection>(add_in->port());
     }
     void init()
     {

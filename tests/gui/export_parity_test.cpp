@@ -93,7 +93,7 @@ class ExportParityTest : public QObject {
     fs::path export_from_tarvik(const Case& c, const std::string& name)
     {
         tarvik::testing::ServedAddIn add_in(velmora::occt::open_occt_application(c.model));
-        CAD_RPC::CAD_RPC_Connection connection("localhost", add_in.port());
+        CAD_RPC::CAD_RPC_Connection connection(add_in.port());
         const fs::path out = folder / (name + "-tarvik.zel");
         MainWindow window(&connection.client(), out.string());
         window.findChild<QLineEdit*>("ZEL_filepath")->setText(QString::fromStdString(out.string()));
@@ -139,7 +139,7 @@ class ExportParityTest : public QObject {
     std::string write_rack_configuration(const std::string& model)
     {
         tarvik::testing::ServedAddIn add_in(velmora::occt::open_occt_application(model));
-        CAD_RPC::CAD_RPC_Connection connection("localhost", add_in.port());
+        CAD_RPC::CAD_RPC_Connection connection(add_in.port());
         CAD_RPC::Tree tree;
         connection.client().get_cad_tree(tree);
         const std::vector<int32_t>& ids = tree.nodes.at(tree.root_id).children_ids;  // plate, three bolts

@@ -38,7 +38,7 @@ private slots:
         load_node_icons();
         set_error_reporter([](QWidget*, const QString&, const QString& text) { QFAIL(qPrintable(text)); });
         add_in = std::make_unique<ServedAddIn>();
-        connection = std::make_unique<CAD_RPC::CAD_RPC_Connection>("localhost", add_in->port());
+        connection = std::make_unique<CAD_RPC::CAD_RPC_Connection>(add_in->port());
     }
 
     void the_system_language_is_chosen_at_start()

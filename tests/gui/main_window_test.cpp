@@ -88,7 +88,7 @@ private slots:
             reports.push_back({title, text});
         });
         add_in = std::make_unique<ServedAddIn>();
-        connection = std::make_unique<CAD_RPC::CAD_RPC_Connection>("localhost", add_in->port());
+        connection = std::make_unique<CAD_RPC::CAD_RPC_Connection>(add_in->port());
         folder = fs::temp_directory_path() / ("tarvik-window-" + std::to_string(::getpid()));
         fs::create_directories(folder);
     }
@@ -215,7 +215,7 @@ private slots:
     void when_the_add_in_has_gone_each_operation_reports_it()
     {
         ServedAddIn short_lived;
-        CAD_RPC::CAD_RPC_Connection link("localhost", short_lived.port());
+        CAD_RPC::CAD_RPC_Connection link(short_lived.port());
         MainWindow window(&link.client(), (folder / "gone.zel").string());
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));

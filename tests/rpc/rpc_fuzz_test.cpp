@@ -138,7 +138,7 @@ protected:
 
     void expect_served()
     {
-        CAD_RPC::CAD_RPC_Connection connection("localhost", port);
+        CAD_RPC::CAD_RPC_Connection connection(port);
         CAD_RPC::Tree tree;
         connection.client().get_cad_tree(tree);
         EXPECT_EQ(tree.nodes.size(), 4u);
@@ -294,7 +294,7 @@ TEST_F(FuzzedRun, MalformedMessagesAreDroppedAndTheServerKeepsServing)
 #endif
     EXPECT_LT(peak_rss_kb() - rss_before, 200 * 1024 + kQuarantineKb) << "peak memory grew by " << (peak_rss_kb() - rss_before) << " kB";
 
-    CAD_RPC::CAD_RPC_Connection connection("localhost", port);
+    CAD_RPC::CAD_RPC_Connection connection(port);
     connection.client().stop_rpc_service();
     EXPECT_EQ(run.wait_for(10s), std::future_status::ready);
 }
@@ -345,7 +345,7 @@ TEST(BigTree, AMillionNodesCrossTheConnection)
     socket->listen();
     std::thread serving([&] { server.serve(); });
     {
-        CAD_RPC::CAD_RPC_Connection connection("localhost", socket->bound_port());
+        CAD_RPC::CAD_RPC_Connection connection(socket->bound_port());
         CAD_RPC::Tree tree;
         connection.client().get_cad_tree(tree);
         EXPECT_EQ(tree.nodes.size(), 1'000'001u);

@@ -42,7 +42,7 @@ int open_descriptors() { return entries("/proc/self/fd") - 1; }
 bool port_accepts(int port)
 {
     try {
-        CAD_RPC::CAD_RPC_Connection c("127.0.0.1", port);
+        CAD_RPC::CAD_RPC_Connection c(port);
         return true;
     } catch (const apache::thrift::transport::TTransportException&) {
         return false;
@@ -160,7 +160,7 @@ TEST_F(ExportRun, StopRpcServiceEndsTheRunAndReleasesEverythingOfIt)
     const int port = start();
     ASSERT_GT(port, 0);
     {
-        CAD_RPC::CAD_RPC_Connection c("localhost", port);
+        CAD_RPC::CAD_RPC_Connection c(port);
         CAD_RPC::Tree tree;
         c.client().get_cad_tree(tree);  // fills the registry of the run
         EXPECT_GT(model.application->active_document.use_count(), document_references);
@@ -190,7 +190,7 @@ TEST_F(ExportRun, TheGuiGetsThePortAndDismissingTheNoticeEndsItAndTheRun)
     const pid_t gui = std::stoi(rec[0]);
     ASSERT_EQ(::kill(gui, 0), 0);
 
-    CAD_RPC::CAD_RPC_Connection c("localhost", port);
+    CAD_RPC::CAD_RPC_Connection c(port);
     notices.notice->dismiss();
     ASSERT_TRUE(ended_within(10s));
     EXPECT_EQ(::kill(gui, 0), -1);  // killed and reaped
@@ -213,7 +213,7 @@ TEST_F(ExportRun, HandlerErrorsAreAnsweredAndClientsMayReconnect)
     const int port = start();
     ASSERT_GT(port, 0);
     {
-        CAD_RPC::CAD_RPC_Connection c("localhost", port);
+        CAD_RPC::CAD_RPC_Connection c(port);
         CAD_RPC::Tree tree;
         c.client().get_cad_tree(tree);
         EXPECT_EQ(tree.nodes.at(tree.root_id).name, "Part");
@@ -225,7 +225,7 @@ TEST_F(ExportRun, HandlerErrorsAreAnsweredAndClientsMayReconnect)
             EXPECT_STREQ(e.what(), "invalid unordered_map<K, T> key");
         }
     }  // left without stop_rpc_service
-    CAD_RPC::CAD_RPC_Connection again("localhost", port);
+    CAD_RPC::CAD_RPC_Connection again(port);
     again.client().stop_rpc_service();
     ASSERT_TRUE(ended_within(10s));
 }
@@ -278,7 +278,7 @@ TEST_F(ExportRun, OnlyTheUsersOwnProgramsAreServed)
     const int port = start();
     ASSERT_GT(port, 0);
     auto served = [port] {
-        CAD_RPC::CAD_RPC_Connection c("localhost", port);
+        CAD_RPC::CAD_RPC_Connection c(port);
         CAD_RPC::Tree tree;
         c.client().get_cad_tree(tree);
         return tree.nodes.size();
@@ -292,7 +292,7 @@ TEST_F(ExportRun, OnlyTheUsersOwnProgramsAreServed)
     if (child == 0) {
         if (::setresgid(65534, 65534, 65534) != 0 || ::setresuid(65534, 65534, 65534) != 0) ::_exit(77);
         try {
-            CAD_RPC::CAD_RPC_Connection c("localhost", port);
+            CAD_RPC::CAD_RPC_Connection c(port);
             CAD_RPC::Tree tree;
             c.client().get_cad_tree(tree);
             ::_exit(1);
@@ -304,7 +304,7 @@ TEST_F(ExportRun, OnlyTheUsersOwnProgramsAreServed)
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status));
     if (WEXITSTATUS(status) == 77) {
-        CAD_RPC::CAD_RPC_Connection("localhost", port).client().stop_rpc_service();
+        CAD_RPC::CAD_RPC_Connection(port).client().stop_rpc_service();
         GTEST_SKIP() << "no other user id can be taken here (the test needs root)";
     }
     EXPECT_EQ(WEXITSTATUS(status), 0) << "another user's call was answered";
@@ -318,7 +318,7 @@ TEST_F(ExportRun, OnlyTheUsersOwnProgramsAreServed)
     for (int i = 0; i < 500 && open_descriptors() != descriptors; ++i) std::this_thread::sleep_for(10ms);
     EXPECT_EQ(open_descriptors(), descriptors);
     EXPECT_EQ(thread_count(), threads);
-    CAD_RPC::CAD_RPC_Connection("localhost", port).client().stop_rpc_service();
+    CAD_RPC::CAD_RPC_Connection(port).client().stop_rpc_service();
     ASSERT_TRUE(ended_within(10s));
     EXPECT_TRUE(reports.boxes.empty());
 }

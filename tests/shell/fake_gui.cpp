@@ -26,7 +26,7 @@ int main(int argc, char** argv)
     }
     const std::string mode = std::getenv("FAKE_GUI_MODE") ? std::getenv("FAKE_GUI_MODE") : "wait";
     if (mode == "stop" && argc == 2) {
-        CAD_RPC::CAD_RPC_Connection c("localhost", std::atoi(argv[1]));
+        CAD_RPC::CAD_RPC_Connection c(std::atoi(argv[1]));
         c.client().stop_rpc_service();
         return 0;
     }

@@ -192,7 +192,7 @@ private slots:
         port = 0;
         command->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(lock_box() && port != 0, 20000);
-        CAD_RPC::CAD_RPC_Connection("localhost", port).client().stop_rpc_service();
+        CAD_RPC::CAD_RPC_Connection(port).client().stop_rpc_service();
         QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 2, 20000);
         QTRY_VERIFY_WITH_TIMEOUT(!lock_box(), 5000);
         QVERIFY(command->isEnabled());
@@ -240,7 +240,7 @@ private slots:
         for (const auto& entry : fs::directory_iterator(tmp))
             QVERIFY2(entry.path().filename().string().rfind("swt", 0) != 0, entry.path().c_str());
         QVERIFY_THROWS_EXCEPTION(apache::thrift::transport::TTransportException,
-                                 CAD_RPC::CAD_RPC_Connection("localhost", port));
+                                 CAD_RPC::CAD_RPC_Connection{port});
     }
 };
 
