@@ -163,12 +163,15 @@ void run(const cad::ApplicationPtr& application, const ExportRunOptions& options
 
     auto handler = std::make_shared<CAD_RPC_ServiceHandler>(application);
     auto processor = std::make_shared<CAD_RPC::CAD_RPC_ServiceProcessor>(handler);
-    auto socket = std::make_shared<LoopbackServerSocket>(options.port, [&options](uid_t uid) {
-        if (options.on_refused)
-            options.on_refused(uid);
-        else
-            std::fprintf(stderr, "Velmora: refused a connection from user %d\n", static_cast<int>(uid));
-    });
+    auto socket = std::make_shared<LoopbackServerSocket>(
+        options.port,
+        [&options](const std::string& refusal) {
+            if (options.on_refused)
+                options.on_refused(refusal);
+            else
+                std::fprintf(stderr, "Velmora: %s\n", refusal.c_str());
+        },
+        options.owner_lookup);
     auto server = std::make_shared<TSimpleServer>(processor, socket, make_transport_factory(),
                                                   make_protocol_factory());
     const CurrentServerScope current(server);

@@ -7,6 +7,7 @@
 #include <thrift/transport/TTransport.h>
 
 #include "addin/cad/host/host_fwd.h"
+#include "addin/platform/connection_owner.h"
 #include "addin/platform/lock_notice.h"
 #include "addin/platform/message_box.h"
 #include "addin/platform/notice_box_service.h"
@@ -28,10 +29,13 @@ struct ExportRunOptions {
     platform::MessageBoxFn report;
     // Called on the serving thread once the server listens, with its port.
     std::function<void(int port)> on_listening;
-    // Told the user id of each connection refused because another user's
-    // program made it (-1: an owner that could not be told); default: a
-    // line on standard error.
-    std::function<void(unsigned uid)> on_refused;
+    // Told of each connection refused because another user's program made
+    // it, or because its user could not be told ("refused a connection from
+    // user 1001", "refused a connection whose user could not be told: ...");
+    // default: a line on standard error.
+    std::function<void(const std::string& refusal)> on_refused;
+    // Where the kernel is asked who made a connection.
+    platform::OwnerLookup owner_lookup;
 };
 
 // One export run: serve the GUI until it calls stop_rpc_service or the user

@@ -1,93 +1,74 @@
 #include "loopback_server_socket.h"
 
-#include <linux/inet_diag.h>
-#include <linux/netlink.h>
-#include <linux/sock_diag.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cstring>
-
+#include <thrift/TApplicationException.h>
+#include <thrift/protocol/TBinaryProtocol.h>
+#include <thrift/transport/TBufferTransports.h>
 #include <thrift/transport/TSocket.h>
 
 #include "cad_rpc_connection.h"
 
 namespace velmora::shell {
 
-LoopbackServerSocket::LoopbackServerSocket(int port, std::function<void(uid_t)> refused)
-    : TServerSocket(CAD_RPC::kServiceAddress, port), refused_(std::move(refused))
+using apache::thrift::transport::TSocket;
+
+LoopbackServerSocket::LoopbackServerSocket(int port, std::function<void(const std::string&)> refused,
+                                           platform::OwnerLookup lookup)
+    : TServerSocket(CAD_RPC::kServiceAddress, port), refused_(std::move(refused)), lookup_(std::move(lookup))
 {
 }
+
+namespace {
+
+// Reads the client's first call and answers it with `why` as an application
+// exception; a client that sends nothing within a few seconds gets nothing.
+void answer_with(const std::shared_ptr<apache::thrift::transport::TTransport>& client, TSocket& socket,
+                 const std::string& why)
+{
+    using namespace apache::thrift;
+    try {
+        socket.setRecvTimeout(3000);
+        auto transport = std::make_shared<transport::TBufferedTransport>(client);
+        protocol::TBinaryProtocol protocol(transport);
+        std::string name;
+        protocol::TMessageType type;
+        int32_t sequence = 0;
+        protocol.readMessageBegin(name, type, sequence);
+        protocol.skip(protocol::T_STRUCT);
+        protocol.readMessageEnd();
+        protocol.writeMessageBegin(name, protocol::T_EXCEPTION, sequence);
+        TApplicationException(TApplicationException::UNKNOWN, why).write(&protocol);
+        protocol.writeMessageEnd();
+        transport->flush();
+    } catch (const std::exception&) {
+    }
+}
+
+}  // namespace
 
 std::shared_ptr<apache::thrift::transport::TTransport> LoopbackServerSocket::acceptImpl()
 {
     for (;;) {
         auto client = TServerSocket::acceptImpl();
-        auto* socket = dynamic_cast<apache::thrift::transport::TSocket*>(client.get());
-        const std::optional<uid_t> owner = socket ? peer_owner(socket->getSocketFD()) : std::nullopt;
-        if (owner && *owner == ::geteuid()) return client;
-        // Another user's program (or one nobody can name): closed unanswered,
-        // and the serve loop goes on accepting.
-        client->close();
-        if (refused_) refused_(owner.value_or(static_cast<uid_t>(-1)));
-    }
-}
-
-std::optional<uid_t> peer_owner(int fd)
-{
-    sockaddr_storage local{}, peer{};
-    socklen_t local_length = sizeof local, peer_length = sizeof peer;
-    if (::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &local_length) != 0 ||
-        ::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peer_length) != 0 || local.ss_family != peer.ss_family)
-        return std::nullopt;
-    // The other end's socket: its source is our peer, its destination us.
-    struct {
-        nlmsghdr header;
-        inet_diag_req_v2 request;
-    } message{};
-    message.header.nlmsg_len = sizeof message;
-    message.header.nlmsg_type = SOCK_DIAG_BY_FAMILY;
-    message.header.nlmsg_flags = NLM_F_REQUEST;
-    inet_diag_req_v2& r = message.request;
-    r.sdiag_family = static_cast<__u8>(peer.ss_family);
-    r.sdiag_protocol = IPPROTO_TCP;
-    r.idiag_states = ~0u;
-    r.id.idiag_cookie[0] = r.id.idiag_cookie[1] = INET_DIAG_NOCOOKIE;
-    if (peer.ss_family == AF_INET) {
-        const auto& p = reinterpret_cast<const sockaddr_in&>(peer);
-        const auto& l = reinterpret_cast<const sockaddr_in&>(local);
-        r.id.idiag_sport = p.sin_port;
-        r.id.idiag_dport = l.sin_port;
-        std::memcpy(r.id.idiag_src, &p.sin_addr, sizeof p.sin_addr);
-        std::memcpy(r.id.idiag_dst, &l.sin_addr, sizeof l.sin_addr);
-    } else if (peer.ss_family == AF_INET6) {
-        const auto& p = reinterpret_cast<const sockaddr_in6&>(peer);
-        const auto& l = reinterpret_cast<const sockaddr_in6&>(local);
-        r.id.idiag_sport = p.sin6_port;
-        r.id.idiag_dport = l.sin6_port;
-        std::memcpy(r.id.idiag_src, &p.sin6_addr, sizeof p.sin6_addr);
-        std::memcpy(r.id.idiag_dst, &l.sin6_addr, sizeof l.sin6_addr);
-    } else {
-        return std::nullopt;
-    }
-    const int netlink = ::socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG);
-    if (netlink < 0) return std::nullopt;
-    std::optional<uid_t> owner;
-    alignas(nlmsghdr) char answer[8192];
-    if (::send(netlink, &message, sizeof message, 0) == static_cast<ssize_t>(sizeof message)) {
-        // One socket asked for: one answer, or an error.
-        const ssize_t length = ::recv(netlink, answer, sizeof answer, 0);
-        const auto* header = reinterpret_cast<const nlmsghdr*>(answer);
-        if (length > 0 && NLMSG_OK(header, static_cast<unsigned>(length)) && header->nlmsg_type == SOCK_DIAG_BY_FAMILY &&
-            header->nlmsg_len >= NLMSG_LENGTH(sizeof(inet_diag_msg))) {
-            const auto* found = static_cast<const inet_diag_msg*>(NLMSG_DATA(header));
-            if (found->id.idiag_sport == r.id.idiag_sport && found->id.idiag_dport == r.id.idiag_dport)
-                owner = found->idiag_uid;
+        auto* socket = dynamic_cast<TSocket*>(client.get());
+        const platform::ConnectionOwner owner =
+            socket ? platform::connection_owner(socket->getSocketFD(), lookup_) : platform::ConnectionOwner{};
+        if (owner.uid && *owner.uid == ::geteuid()) return client;
+        // Another user's program, or one nobody can name: not served, and
+        // the serve loop goes on accepting.
+        std::string refusal;
+        if (owner.uid) {
+            refusal = "refused a connection from user " + std::to_string(*owner.uid);
+        } else {
+            refusal = "refused a connection whose user could not be told: " + owner.unknown_because;
+            if (socket) answer_with(client, *socket, "Velmora " + refusal);
         }
+        client->close();
+        if (refused_) refused_(refusal);
     }
-    ::close(netlink);
-    return owner;
 }
 
 void LoopbackServerSocket::listen()

@@ -3,9 +3,11 @@
 
 #include <functional>
 #include <mutex>
-#include <optional>
+#include <string>
 
 #include <thrift/transport/TServerSocket.h>
+
+#include "addin/platform/connection_owner.h"
 
 namespace velmora::shell {
 
@@ -16,8 +18,10 @@ namespace velmora::shell {
 // stop from the notice's thread while the serve loop closes it.
 class LoopbackServerSocket : public apache::thrift::transport::TServerSocket {
 public:
-    // `refused` hears the user id of each connection closed unanswered.
-    explicit LoopbackServerSocket(int port, std::function<void(uid_t)> refused = {});
+    // `refused` hears each refusal ("refused a connection from user 1001");
+    // `lookup` says where to ask who connected.
+    explicit LoopbackServerSocket(int port, std::function<void(const std::string& refusal)> refused = {},
+                                  platform::OwnerLookup lookup = {});
 
     // Idempotent: the serve loop calls it again.
     void listen() override;
@@ -29,21 +33,19 @@ public:
     int bound_port();
 
 protected:
-    // Accepts only connections whose other end the add-in's own user owns;
-    // others are closed before a byte is read or written.
+    // Accepts only connections whose other end the add-in's own user owns.
+    // Another user's are closed before a byte is read or written; one whose
+    // user cannot be told gets its first call answered with the reason, so
+    // that the client can show why, and is closed.
     std::shared_ptr<apache::thrift::transport::TTransport> acceptImpl() override;
 
 private:
-    std::function<void(uid_t)> refused_;
+    std::function<void(const std::string&)> refused_;
+    platform::OwnerLookup lookup_;
     // Recursive: TServerSocket::listen() closes itself when binding fails.
     std::recursive_mutex mutex_;
     bool listening_ = false;
     bool closed_ = false;
 };
-
-// The user who owns the TCP socket at the other end of the connected socket
-// `fd` (on Linux: asked of the kernel's socket tables through sock_diag);
-// none when it cannot be told.
-std::optional<uid_t> peer_owner(int fd);
 
 }  // namespace velmora::shell

@@ -300,9 +300,7 @@ shell::ExportRunOptions run_options(const Arguments& a)
     options.on_listening = [no_gui = a.no_gui, verbose = a.verbose](int bound) {
         if (no_gui || verbose) std::cout << "velmora-host: serving on port " << bound << std::endl;
     };
-    options.on_refused = [](unsigned uid) {
-        std::cerr << "velmora-host: refused a connection from user " << static_cast<int>(uid) << std::endl;
-    };
+    options.on_refused = [](const std::string& refusal) { std::cerr << "velmora-host: " << refusal << std::endl; };
     return options;
 }
 
@@ -366,11 +364,10 @@ int run_with_window(const Arguments& a)
             }
             shell::ExportRunOptions options = run_options(a);
             options.notice_boxes = boxes;
-            options.on_refused = [&window, print = options.on_refused](unsigned uid) {
-                print(uid);
-                QMetaObject::invokeMethod(&window, [&window, uid] {
-                    window.statusBar()->showMessage(
-                        QStringLiteral("Refused a connection from user %1").arg(static_cast<int>(uid)));
+            options.on_refused = [&window, print = options.on_refused](const std::string& refusal) {
+                print(refusal);
+                QMetaObject::invokeMethod(&window, [&window, text = QString::fromStdString(refusal)] {
+                    window.statusBar()->showMessage(text.left(1).toUpper() + text.mid(1));
                 });
             };
             // "Uncaught exception!" on screen too, as the CAD system's box.

@@ -269,11 +269,11 @@ TEST_F(ExportRun, FailuresAreReportedOnceAndLeaveNothingBehind)
 // own clients are served before and after, and the refusal leaves nothing.
 TEST_F(ExportRun, OnlyTheUsersOwnProgramsAreServed)
 {
-    std::vector<unsigned> refused;
+    std::vector<std::string> refused;
     std::mutex refused_mutex;
-    options.on_refused = [&](unsigned uid) {
+    options.on_refused = [&](const std::string& refusal) {
         std::lock_guard lock(refused_mutex);
-        refused.push_back(uid);
+        refused.push_back(refusal);
     };
     const int port = start();
     ASSERT_GT(port, 0);
@@ -310,7 +310,7 @@ TEST_F(ExportRun, OnlyTheUsersOwnProgramsAreServed)
     EXPECT_EQ(WEXITSTATUS(status), 0) << "another user's call was answered";
     {
         std::lock_guard lock(refused_mutex);
-        EXPECT_EQ(refused, std::vector<unsigned>{65534u});
+        EXPECT_EQ(refused, std::vector<std::string>{"refused a connection from user 65534"});
     }
     EXPECT_GT(served(), 0u);
     // The server closes its end of a served connection once the client has
@@ -321,4 +321,45 @@ TEST_F(ExportRun, OnlyTheUsersOwnProgramsAreServed)
     CAD_RPC::CAD_RPC_Connection(port).client().stop_rpc_service();
     ASSERT_TRUE(ended_within(10s));
     EXPECT_TRUE(reports.boxes.empty());
+}
+
+// Where netlink sockets are blocked, the kernel's socket tables tell who
+// connected; where neither can tell, the client's first call is answered
+// with the reason (what Tarvik shows) and the refusal line says it too.
+TEST_F(ExportRun, WhoConnectedIsToldWithoutSocketDiagnostics)
+{
+    std::vector<std::string> refused;
+    std::mutex refused_mutex;
+    options.on_refused = [&](const std::string& refusal) {
+        std::lock_guard lock(refused_mutex);
+        refused.push_back(refusal);
+    };
+    for (const char* tables : {"/proc/net", "/nonexistent"}) {
+        options.owner_lookup = {false, tables};
+        port_promise = {};
+        const int port = start();
+        ASSERT_GT(port, 0);
+        CAD_RPC::Tree tree;
+        if (std::string(tables) == "/proc/net") {
+            CAD_RPC::CAD_RPC_Connection(port).client().get_cad_tree(tree);
+            EXPECT_GT(tree.nodes.size(), 0u);
+            CAD_RPC::CAD_RPC_Connection(port).client().stop_rpc_service();
+        } else {
+            try {
+                CAD_RPC::CAD_RPC_Connection(port).client().get_cad_tree(tree);
+                ADD_FAILURE() << "served a client nobody could name";
+            } catch (const apache::thrift::TApplicationException& e) {
+                EXPECT_NE(std::string(e.what()).find("could not be told: the kernel's socket diagnostics were not "
+                                                     "asked, and /nonexistent/tcp and tcp6 cannot be read"),
+                          std::string::npos)
+                    << e.what();
+            }
+            shell::stop_current_server();
+            platform::close_notice_titled(shell::kLockCaption);
+        }
+        ASSERT_TRUE(ended_within(10s));
+    }
+    std::lock_guard lock(refused_mutex);
+    ASSERT_EQ(refused.size(), 1u);
+    EXPECT_EQ(refused[0].rfind("refused a connection whose user could not be told: ", 0), 0u) << refused[0];
 }
