@@ -4,12 +4,15 @@
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "common/atomic_file.h"
 
@@ -109,4 +112,52 @@ TEST(AtomicFile, AFailureKeepsTheOldFileLeavesNothingAndSaysWhy)
     }
     EXPECT_EQ(read(path), "previous");
     EXPECT_EQ(folder.entries(), 2u);  // the old file and the folder: no temporary file
+}
+
+// Only a regular file is replaced: a link's file is replaced with the link
+// kept, a device or FIFO is written into (its errors fail), and a signal
+// that ends the program mid-write leaves no temporary file.
+TEST(AtomicFile, PathsThatAreNoPlainFile)
+{
+    Folder folder;
+    std::ofstream(folder / "real.zel") << "old";
+    fs::create_symlink("real.zel", folder / "link.zel");
+    replace_file(folder / "link.zel", "new", "the ZEL file");
+    EXPECT_TRUE(fs::is_symlink(folder / "link.zel"));
+    EXPECT_EQ(read(folder / "real.zel"), "new");
+
+    // A FIFO's reader gets the text.
+    ASSERT_EQ(::mkfifo((folder / "pipe").c_str(), 0600), 0);
+    std::string heard;
+    std::thread reader([&] { heard = read(folder / "pipe"); });
+    replace_file(folder / "pipe", "through", "the ZEL file");
+    reader.join();
+    EXPECT_EQ(heard, "through");
+    EXPECT_EQ(fs::status(folder / "pipe").type(), fs::file_type::fifo);
+
+    // Devices like /dev/null and /dev/full, made here (root only).
+    if (::mknod((folder / "null").c_str(), S_IFCHR | 0666, ::makedev(1, 3)) == 0 &&
+        ::mknod((folder / "full").c_str(), S_IFCHR | 0666, ::makedev(1, 7)) == 0) {
+        replace_file(folder / "null", "gone", "the ZEL file");
+        EXPECT_EQ(failure([&] { replace_file(folder / "full", "x", "the ZEL file"); }),
+                  "Unable to write the ZEL file '" + folder / "full" + "': No space left on device");
+        EXPECT_EQ(fs::status(folder / "null").type(), fs::file_type::character);
+        EXPECT_EQ(fs::status(folder / "full").type(), fs::file_type::character);
+    }
+
+    // SIGTERM in the middle: the program ends as the signal would end it,
+    // its temporary file gone, the target as it was.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        AtomicFile file(folder / "real.zel", "the ZEL file");
+        file.write("half");
+        ::raise(SIGTERM);
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+    EXPECT_EQ(read(folder / "real.zel"), "new");
+    for (const auto& entry : fs::directory_iterator(folder.path))
+        EXPECT_EQ(entry.path().filename().string().find(".zel."), std::string::npos) << entry.path();
 }
