@@ -17,7 +17,7 @@
 #include "bench_tree.h"
 #include "gui/cadtree/cad_tree_model.h"
 #include "gui/cadtree/name_correction_proxy_model.h"
-#include "gui/shell/node_icons.h"
+#include "gui/common/node_icons.h"
 
 using Clock = std::chrono::steady_clock;
 

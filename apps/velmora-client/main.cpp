@@ -9,7 +9,7 @@
 #include <string>
 
 #include "cad_rpc_connection.h"
-#include "gui/cadtree/export_client.h"
+#include "gui/tarvik_export/export_client.h"
 
 namespace {
 

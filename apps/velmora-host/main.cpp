@@ -37,7 +37,7 @@
 #include <QStatusBar>
 
 #include "addin/cad/host/application.h"
-#include "gui/cadtree/export_client.h"
+#include "gui/tarvik_export/export_client.h"
 #include "hosts/occt/occt_names.h"
 #include "cad_rpc_connection.h"
 #include "cad_window.h"

@@ -7,8 +7,8 @@
 
 #include "cad_tree_model.h"
 #include "gui/emc/emc_tree_model.h"
-#include "gui/shell/error_reporter.h"
-#include "gui/shell/node_icons.h"
+#include "gui/common/error_reporter.h"
+#include "gui/common/node_icons.h"
 
 CAD_EMC_ProxyModel::CAD_EMC_ProxyModel(QObject* parent) : QAbstractItemModel(parent)
 {

@@ -6,7 +6,7 @@
 #include <QMimeData>
 #include <QSize>
 
-#include "gui/shell/node_icons.h"
+#include "gui/common/node_icons.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <QSize>
 
-#include "gui/shell/node_icons.h"
+#include "gui/common/node_icons.h"
 #include "ui_emc_dialog.h"
 
 int EMC_Dialog::ListModel::rowCount(const QModelIndex& parent) const

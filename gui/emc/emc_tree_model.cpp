@@ -11,12 +11,12 @@
 #include <QSize>
 
 #include "emc_dialog.h"
-#include "gui/cadtree/export_client.h"
-#include "emc_file.h"
+#include "gui/tarvik_export/export_client.h"
+#include "gui/tarvik_export/emc_file.h"
 #include "gui/cadtree/cad_dialog.h"
 #include "gui/cadtree/cad_tree_model.h"
-#include "gui/shell/error_reporter.h"
-#include "gui/shell/node_icons.h"
+#include "gui/common/error_reporter.h"
+#include "gui/common/node_icons.h"
 
 EMC_TreeModel::TreeItem* EMC_TreeModel::CAD_obj::parent() const { return owner; }
 

@@ -7,7 +7,7 @@
 #include <QMetaType>
 
 #include "CAD_RPC_Service.h"
-#include "emc_file.h"
+#include "gui/tarvik_export/emc_file.h"
 
 class QDialog;
 

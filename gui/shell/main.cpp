@@ -4,7 +4,7 @@
 
 #include <QApplication>
 
-#include "node_icons.h"
+#include "gui/common/node_icons.h"
 #include "common/signal_closer.h"
 #include "tarvik_start.h"
 

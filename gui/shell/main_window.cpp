@@ -12,7 +12,7 @@
 #include <QLocale>
 #include <QMessageBox>
 
-#include "error_reporter.h"
+#include "gui/common/error_reporter.h"
 #include "gui/cadtree/cad_emc_proxy_model.h"
 #include "gui/cadtree/cad_tree_check.h"
 #include "gui/cadtree/cad_tree_model.h"

@@ -7,7 +7,7 @@
 #include <QApplication>
 
 #include "cad_rpc_connection.h"
-#include "error_reporter.h"
+#include "gui/common/error_reporter.h"
 #include "main_window.h"
 
 int port_from_argument(const std::string& argument)

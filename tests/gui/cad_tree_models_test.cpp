@@ -9,9 +9,9 @@
 #include "cad_rpc_connection.h"
 #include "gui/cadtree/cad_tree_check.h"
 #include "gui/cadtree/cad_tree_model.h"
-#include "gui/cadtree/export_tree.h"
+#include "gui/tarvik_export/export_tree.h"
 #include "gui/cadtree/name_correction_proxy_model.h"
-#include "gui/shell/node_icons.h"
+#include "gui/common/node_icons.h"
 #include "served_add_in.h"
 
 using tarvik::testing::ServedAddIn;

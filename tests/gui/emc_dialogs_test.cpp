@@ -9,7 +9,7 @@
 
 #include "gui/cadtree/cad_dialog.h"
 #include "gui/emc/emc_dialog.h"
-#include "gui/shell/node_icons.h"
+#include "gui/common/node_icons.h"
 
 namespace {
 

@@ -18,10 +18,10 @@
 
 #include "cad_rpc_connection.h"
 #include "gui/cadtree/cad_tree_model.h"
-#include "gui/emc/emc_file.h"
+#include "gui/tarvik_export/emc_file.h"
 #include "gui/emc/emc_tree_model.h"
-#include "gui/shell/error_reporter.h"
-#include "gui/shell/node_icons.h"
+#include "gui/common/error_reporter.h"
+#include "gui/common/node_icons.h"
 #include "served_add_in.h"
 
 using tarvik::testing::ServedAddIn;

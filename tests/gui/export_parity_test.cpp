@@ -28,11 +28,11 @@
 #include <XCAFDoc_ShapeTool.hxx>
 
 #include "cad_rpc_connection.h"
-#include "gui/emc/emc_file.h"
+#include "gui/tarvik_export/emc_file.h"
 #include "gui/emc/emc_tree_model.h"
-#include "gui/shell/error_reporter.h"
+#include "gui/common/error_reporter.h"
 #include "gui/shell/main_window.h"
-#include "gui/shell/node_icons.h"
+#include "gui/common/node_icons.h"
 #include "hosts/occt/occt_host.h"
 #include "served_add_in.h"
 

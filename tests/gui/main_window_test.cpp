@@ -19,9 +19,9 @@
 #include "gui/cadtree/cad_tree_model.h"
 #include "gui/cadtree/name_correction_proxy_model.h"
 #include "gui/emc/emc_tree_model.h"
-#include "gui/shell/error_reporter.h"
+#include "gui/common/error_reporter.h"
 #include "gui/shell/main_window.h"
-#include "gui/shell/node_icons.h"
+#include "gui/common/node_icons.h"
 #include "served_add_in.h"
 
 using tarvik::testing::ServedAddIn;

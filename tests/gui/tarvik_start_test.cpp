@@ -10,9 +10,9 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "gui/shell/error_reporter.h"
+#include "gui/common/error_reporter.h"
 #include "gui/shell/main_window.h"
-#include "gui/shell/node_icons.h"
+#include "gui/common/node_icons.h"
 #include "gui/shell/tarvik_start.h"
 #include "served_add_in.h"
 

@@ -7,7 +7,7 @@
 
 #include "CAD_RPC_Service.h"
 #include "emc_shape.h"
-#include "gui/emc/emc_file.h"
+#include "gui/tarvik_export/emc_file.h"
 
 namespace tarvik {
 
