@@ -222,8 +222,10 @@ void perform_export_run(const cad::ApplicationPtr& application, const ExportRunO
     try {
         run(application, options);
     } catch (const std::exception& e) {
+        if (options.on_failed) options.on_failed();
         report(kUncaughtCaption, e.what());
     } catch (...) {
+        if (options.on_failed) options.on_failed();
         report(kUncaughtCaption, "unknown error");
     }
 }

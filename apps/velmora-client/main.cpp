@@ -6,10 +6,12 @@
 #include <exception>
 #include <functional>
 #include <iostream>
+#include <stdexcept>
 #include <string>
 
 #include "cad_rpc_connection.h"
 #include "gui/tarvik_export/export_client.h"
+#include "gui/tarvik_export/export_options.h"
 
 namespace {
 
@@ -18,16 +20,11 @@ constexpr const char* kUsage =
     "                      [--all-visible] [--emc CONFIG.emc] [--single-mip] [--templates] OUT.zel\n"
     "  --port N          the port velmora-host serves on\n"
     "  --tree            print the CAD tree before exporting\n"
-    "  --only LIST       export only these kinds (default: all four)\n"
-    "  --all-visible     export every object as visible\n"
-    "  --emc FILE        apply this EMC configuration, as Tarvik's \"EMC Tool\" does\n"
-    "  --single-mip      one MIP per parent for an EMC item's small solids\n"
-    "  --templates       each repeated solid written once, placed by reference\n"
     "  --keep-running    do not end the run (stop_rpc_service) afterwards\n";
 
 [[noreturn]] void bad_usage(const std::string& message)
 {
-    std::cerr << "velmora-client: " << message << "\n" << kUsage;
+    std::cerr << "velmora-client: " << message << "\n" << kUsage << tarvik::kExportOptionsUsage;
     std::exit(2);
 }
 
@@ -49,9 +46,14 @@ int main(int argc, char** argv)
 {
     int port = -1;
     bool show_tree = false, keep_running = false;
-    std::string out, emc_path;
-    CAD_RPC::Settings settings = tarvik::default_settings();
+    std::string out;
+    tarvik::ExportOptions exported;
     for (int i = 1; i < argc; ++i) {
+        try {
+            if (tarvik::take_export_option(argc, argv, i, exported)) continue;
+        } catch (const std::invalid_argument& e) {
+            bad_usage(e.what());
+        }
         const std::string arg = argv[i];
         auto value = [&]() -> std::string {
             if (i + 1 >= argc) bad_usage(arg + " needs a value");
@@ -67,19 +69,8 @@ int main(int argc, char** argv)
             show_tree = true;
         } else if (arg == "--keep-running") {
             keep_running = true;
-        } else if (arg == "--only") {
-            if (!tarvik::set_exported_kinds(value(), settings))
-                bad_usage("--only names none of solids, curves, points, mips");
-        } else if (arg == "--emc") {
-            emc_path = value();
-        } else if (arg == "--templates") {
-            settings.templates_settings = CAD_RPC::TemplatesSettings::SearchForTemplates;
-        } else if (arg == "--single-mip") {
-            settings.MIP_settings = CAD_RPC::MIP_Settings::SingleMIPForAll;
-        } else if (arg == "--all-visible") {
-            settings.visibility_settings = CAD_RPC::VisibilitySettings::AllAsVisible;
         } else if (arg == "-h" || arg == "--help") {
-            std::cout << kUsage;
+            std::cout << kUsage << tarvik::kExportOptionsUsage;
             return 0;
         } else if (!arg.empty() && arg[0] == '-') {
             bad_usage("unknown option " + arg);
@@ -91,11 +82,12 @@ int main(int argc, char** argv)
     }
     if (port < 0) bad_usage("no port given");
     if (out.empty()) bad_usage("no output file given");
+    CAD_RPC::Settings settings = exported.settings;
     settings.save_filepath = out;
 
     try {
         std::optional<EMC::Config> emc;
-        if (!emc_path.empty()) emc = read_emc(emc_path);
+        if (!exported.emc_path.empty()) emc = read_emc(exported.emc_path);
         CAD_RPC::CAD_RPC_Connection connection(port);
         if (show_tree) {
             CAD_RPC::Tree tree;

@@ -145,6 +145,7 @@ void CadWindow::perform(const QString& name)
                     session_->join();
                     update_commands();
                     emit run_ended();
+                    if (closing_) close();
                 },
                 Qt::QueuedConnection);
         });
@@ -161,12 +162,24 @@ void CadWindow::show_highlights()
     emit highlights_shown();
 }
 
+void CadWindow::end_run()
+{
+    if (!session_ || !session_->running()) return;
+    boxes_->dismiss_all();
+    session_->join();
+}
+
 void CadWindow::closeEvent(QCloseEvent* event)
 {
-    // A run in progress ends first, as dismissing its notice ends it.
+    // A run in progress ends first, as dismissing its notice ends it; the
+    // window keeps drawing meanwhile (an export call finishes first) and
+    // closes when the run has ended.
     if (session_ && session_->running()) {
+        closing_ = true;
         boxes_->dismiss_all();
-        session_->join();
+        statusBar()->showMessage(tr("Ending the run ..."));
+        event->ignore();
+        return;
     }
     event->accept();
 }

@@ -27,8 +27,12 @@ public:
 
     // The model of the session's application, and the add-in's commands.
     void show_model(HostSession& session);
-    // Lets go of the session (before it goes): the window shows no more highlights.
+    // Lets go of the session (before it goes): the window shows no more
+    // highlights, and no redraw of the host's calls it once this returns.
     void detach();
+    // Ends a run in progress as closing its notice does, and waits for it
+    // (after the event loop: a late command may have started one).
+    void end_run();
     void show_progress(const QString& stage, double fraction);
 
     ModelView& model_view() const { return *view_; }
@@ -63,6 +67,8 @@ private:
     std::unique_ptr<ModelScene> scene_;
     std::vector<std::pair<occt::OcctCommand, QAction*>> commands_;
     bool warmed_up_ = false;
+    // Closed during a run: the window closes when the run has ended.
+    bool closing_ = false;
 };
 
 }  // namespace velmora::host

@@ -29,13 +29,12 @@ void DisplayState::select(const std::string& key, bool selected)
 
 void DisplayState::redraw()
 {
-    std::function<void()> listener;
     {
         std::lock_guard lock(mutex_);
         shown_ = selection_;
-        listener = listener_;
     }
-    if (listener) listener();
+    std::lock_guard lock(listener_mutex_);
+    if (listener_) listener_();
 }
 
 std::set<std::string> DisplayState::shown() const
@@ -46,7 +45,7 @@ std::set<std::string> DisplayState::shown() const
 
 void DisplayState::set_listener(std::function<void()> listener)
 {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(listener_mutex_);
     listener_ = std::move(listener);
 }
 

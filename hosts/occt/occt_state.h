@@ -27,12 +27,16 @@ public:
     // Shows the selection as it is now and tells the listener.
     void redraw();
     std::set<std::string> shown() const;
+    // Once it returns, the listener before is not running and is never called again.
     void set_listener(std::function<void()> listener);
 
 private:
     std::set<std::string> selection_;  // the serving thread's own
     mutable std::mutex mutex_;
     std::set<std::string> shown_;
+    // Held while the listener is told, so that once set_listener returns
+    // the old one is neither running nor called again.
+    std::mutex listener_mutex_;
     std::function<void()> listener_;
 };
 

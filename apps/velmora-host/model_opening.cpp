@@ -1,0 +1,95 @@
+#include "model_opening.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+
+#include <Message.hxx>
+#include <Message_PrinterOStream.hxx>
+
+#include "hosts/occt/occt_host.h"
+
+namespace velmora::host {
+namespace {
+
+// One line on the terminal that shows how far reading and meshing have come.
+class ProgressLine {
+public:
+    ProgressLine() : tty_(progress_shown()) {}
+    ~ProgressLine() { finish(); }
+    void operator()(const std::string& stage, double fraction)
+    {
+        if (stage != stage_) {
+            finish();
+            stage_ = stage;
+        }
+        if (tty_) {
+            std::fprintf(stderr, "\rvelmora-host: %s %3d%%", stage.c_str(), static_cast<int>(fraction * 100.0 + 0.5));
+            std::fflush(stderr);
+            open_ = true;
+        }
+    }
+    void finish()
+    {
+        if (open_) std::fputc('\n', stderr);
+        open_ = false;
+    }
+
+private:
+    bool tty_;
+    bool open_ = false;
+    std::string stage_;
+};
+
+}  // namespace
+
+bool progress_shown() { return ::isatty(STDERR_FILENO) == 1; }
+
+cad::ApplicationPtr open_model(const Arguments& a, Progress also)
+{
+    // OpenCASCADE reports its translation on stdout, where the port goes;
+    // keep it off the terminal unless asked for.
+    Message::DefaultMessenger()->RemovePrinters(STANDARD_TYPE(Message_PrinterOStream));
+    if (a.verbose) Message::DefaultMessenger()->AddPrinter(new Message_PrinterOStream("cerr", false, Message_Warning));
+    try {
+        auto progress = std::make_shared<ProgressLine>();
+        occt::OcctHostOptions host;
+        host.density = a.density;
+        host.codepage = a.codepage;
+        host.quality = a.quality;
+        host.warn = [progress](const std::string& message) {
+            progress->finish();
+            std::cerr << "velmora-host: warning: " << message << std::endl;
+        };
+        host.log = a.verbose ? &std::cerr : nullptr;
+        host.mesh_on_open = true;
+        host.progress = [progress, also](const std::string& stage, double fraction) {
+            (*progress)(stage, fraction);
+            if (also) also(stage, fraction);
+        };
+        auto application = occt::open_occt_application(a.model_path, host);
+        progress->finish();
+        return application;
+    } catch (const std::exception& e) {
+        std::cerr << "\nvelmora-host: " << e.what() << "\n";
+        return nullptr;
+    }
+}
+
+shell::ExportRunOptions run_options(const Arguments& a, std::shared_ptr<RunOutcome> outcome, platform::MessageBoxFn report)
+{
+    shell::ExportRunOptions options;
+    options.port = a.port;
+    options.start_gui = !a.no_gui;
+    options.gui_program = a.gui;
+    options.on_listening = [no_gui = a.no_gui, verbose = a.verbose](int bound) {
+        if (no_gui || verbose) std::cout << "velmora-host: serving on port " << bound << std::endl;
+    };
+    options.on_refused = [](const std::string& refusal) { std::cerr << "velmora-host: " << refusal << std::endl; };
+    options.on_failed = [outcome = std::move(outcome)] { outcome->failed = true; };
+    options.report = std::move(report);
+    return options;
+}
+
+}  // namespace velmora::host
