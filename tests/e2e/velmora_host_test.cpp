@@ -9,6 +9,7 @@
 #include <netinet/in.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -447,4 +448,87 @@ TEST(VelmoraHost, ABatchExportsEveryModelItCanAndReportsEachOne)
     EXPECT_GT(text.size(), 10000u);
     EXPECT_EQ(text.find("visible=\"false\""), std::string::npos);
     EXPECT_FALSE(fs::exists(out / "bad.zel"));
+}
+
+// A run that ends in an exception is no success: its port taken, or its
+// GUI program missing, velmora-host says so and exits 1.
+TEST(VelmoraHost, ARunThatFailsExitsWithOne)
+{
+    const int taken = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(taken, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(taken, 1), 0);
+    socklen_t length = sizeof address;
+    ::getsockname(taken, reinterpret_cast<sockaddr*>(&address), &length);
+    const std::string port = std::to_string(ntohs(address.sin_port));
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--no-window", "--no-gui", "--port", port}, "Could not bind"},
+        {{"--no-window", "--port", "0", "--gui", "/nonexistent/gui"}, "Uncaught exception!"},
+    };
+    for (const auto& [args, says] : cases) {
+        std::vector<std::string> argv{VELMORA_HOST};
+        argv.insert(argv.end(), args.begin(), args.end());
+        argv.push_back(SAMPLE_MODEL);
+        ChildProcess host(argv);
+        EXPECT_EQ(host.wait(60s), std::optional<int>(1)) << host.error_text();
+        EXPECT_NE(host.error_text().find(says), std::string::npos) << host.error_text();
+    }
+    ::close(taken);
+}
+
+// A batch under a parent that ignores SIGCHLD ends; a model whose name
+// starts with "-" comes after "--"; two models of one name are refused
+// before the folder is made. SIGTERM stops a batch: its exports end with
+// it and are reported cancelled; SIGKILL to it ends its exports too.
+TEST(VelmoraHost, BatchesUnderSignals)
+{
+    const fs::path dir = scratch("batch-signals");
+    const fs::path dashed = dir / "-dashed.step", a = dir / "a.step", b = dir / "b.step";
+    fs::copy_file(SAMPLE_MODEL, dashed);
+    fs::copy_file(SAMPLE_MODEL, a);
+    fs::copy_file(SAMPLE_MODEL, b);
+    {
+        ChildProcess shell({"/bin/bash", "-c", "trap '' CHLD; exec \"$0\" \"$@\"", VELMORA_HOST, "--export-dir",
+                            (dir / "out").string(), "--", dashed.string()});
+        ASSERT_EQ(shell.wait(120s), std::optional<int>(0)) << shell.error_text();
+        EXPECT_TRUE(fs::exists(dir / "out" / "-dashed.zel"));
+    }
+    {
+        ChildProcess host({VELMORA_HOST, "--export-dir", (dir / "never").string(), a.string(), (dir / "x" / "a.step").string()});
+        EXPECT_EQ(host.wait(60s), std::optional<int>(2));
+        EXPECT_FALSE(fs::exists(dir / "never"));
+    }
+    for (const int signal : {SIGTERM, SIGKILL}) {
+        // An export that cannot end by itself: its file is a FIFO nobody reads.
+        const fs::path out = dir / ("held-" + std::to_string(signal));
+        fs::create_directories(out);
+        ASSERT_EQ(::mkfifo((out / "a.zel").c_str(), 0600), 0);
+        ChildProcess host({VELMORA_HOST, "--export-dir", out.string(), "-j", "1", a.string(), b.string()});
+        std::vector<pid_t> exports;
+        for (int i = 0; i < 500 && exports.empty(); ++i) {
+            std::this_thread::sleep_for(20ms);
+            exports = velmora::testing::children_of(host.pid());
+        }
+        ASSERT_EQ(exports.size(), 1u);
+        std::this_thread::sleep_for(500ms);
+        ::kill(host.pid(), signal);
+        const auto code = host.wait(30s);
+        ASSERT_TRUE(code.has_value());
+        // The export is gone, not left running under init.
+        bool gone = false;
+        for (int i = 0; i < 250 && !gone; ++i) {
+            std::this_thread::sleep_for(20ms);
+            gone = ::kill(exports[0], 0) != 0;
+        }
+        EXPECT_TRUE(gone) << "signal " << signal;
+        if (signal == SIGTERM) {
+            EXPECT_EQ(*code, 128 + SIGTERM);
+            std::string said;
+            while (const auto line = host.read_line(1s)) said += *line + "\n";
+            EXPECT_NE(said.find(a.string() + ": cancelled"), std::string::npos) << said;
+            EXPECT_NE(said.find(b.string() + ": cancelled, not started"), std::string::npos) << said;
+        }
+    }
 }

@@ -26,7 +26,9 @@
 #include <XCAFDoc_ColorTool.hxx>
 #include <XCAFDoc_MaterialTool.hxx>
 #include <algorithm>
+#include <atomic>
 #include <sstream>
+#include <thread>
 
 #include "addin/cad/body_size_cache.h"
 #include "addin/cad/cad_tree_builder.h"
@@ -37,6 +39,7 @@
 #include "addin/export/mass_properties.h"
 #include "addin/export/zel_writer.h"
 #include "hosts/occt/occt_host.h"
+#include "hosts/occt/occt_state.h"
 #include "served_model.h"
 
 #include <pugixml.hpp>
@@ -407,4 +410,22 @@ TEST(Templates, ReferencesExpandToThePlainExportsSolids)
             EXPECT_NE(plain.find(element), std::string::npos) << element.substr(0, 200);
         }
     }
+}
+
+// A window lets go of the host's redraws before it goes: once the listener
+// is replaced, the old one is neither running nor called again.
+TEST(OcctHost, NoRedrawListenerRunsAfterItIsReplaced)
+{
+    occt::DisplayState display;
+    std::atomic<bool> in_call{false};
+    display.set_listener([&] {
+        in_call = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        in_call = false;
+    });
+    std::thread serving([&] { display.redraw(); });
+    while (!in_call) std::this_thread::yield();
+    display.set_listener(nullptr);
+    EXPECT_FALSE(in_call);
+    serving.join();
 }

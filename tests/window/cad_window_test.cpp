@@ -1,6 +1,7 @@
 // The CAD window of velmora-host on a real X server with OpenGL (Xvfb and
 // Mesa's software renderer): what it draws and highlights, its command, the
 // lock box, and the program ending with its window.
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -8,8 +9,11 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <limits>
+#include <thread>
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QProcess>
 #include <QRegularExpression>
@@ -202,6 +206,45 @@ private slots:
         command->trigger();
         QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 3, 20000);
         QVERIFY(command->isEnabled());
+    }
+
+    // Closed while the serving thread is held in a call (an export into a
+    // FIFO that nobody reads yet), the window goes on drawing, and closes
+    // once the run has ended.
+    void closing_during_a_call_keeps_the_window_drawing()
+    {
+        std::atomic<int> port{0};
+        shell::ExportRunOptions options;
+        options.port = 0;
+        options.start_gui = false;
+        options.on_listening = [&](int p) { port = p; };
+        Opened o(SAMPLE_MODEL, options);
+        QSignalSpy ended(o.window.get(), &host::CadWindow::run_ended);
+        o.window->perform("Export ZEL");
+        QTRY_VERIFY_WITH_TIMEOUT(port != 0, 20000);
+        const std::string fifo = (folder / "held.zel").string();
+        QCOMPARE(::mkfifo(fifo.c_str(), 0600), 0);
+        std::thread client([&] {
+            CAD_RPC::CAD_RPC_Connection connection(port);
+            CAD_RPC::Tree tree;
+            connection.client().get_cad_tree(tree);
+            CAD_RPC::Settings settings;
+            settings.export_solids = true;
+            settings.save_filepath = fifo;
+            connection.client().export_zel(tree, settings);
+        });
+        QTest::qWait(500);  // the serving thread now waits for a reader
+        QElapsedTimer timer;
+        timer.start();
+        o.window->close();
+        QVERIFY(timer.elapsed() < 1000);
+        QTest::qWait(300);
+        QVERIFY(o.window->isVisible());
+        QCOMPARE(ended.count(), 0);
+        std::ifstream(fifo).ignore(std::numeric_limits<std::streamsize>::max());
+        client.join();
+        QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 1, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!o.window->isVisible(), 5000);
     }
 
     // velmora-host itself: the window opens and performs the command; SIGTERM
