@@ -9,6 +9,7 @@
 #include "gui/emc/emc_tree_model.h"
 #include "gui/common/error_reporter.h"
 #include "gui/common/node_icons.h"
+#include "gui/tarvik_export/export_client.h"
 
 CAD_EMC_ProxyModel::CAD_EMC_ProxyModel(QObject* parent) : QAbstractItemModel(parent)
 {
@@ -27,24 +28,6 @@ void CAD_EMC_ProxyModel::single_MIP_for_all()
     update_model();
 }
 
-std::vector<tarvik::EmcItem> CAD_EMC_ProxyModel::emc_items() const
-{
-    std::vector<tarvik::EmcItem> items;
-    for (int row = 0; emc_model && row < emc_model->rowCount(); ++row) {
-        const QModelIndex cae = emc_model->index(row, 0);
-        tarvik::EmcItem& item = items.emplace_back();
-        item.name = cae.data(EMC_TreeModel::M_NameRole).toString().toStdString();
-        item.method = cae.data(EMC_TreeModel::MethodRole).value<EMC_TreeModel::M_obj_Method>();
-        item.min_size_mm = cae.data(EMC_TreeModel::MinSizeRole).toDouble();
-        for (int r = 0; r < emc_model->rowCount(cae); ++r) {
-            const QModelIndex cad = emc_model->index(r, 0, cae);
-            item.objects.push_back({cad.data(EMC_TreeModel::NodeIdRole).toInt(), cad.data(EMC_TreeModel::IncludeRole).toBool(),
-                                    cad.data(EMC_TreeModel::GeomRole).toBool()});
-        }
-    }
-    return items;
-}
-
 void CAD_EMC_ProxyModel::update_model()
 {
     beginResetModel();
@@ -53,12 +36,9 @@ void CAD_EMC_ProxyModel::update_model()
     std::optional<QString> failure;
     if (emc_model && tree) {
         failure = failure_of([&] {
-            shape.build(*tree, emc_items(), single_mip, [this](double min_size_m, const std::vector<int32_t>& ids) {
-                if (!client) throw std::runtime_error("No connection to the CAD plugin.");
-                std::vector<bool> large_enough;
-                client->get_min_size_comparison_results(large_enough, min_size_m, ids);
-                return large_enough;
-            });
+            if (!client) throw std::runtime_error("No connection to the CAD plugin.");
+            shape.build(*tree, tarvik::emc_items(emc_model->config(), emc_model->node_ids()), single_mip,
+                        tarvik::size_comparison(*client));
         });
     }
     endResetModel();

@@ -36,8 +36,6 @@ public slots:
     void single_MIP_for_all();
 
 private:
-    // The EMC model's items as the reshaping takes them.
-    std::vector<tarvik::EmcItem> emc_items() const;
     static const tarvik::ShownItem* item_of(const QModelIndex& index);
 
     CAD_RPC::Tree* tree = nullptr;

@@ -1,8 +1,10 @@
 #pragma once
+#include <vector>
+
 #include <QAbstractListModel>
 #include <QDialog>
 
-#include "emc_tree_model.h"
+#include "gui/tarvik_export/emc_file.h"
 
 namespace Ui {
 class EMC_Dialog;
@@ -16,19 +18,24 @@ public:
     // The CAE item's CAD objects, read-only.
     class ListModel : public QAbstractListModel {
     public:
-        explicit ListModel(EMC_TreeModel::M_obj* item, QObject* parent = nullptr)
-            : QAbstractListModel(parent), item(item) {}
+        ListModel(const EMC::M_obj& item, std::vector<int> cad_types, QObject* parent = nullptr)
+            : QAbstractListModel(parent), item(item), cad_types(std::move(cad_types))
+        {
+        }
         int rowCount(const QModelIndex& parent = {}) const override;
         QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
     private:
-        EMC_TreeModel::M_obj* item;
+        const EMC::M_obj& item;
+        std::vector<int> cad_types;  // EMC_TreeModel::CAD_Type of each object
     };
 
-    explicit EMC_Dialog(EMC_TreeModel::M_obj* item, QWidget* parent = nullptr);
+    // `item` is edited in place once accepted (apply); `cad_types` gives
+    // each of its CAD objects' kind for its icon.
+    EMC_Dialog(EMC::M_obj& item, std::vector<int> cad_types, QWidget* parent = nullptr);
     ~EMC_Dialog() override;
 
-    // Copies the form into the item; the model calls it once accepted.
+    // Copies the form into the item.
     void apply();
 
 private slots:
@@ -36,6 +43,6 @@ private slots:
 
 private:
     Ui::EMC_Dialog* ui;
-    EMC_TreeModel::M_obj* item;
+    EMC::M_obj& item;
     ListModel list_model;
 };

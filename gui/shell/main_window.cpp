@@ -17,7 +17,9 @@
 #include "gui/cadtree/cad_tree_check.h"
 #include "gui/cadtree/cad_tree_model.h"
 #include "gui/cadtree/name_correction_proxy_model.h"
+#include "gui/emc/emc_controller.h"
 #include "gui/emc/emc_tree_model.h"
+#include "gui/tarvik_export/export_client.h"
 #include "ui_main_window.h"
 
 namespace {
@@ -74,19 +76,22 @@ MainWindow::MainWindow(CAD_RPC::CAD_RPC_ServiceClient* rpc_client, const std::st
     ui->ZEL_tree_view->setModel(name_proxy);
 
     emc_model = new EMC_TreeModel(this);
-    emc_model->set_tree(&cad_tree);
-    emc_model->set_client(client);
+    emc = new EMC_Controller(emc_model, &cad_tree, client, this);
     cad_emc_proxy = new CAD_EMC_ProxyModel(this);
     cad_emc_proxy->set_tree(&cad_tree);
     cad_emc_proxy->set_client(client);
     cad_emc_proxy->set_emc_model(emc_model);
     ui->EMC_tree_view->setModel(emc_model);
-    connect(ui->EMC_add_m_button, &QPushButton::clicked, emc_model, &EMC_TreeModel::add_M_obj);
-    connect(ui->EMC_erase_button, &QPushButton::clicked, emc_model, &EMC_TreeModel::clear);
-    connect(ui->EMC_tree_view, &QTreeView::doubleClicked, emc_model, &EMC_TreeModel::edit_item);
-    connect(emc_model, &EMC_TreeModel::model_data_changed, this, &MainWindow::enable_EMC_save_button);
-    connect(emc_model, &EMC_TreeModel::model_data_saved, this, &MainWindow::disable_EMC_save_button);
-    connect(emc_model, &EMC_TreeModel::model_data_changed, this, &MainWindow::apply_emc_configuration);
+    connect(ui->EMC_add_m_button, &QPushButton::clicked, emc, &EMC_Controller::add_item);
+    connect(ui->EMC_erase_button, &QPushButton::clicked, emc, &EMC_Controller::clear);
+    connect(ui->EMC_tree_view, &QTreeView::doubleClicked, emc, &EMC_Controller::edit);
+    connect(emc, &EMC_Controller::modified_changed, this, [this](bool modified) {
+        if (modified)
+            enable_EMC_save_button();
+        else
+            disable_EMC_save_button();
+    });
+    connect(emc_model, &EMC_TreeModel::changed, this, &MainWindow::apply_emc_configuration);
     connect(ui->MIP_for_each, &QRadioButton::toggled, this, [this](bool on) {
         if (on && ui->EMC_settings_groupbox->isChecked()) cad_emc_proxy->MIP_for_each();
     });
@@ -125,14 +130,13 @@ void MainWindow::load_cad_tree()
 
 CAD_RPC::Settings MainWindow::settings_from_form() const
 {
-    CAD_RPC::Settings settings;
+    // The quality of the facet model stays the default; its combo box is not offered.
+    CAD_RPC::Settings settings = tarvik::default_settings();
     settings.save_filepath = ui->ZEL_filepath->text().toLocal8Bit().toStdString();
     settings.export_solids = ui->export_solids->isChecked();
     settings.export_curves = ui->export_curves->isChecked();
     settings.export_points = ui->export_points->isChecked();
     settings.export_MIPs = ui->export_MIPs->isChecked();
-    // The quality of the facet model is fixed; the combo box is not offered.
-    settings.facet_model_quality = CAD_RPC::FacetModelQuality::Standard;
     settings.MIP_settings =
         ui->MIP_for_each->isChecked() ? CAD_RPC::MIP_Settings::MIPForEach : CAD_RPC::MIP_Settings::SingleMIPForAll;
     settings.visibility_settings = ui->all_unchanged->isChecked() ? CAD_RPC::VisibilitySettings::AllUnchanged
@@ -156,15 +160,12 @@ void MainWindow::export_cad()
             if (path.isEmpty()) return;
             ui->ZEL_filepath->setText(path);
         }
-        const CAD_RPC::Settings settings = settings_from_form();
-        CAD_RPC::Tree tree;
         // What the export tree view shows: the CAD tree, or its EMC reshaping.
         std::unique_ptr<tarvik::ShownItem> cad_shown;
         const tarvik::ShownItem& shown = name_proxy->sourceModel() == cad_emc_proxy
                                              ? cad_emc_proxy->shown()
                                              : *(cad_shown = tarvik::shown_cad_tree(cad_tree));
-        tarvik::build_export_tree(shown, settings.visibility_settings == CAD_RPC::VisibilitySettings::AllAsVisible, tree);
-        client->export_zel(tree, settings);
+        tarvik::export_shown(*client, settings_from_form(), shown);
         statusBar()->showMessage(tr("The ZEL export has been done."));
     });
 }
@@ -217,7 +218,7 @@ void MainWindow::on_EMC_settings_groupbox_toggled(bool on)
     ui->without_geometry->setEnabled(on);
     ui->MIP_for_each->setEnabled(on);
     ui->signle_MIP_for_all->setEnabled(on);
-    ui->save_button->setEnabled(on && emc_model->is_modified());
+    ui->save_button->setEnabled(on && emc->is_modified());
     if (!on) {
         name_proxy->setSourceModel(cad_tree_model);
         set_cad_dragging(false);
@@ -249,7 +250,7 @@ void MainWindow::apply_emc_configuration()
 void MainWindow::on_EMC_delete_button_clicked()
 {
     const QModelIndexList selected = ui->EMC_tree_view->selectionModel()->selectedIndexes();
-    if (!selected.isEmpty()) emc_model->remove_item(selected.first());
+    if (!selected.isEmpty()) emc->remove(selected.first());
 }
 
 // The group "EMC Tool" disables its buttons while it is off; enabling the
@@ -260,12 +261,12 @@ void MainWindow::disable_EMC_save_button() { ui->save_button->setEnabled(false);
 
 bool MainWindow::maybe_save_emc()
 {
-    if (!emc_model->is_modified()) return true;
+    if (!emc->is_modified()) return true;
     switch (ask_save_changes(this)) {
     case QMessageBox::Save:
         on_save_button_clicked();
         // A save that was cancelled or failed must not let the changes go.
-        return !emc_model->is_modified();
+        return !emc->is_modified();
     case QMessageBox::Discard: return true;
     default: return false;
     }
@@ -277,7 +278,7 @@ void MainWindow::on_open_button_clicked()
     const QString path = ask_open_file(this, tr("Open EMC file"), ui->EMC_filepath->text(),
                                        tr("EMC Files (*.emc);;All Files (*)"));
     if (path.isEmpty()) return;
-    if (emc_model->load(path)) {
+    if (emc->load(path)) {
         ui->EMC_filepath->setText(path);
         statusBar()->showMessage(tr("The EMC file has been loaded."));
     } else {
@@ -288,13 +289,13 @@ void MainWindow::on_open_button_clicked()
 void MainWindow::on_save_button_clicked()
 {
     if (!ui->EMC_filepath->text().isEmpty()) {
-        emc_model->save(ui->EMC_filepath->text());
+        emc->save(ui->EMC_filepath->text());
         return;
     }
     const QString path = ask_save_file(this, tr("Save EMC file"), ui->EMC_filepath->text(),
                                        tr("EMC Files (*.emc);;All Files (*)"));
     if (path.isEmpty()) return;
-    if (emc_model->save(path)) {
+    if (emc->save(path)) {
         ui->EMC_filepath->setText(path);
         statusBar()->showMessage(tr("The EMC file has been saved."));
     } else {
@@ -308,13 +309,13 @@ void MainWindow::on_save_as_button_clicked()
                                        tr("EMC Files (*.emc);;All Files (*)"));
     if (path.isEmpty()) return;
     ui->EMC_filepath->setText(path);
-    emc_model->save(path);
+    emc->save(path);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     // Closing must not lose an unsaved EMC configuration without a word.
-    if (emc_model && loaded && !maybe_save_emc()) {
+    if (emc && loaded && !maybe_save_emc()) {
         event->ignore();
         return;
     }

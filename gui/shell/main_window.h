@@ -14,6 +14,7 @@ class MainWindow;
 class CAD_TreeModel;
 class NameCorrectionProxyModel;
 class EMC_TreeModel;
+class EMC_Controller;
 class CAD_EMC_ProxyModel;
 class QAction;
 
@@ -44,6 +45,7 @@ public:
     CAD_TreeModel* get_cad_tree_model() const { return cad_tree_model; }
     NameCorrectionProxyModel* get_name_proxy() const { return name_proxy; }
     EMC_TreeModel* get_emc_model() const { return emc_model; }
+    EMC_Controller* get_emc() const { return emc; }
     CAD_EMC_ProxyModel* get_cad_emc_proxy() const { return cad_emc_proxy; }
 
     // Whether the caller may go on: true unless the user keeps an unsaved
@@ -89,6 +91,7 @@ private:
     CAD_RPC::CAD_RPC_ServiceClient* client;
     CAD_TreeModel* cad_tree_model;
     EMC_TreeModel* emc_model = nullptr;
+    EMC_Controller* emc = nullptr;
     CAD_EMC_ProxyModel* cad_emc_proxy = nullptr;
     NameCorrectionProxyModel* name_proxy;
 

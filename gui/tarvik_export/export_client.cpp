@@ -80,9 +80,13 @@ void export_model(CAD_RPC::CAD_RPC_ServiceClient& client, const CAD_RPC::Setting
                     settings.MIP_settings == CAD_RPC::MIP_Settings::SingleMIPForAll, size_comparison(client));
     else
         cad_shown = shown_cad_tree(cad_tree);
+    export_shown(client, settings, emc ? shape.root() : *cad_shown);
+}
+
+void export_shown(CAD_RPC::CAD_RPC_ServiceClient& client, const CAD_RPC::Settings& settings, const ShownItem& shown)
+{
     CAD_RPC::Tree tree;
-    build_export_tree(emc ? shape.root() : *cad_shown,
-                      settings.visibility_settings == CAD_RPC::VisibilitySettings::AllAsVisible, tree);
+    build_export_tree(shown, settings.visibility_settings == CAD_RPC::VisibilitySettings::AllAsVisible, tree);
     client.export_zel(tree, settings);
 }
 

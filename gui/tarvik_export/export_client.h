@@ -29,6 +29,10 @@ std::vector<EmcItem> emc_items(const EMC::Config& config, const std::vector<std:
 // The add-in's size comparison over `client`.
 SizeComparison size_comparison(CAD_RPC::CAD_RPC_ServiceClient& client);
 
+// Builds the export tree from what the export view shows (the CAD tree, or
+// its EMC reshaping) and has the add-in export it.
+void export_shown(CAD_RPC::CAD_RPC_ServiceClient& client, const CAD_RPC::Settings& settings, const ShownItem& shown);
+
 // Takes the CAD tree, builds the export tree as Tarvik does (reshaped by
 // `emc` when given, one MIP per parent when the settings say so) and has
 // the add-in export it. Throws with the cause Tarvik would show.

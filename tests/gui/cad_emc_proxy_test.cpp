@@ -1,13 +1,10 @@
-// The CAD tree reshaped by an EMC configuration, against the add-in's
-// handler (the size comparison is the add-in's own), and its export.
+// The item model over the CAD tree as an EMC configuration reshapes it
+// (the rules themselves: tests/tarvik), against the add-in's handler: the
+// size comparison is the add-in's own, and the export takes what it shows.
 #include <filesystem>
 #include <fstream>
 
 #include <QAbstractItemModelTester>
-#include <QComboBox>
-#include <QDialog>
-#include <QDoubleSpinBox>
-#include <QMimeData>
 #include <QtTest>
 
 #include "cad_rpc_connection.h"
@@ -47,12 +44,6 @@ void build_machine(MemoryModel& model)
     model.add_feature(*doc->content, u"RefCurve", u"Axis");
 }
 
-struct CadObject {
-    const char* name;
-    bool include = true;
-    bool geom = false;
-};
-
 }  // namespace
 
 class CadEmcProxyTest : public QObject {
@@ -72,29 +63,21 @@ class CadEmcProxyTest : public QObject {
     }
     int32_t id_of(const char* name) const { return cad_row(name).data(CAD_TreeModel::IdRole).toInt(); }
 
-    // Adds a CAE item (method and size chosen in its dialog while it is
-    // empty, as only then are all methods offered) and drops these CAD
-    // objects from the CAD tree into it.
-    void add_item(EMC_TreeModel& emc, EMC_TreeModel::M_obj_Method method, double min_size_mm,
-                  const std::vector<CadObject>& objects)
+    // Adds a CAE item with these CAD objects (the proxy reads the model's configuration).
+    void add_item(EMC_TreeModel& emc, int method, double min_size_mm, const std::vector<const char*>& objects)
     {
-        emc.set_dialog_runner([=](QDialog& dialog) {
-            auto* combo = dialog.findChild<QComboBox*>("method_combo_box");
-            combo->setCurrentIndex(combo->findData(QVariant::fromValue(method)));
-            dialog.findChild<QDoubleSpinBox*>("min_size_spin_box")->setValue(min_size_mm);
-            return true;
-        });
-        emc.add_M_obj();
-        const QModelIndex cae = emc.index(emc.rowCount() - 1, 0);
-        QModelIndexList rows;
-        for (const CadObject& object : objects) rows << cad_row(object.name);
-        std::unique_ptr<QMimeData> mime(cad_model.mimeData(rows));
-        QVERIFY(emc.dropMimeData(mime.get(), Qt::CopyAction, -1, 0, cae));
-        auto* item = emc.get_items().back().get();
-        for (std::size_t i = 0; i < objects.size(); ++i) {
-            item->children[i]->include = objects[i].include;
-            item->children[i]->geom = objects[i].geom;
+        EMC::M_obj item;
+        item.name = "New CAE item";
+        item.method = method;
+        item.size_min = min_size_mm;
+        emc.add_item(item);
+        std::vector<EMC::CAD_obj> cad;
+        std::vector<int32_t> ids;
+        for (const char* name : objects) {
+            cad.push_back({"", name, std::nullopt, std::nullopt});
+            ids.push_back(id_of(name));
         }
+        emc.add_objects(emc.rowCount() - 1, cad, ids);
     }
 
     // The proxy's tree as text: "name(type)" with children in brackets.
@@ -120,7 +103,6 @@ class CadEmcProxyTest : public QObject {
     {
         auto s = std::make_unique<Setup>();
         s->emc.set_tree(&tree);
-        s->emc.set_client(&connection->client());
         s->proxy.set_tree(&tree);
         s->proxy.set_client(&connection->client());
         s->proxy.set_emc_model(&s->emc);
@@ -139,86 +121,30 @@ private slots:
     }
     void init() { reports.clear(); }
 
-    void point_items_list_nodes_and_solid_items_their_subtrees()
+    void the_proxy_shows_the_reshaped_tree_with_its_nodes()
     {
         auto s = setup();
         QAbstractItemModelTester tester(&s->proxy, QAbstractItemModelTester::FailureReportingMode::QtTest);
         QCOMPARE(s->proxy.rowCount(), 0);
-        add_item(s->emc, EMC_TreeModel::point, 0, {{"Frame"}, {"Mark"}});
-        add_item(s->emc, EMC_TreeModel::solid, 0, {{"Frame"}, {"Rotor"}, {"Frame"}});
+        add_item(s->emc, EMC::M_obj::point, 0, {"Frame", "Mark"});
+        add_item(s->emc, EMC::M_obj::solidB, 1000, {"Frame"});
         s->proxy.update_model();
-        // A repeated object keeps its last place.
         QCOMPARE(shape(s->proxy), QString("New CAE item[Frame, Mark], "
-                                          "New CAE item[Rotor, Frame[Bolts[Bolt 1, Bolt 2], Beam, Plate]]"));
+                                          "New CAE item[Frame[Bolts[Bolt 1(MIP), Bolt 2(MIP)], Beam, Plate(MIP)]]"));
         // A CAE item stands for no CAD object; the rows below carry their CAD nodes.
         const QModelIndex cae = s->proxy.index(0, 0);
         QCOMPARE(cae.data(CAD_TreeModel::IdRole).toInt(), -1);
         QCOMPARE(s->proxy.index(0, 0, cae).data(Qt::UserRole).value<CAD_RPC::Node*>(), &tree.nodes.at(id_of("Frame")));
-        QVERIFY(reports.isEmpty());
-    }
-
-    void include_flags_only_switch_subtrees_on()
-    {
-        auto s = setup();
-        // A cleared nested flag hides nothing; the top object's geometry flag does nothing.
-        add_item(s->emc, EMC_TreeModel::solid, 0, {{"Frame", true, true}, {"Bolts", false}});
-        // An excluded top object hides itself; its included descendant hangs under the CAE item.
-        add_item(s->emc, EMC_TreeModel::solid, 0, {{"Frame", false}, {"Bolt 1", true}});
-        s->proxy.update_model();
-        QCOMPARE(shape(s->proxy), QString("New CAE item[Frame[Bolts[Bolt 1, Bolt 2], Beam, Plate]], New CAE item[Bolt 1]"));
-    }
-
-    void small_solids_of_a_solidB_item_become_mips()
-    {
-        auto s = setup();
-        add_item(s->emc, EMC_TreeModel::solidB, 1000, {{"Frame"}});
-        add_in->handler->clear();
-        s->proxy.update_model();
-        QCOMPARE(shape(s->proxy), QString("New CAE item[Frame[Bolts[Bolt 1(MIP), Bolt 2(MIP)], Beam, Plate(MIP)]]"));
-        // One question per item of the subtree, the CAE item's own and the
-        // solids' (with no ids) included: Frame's children are a structure and
-        // then two solids, and the two answers go to those two.
-        const std::string beam_plate = std::to_string(id_of("Beam")) + "," + std::to_string(id_of("Plate"));
-        const auto calls = add_in->handler->calls();
-        QVERIFY(std::find(calls.begin(), calls.end(), "get_min_size_comparison_results 1 " + beam_plate) != calls.end());
-        QCOMPARE(std::count_if(calls.begin(), calls.end(),
-                               [](const std::string& c) { return c.rfind("get_min_size_comparison_results", 0) == 0; }),
-                 std::ptrdiff_t(7));
-        const QModelIndex plate = s->proxy.index(2, 0, s->proxy.index(0, 0, s->proxy.index(0, 0)));
+        const QModelIndex plate = s->proxy.index(2, 0, s->proxy.index(0, 0, s->proxy.index(1, 0)));
         QCOMPARE(plate.data(CAD_TreeModel::IdRole).toInt(), id_of("Plate"));
         QCOMPARE(plate.data(CAD_TreeModel::ParentIdRole).toInt(), id_of("Frame"));
-    }
-
-    void a_size_beyond_every_solid_keeps_only_the_exempted_geometry()
-    {
-        auto s = setup();
-        add_item(s->emc, EMC_TreeModel::solidB, 1e6, {{"Frame", true, true}, {"Plate", true, true}, {"Motor"}});
-        s->proxy.update_model();
-        QCOMPARE(shape(s->proxy),
-                 QString("New CAE item[Frame[Bolts[Bolt 1(MIP), Bolt 2(MIP)], Beam(MIP), Plate], Motor[Rotor(MIP)]]"));
-    }
-
-    void one_mip_for_all_small_solids_of_a_parent()
-    {
-        auto s = setup();
-        add_item(s->emc, EMC_TreeModel::solidB, 1000, {{"Frame"}});
-        s->proxy.single_MIP_for_all();
-        QCOMPARE(shape(s->proxy), QString("New CAE item[Frame[Bolts[mipEmptySolid(MIP)], Beam, mipEmptySolid(MIP)]]"));
-        const QModelIndex frame = s->proxy.index(0, 0, s->proxy.index(0, 0));
-        const QModelIndex bolts_mip = s->proxy.index(0, 0, s->proxy.index(0, 0, frame));
-        const auto* node = bolts_mip.data(Qt::UserRole).value<CAD_RPC::Node*>();
-        QCOMPARE(node->id, -2);
-        QCOMPARE(node->parent_id, -1);
-        const int32_t bolts = id_of("Bolts");
-        QCOMPARE(node->children_ids, (std::vector<int32_t>{id_of("Bolt 1"), bolts, id_of("Bolt 2"), bolts}));
-        s->proxy.MIP_for_each();
-        QCOMPARE(shape(s->proxy), QString("New CAE item[Frame[Bolts[Bolt 1(MIP), Bolt 2(MIP)], Beam, Plate(MIP)]]"));
+        QVERIFY(reports.isEmpty());
     }
 
     void the_proxied_tree_exports_combined_mips()
     {
         auto s = setup();
-        add_item(s->emc, EMC_TreeModel::solidB, 1000, {{"Bolts"}});
+        add_item(s->emc, EMC::M_obj::solidB, 1000, {"Bolts"});
         s->proxy.single_MIP_for_all();
         CAD_RPC::Tree out;
         tarvik::build_export_tree(s->proxy.shown(), false, out);
@@ -241,7 +167,7 @@ private slots:
     {
         auto s = setup();
         QAbstractItemModelTester tester(&s->proxy, QAbstractItemModelTester::FailureReportingMode::QtTest);
-        add_item(s->emc, EMC_TreeModel::solid, 0, {{"Frame"}});
+        add_item(s->emc, EMC::M_obj::solid, 0, {"Frame"});
         s->proxy.update_model();
         QCOMPARE(s->proxy.rowCount(), 1);
         // A tree that lacks a node the walk meets.
@@ -257,7 +183,7 @@ private slots:
         QCOMPARE(s->proxy.rowCount(), 1);
 
         // The add-in gone in the middle of a size comparison.
-        add_item(s->emc, EMC_TreeModel::solidB, 10, {{"Motor"}});
+        add_item(s->emc, EMC::M_obj::solidB, 10, {"Motor"});
         ServedAddIn other(build_machine);
         CAD_RPC::CAD_RPC_Connection link(other.port());
         s->proxy.set_client(&link.client());

@@ -7,7 +7,6 @@
 #include <QPlainTextEdit>
 #include <QtTest>
 
-#include "gui/cadtree/cad_dialog.h"
 #include "gui/emc/emc_dialog.h"
 #include "gui/common/node_icons.h"
 
@@ -31,9 +30,9 @@ private slots:
 
     void a_new_item_offers_every_method_and_solidB_takes_a_size()
     {
-        EMC_TreeModel::M_obj item;
+        EMC::M_obj item;
         item.name = "New CAE item";
-        EMC_Dialog dialog(&item);
+        EMC_Dialog dialog(item, {});
         QCOMPARE(offered(dialog), (QStringList{"solid", "solidB", "point"}));
         auto* combo = dialog.findChild<QComboBox*>("method_combo_box");
         auto* size = dialog.findChild<QDoubleSpinBox*>("min_size_spin_box");
@@ -45,35 +44,31 @@ private slots:
         size->setValue(12.5);
         dialog.findChild<QPlainTextEdit*>("comments_text_edit")->setPlainText("fine mesh");
         dialog.apply();
-        QCOMPARE(item.method, EMC_TreeModel::solidB);
-        QCOMPARE(item.min_size, 12.5);
-        QCOMPARE(item.comments, QString("fine mesh"));
+        QCOMPARE(item.method, int(EMC::M_obj::solidB));
+        QCOMPARE(item.size_min, std::optional<double>(12.5));
+        QCOMPARE(item.comment, std::optional<std::string>("fine mesh"));
 
         combo->setCurrentIndex(2);
         QVERIFY(!size->isEnabled());
         dialog.apply();
-        QCOMPARE(item.method, EMC_TreeModel::point);
-        QCOMPARE(item.min_size, 0.0);
+        QCOMPARE(item.method, int(EMC::M_obj::point));
+        QVERIFY(!item.size_min);
     }
 
     void an_item_with_cad_objects_keeps_to_its_kind()
     {
-        EMC_TreeModel::M_obj points;
-        points.method = EMC_TreeModel::point;
-        points.add_child();
-        EMC_Dialog point_dialog(&points);
+        EMC::M_obj points;
+        points.method = EMC::M_obj::point;
+        points.cad_objects.resize(1);
+        EMC_Dialog point_dialog(points, {2});
         QCOMPARE(offered(point_dialog), QStringList{"point"});
         QVERIFY(!point_dialog.findChild<QDoubleSpinBox*>("min_size_spin_box")->isEnabled());
 
-        EMC_TreeModel::M_obj solids;
-        solids.method = EMC_TreeModel::solidB;
-        solids.min_size = 3;
-        for (auto type : {EMC_TreeModel::CAD_Solid, EMC_TreeModel::CAD_NotFound}) {
-            EMC_TreeModel::CAD_obj* cad = solids.add_child();
-            cad->cad_type = type;
-            cad->name = type == EMC_TreeModel::CAD_Solid ? "Beam" : "Gone";
-        }
-        EMC_Dialog solid_dialog(&solids);
+        EMC::M_obj solids;
+        solids.method = EMC::M_obj::solidB;
+        solids.size_min = 3;
+        solids.cad_objects = {{"1 ", "Beam", {}, {}}, {"2 ", "Gone", {}, {}}};
+        EMC_Dialog solid_dialog(solids, {1, 3});
         QCOMPARE(offered(solid_dialog), (QStringList{"solid", "solidB"}));
         QCOMPARE(solid_dialog.findChild<QComboBox*>("method_combo_box")->currentIndex(), 1);
         QCOMPARE(solid_dialog.findChild<QDoubleSpinBox*>("min_size_spin_box")->value(), 3.0);

@@ -1,5 +1,6 @@
-// EMC configurations: the file as stored, and the model that edits, saves
-// and loads them against the add-in's handler (persistent ids over RPC).
+// EMC configurations: the file as stored, and the model with its
+// controller that edit, save and load them against the add-in's handler
+// (persistent ids over RPC).
 #include <clocale>
 #include <cstdlib>
 #include <filesystem>
@@ -19,6 +20,7 @@
 #include "cad_rpc_connection.h"
 #include "gui/cadtree/cad_tree_model.h"
 #include "gui/tarvik_export/emc_file.h"
+#include "gui/emc/emc_controller.h"
 #include "gui/emc/emc_tree_model.h"
 #include "gui/common/error_reporter.h"
 #include "gui/common/node_icons.h"
@@ -55,13 +57,12 @@ struct Session {
     CAD_RPC::Tree tree;
     CAD_TreeModel cad_model;
     EMC_TreeModel emc;
-    explicit Session(int port) : connection(port)
+    EMC_Controller control{&emc, &tree, nullptr};
+    explicit Session(int port) : connection(port), control(&emc, &tree, &connection.client())
     {
         connection.client().get_cad_tree(tree);
         cad_model.set_tree(&tree);
-        emc.set_tree(&tree);
-        emc.set_client(&connection.client());
-        emc.set_dialog_runner([](QDialog&) { return true; });
+        control.set_dialog_runner([](QDialog&) { return true; });
     }
     QModelIndex cad_row(const QString& name) const
     {
@@ -162,23 +163,18 @@ private slots:
         ServedAddIn add_in;
         Session s(add_in.port());
         QAbstractItemModelTester tester(&s.emc, QAbstractItemModelTester::FailureReportingMode::QtTest);
-        s.emc.add_M_obj();
+        s.control.add_item();
         const QModelIndex cae = s.emc.index(0, 0);
         QCOMPARE(cae.data().toString(), QString("New CAE item"));
-        add_in.handler->clear();
-
         QVERIFY(s.drop({"Bolt M6", "A", "Point 1"}, cae));
-        QCOMPARE(add_in.handler->calls(), std::vector<std::string>{"get_persistent_ids"});
         QCOMPARE(s.emc.rowCount(cae), 3);
-        const EMC_TreeModel::M_obj* item = s.emc.get_items()[0].get();
-        QCOMPARE(item->children[0]->name, QString("Bolt M6"));
+        const EMC::M_obj& item = s.emc.config().objects[0];
+        QCOMPARE(item.cad_objects[0].name, std::string("Bolt M6"));
         QCOMPARE(s.emc.index(0, 0, cae).data(EMC_TreeModel::NodeIdRole).toInt(), s.id_of("Bolt M6"));
-        QCOMPARE(item->children[0]->cad_type, EMC_TreeModel::CAD_Solid);
-        QCOMPARE(item->children[1]->cad_type, EMC_TreeModel::CAD_Structure);
-        QCOMPARE(item->children[2]->cad_type, EMC_TreeModel::CAD_Other);
+        QCOMPARE(s.emc.cad_type_of(s.emc.node_ids()[0][1]), EMC_TreeModel::CAD_Structure);
         std::vector<std::string> expected_ids;
         s.connection.client().get_persistent_ids(expected_ids, {s.id_of("Bolt M6")});
-        QCOMPARE(item->children[0]->persistent_id.toStdString(), expected_ids[0]);
+        QCOMPARE(item.cad_objects[0].id, expected_ids[0]);
 
         // Onto a CAD object: into its CAE item.
         QVERIFY(s.drop({"Body"}, s.emc.index(1, 0, cae)));
@@ -194,58 +190,39 @@ private slots:
             QVERIFY(!s.emc.dropMimeData(&odd, Qt::CopyAction, -1, 0, cae));
         }
         QCOMPARE(s.emc.rowCount(cae), 4);
-        QVERIFY(s.emc.is_modified());
+        QVERIFY(s.control.is_modified());
     }
 
-    void changes_mark_the_model_and_rejected_dialogs_change_nothing()
+    void edits_mark_the_configuration_and_rejected_dialogs_change_nothing()
     {
         ServedAddIn add_in;
         Session s(add_in.port());
-        QAbstractItemModelTester tester(&s.emc, QAbstractItemModelTester::FailureReportingMode::QtTest);
-        QSignalSpy changed(&s.emc, &EMC_TreeModel::model_data_changed);
-        s.emc.set_dialog_runner([](QDialog&) { return false; });
-        s.emc.add_M_obj();
+        s.control.set_dialog_runner([](QDialog&) { return false; });
+        s.control.add_item();
         QCOMPARE(s.emc.rowCount(), 0);
-        QVERIFY(!s.emc.is_modified());
+        QVERIFY(!s.control.is_modified());
+        s.control.set_dialog_runner([](QDialog&) { return true; });
+        s.control.add_item();
+        QVERIFY(s.drop({"Body", "Bolt M6"}, s.emc.index(0, 0)));
+        QVERIFY(s.control.save(QString::fromStdString((folder / "c.emc").string())));
+        QVERIFY(!s.control.is_modified());
 
-        s.emc.clear();
-        QVERIFY(s.emc.is_modified());
-        QCOMPARE(changed.count(), 1);
-
-        s.emc.set_dialog_runner([](QDialog&) { return true; });
-        s.emc.add_M_obj();
-        s.emc.add_M_obj();
-        QVERIFY(s.drop({"A"}, s.emc.index(0, 0)));
-        QVERIFY(s.drop({"Body", "Bolt M6"}, s.emc.index(1, 0)));
-        QVERIFY(s.emc.save(QString::fromStdString((folder / "c.emc").string())));
-        QVERIFY(!s.emc.is_modified());
-
-        // A rejected edit leaves the flag alone; an accepted one reports its row only.
-        const QModelIndex cad = s.emc.index(1, 0, s.emc.index(1, 0));
-        s.emc.set_dialog_runner([](QDialog& dialog) {
-            dialog.findChild<QLineEdit*>("name_text_edit")->setText("Renamed");
-            return false;
-        });
-        s.emc.edit_item(cad);
-        QVERIFY(!s.emc.is_modified());
-        QCOMPARE(cad.data().toString(), QString("Bolt M6"));
-        QSignalSpy data_changed(&s.emc, &QAbstractItemModel::dataChanged);
-        s.emc.set_dialog_runner([](QDialog& dialog) {
-            dialog.findChild<QLineEdit*>("name_text_edit")->setText("Renamed");
-            return true;
-        });
-        s.emc.edit_item(cad);
-        QCOMPARE(data_changed.count(), 1);
-        QCOMPARE(data_changed[0][0].value<QModelIndex>(), cad);  // its row only
-        QCOMPARE(cad.data().toString(), QString("Renamed"));
-        QVERIFY(s.emc.is_modified());
-
+        const QModelIndex cad = s.emc.index(1, 0, s.emc.index(0, 0));
+        for (const bool accept : {false, true}) {
+            s.control.set_dialog_runner([accept](QDialog& dialog) {
+                dialog.findChild<QLineEdit*>("name_text_edit")->setText("Renamed");
+                return accept;
+            });
+            s.control.edit(cad);
+            QCOMPARE(s.control.is_modified(), accept);
+            QCOMPARE(cad.data().toString(), QString(accept ? "Renamed" : "Bolt M6"));
+        }
         // Removing the last CAD object leaves an empty CAE item; removing an item takes its objects.
-        s.emc.remove_item(s.emc.index(0, 0, s.emc.index(1, 0)));
-        s.emc.remove_item(s.emc.index(0, 0, s.emc.index(1, 0)));
-        QCOMPARE(s.emc.rowCount(s.emc.index(1, 0)), 0);
-        s.emc.remove_item(s.emc.index(0, 0));
-        QCOMPARE(s.emc.rowCount(), 1);
+        s.control.remove(s.emc.index(0, 0, s.emc.index(0, 0)));
+        s.control.remove(s.emc.index(0, 0, s.emc.index(0, 0)));
+        QCOMPARE(s.emc.rowCount(s.emc.index(0, 0)), 0);
+        s.control.remove(s.emc.index(0, 0));
+        QCOMPARE(s.emc.rowCount(), 0);
     }
 
     void a_configuration_round_trips_through_its_file()
@@ -253,59 +230,42 @@ private slots:
         ServedAddIn add_in;
         Session s(add_in.port());
         const QString file = QString::fromStdString((folder / "round.emc").string());
-        s.emc.set_dialog_runner([](QDialog& dialog) {
+        s.control.set_dialog_runner([](QDialog& dialog) {
             dialog.findChild<QLineEdit*>("name_edit")->setText("Frame");
+            dialog.findChild<QComboBox*>("method_combo_box")->setCurrentIndex(1);  // solidB
             return true;
         });
-        s.emc.add_M_obj();
+        s.control.add_item();
         QVERIFY(s.drop({"Body", "Bolt M6"}, s.emc.index(0, 0)));
-        // A size with the method "solid" is not stored.
-        s.emc.set_dialog_runner([](QDialog& dialog) {
-            dialog.findChild<QComboBox*>("method_combo_box")->setCurrentIndex(1);
-            return true;
-        });
-        s.emc.edit_item(s.emc.index(0, 0));
-        s.emc.set_dialog_runner([](QDialog& dialog) {
+        s.control.set_dialog_runner([](QDialog& dialog) {
             dialog.findChild<QCheckBox*>("include_check_box")->setChecked(false);
             dialog.findChild<QCheckBox*>("geom_check_box")->setChecked(true);
             return true;
         });
-        s.emc.edit_item(s.emc.index(1, 0, s.emc.index(0, 0)));
-        QVERIFY(s.emc.save(file));
+        s.control.edit(s.emc.index(1, 0, s.emc.index(0, 0)));
+        QVERIFY(s.control.save(file));
         const std::string saved = read_text(file.toStdString());
         QVERIFY(saved.find("method=\"solidB\" sizeMin=\"0\"") != std::string::npos);
         QVERIFY(saved.find("name=\"Bolt M6\" include=\"false\" geom=\"true\"") != std::string::npos);
 
         EMC_TreeModel loaded;
-        loaded.set_tree(&s.tree);
-        loaded.set_client(&s.connection.client());
+        EMC_Controller control(&loaded, &s.tree, &s.connection.client());
         QAbstractItemModelTester tester(&loaded, QAbstractItemModelTester::FailureReportingMode::QtTest);
-        QSignalSpy changed(&loaded, &EMC_TreeModel::model_data_changed);
-        QSignalSpy saved_signal(&loaded, &EMC_TreeModel::model_data_saved);
-        QVERIFY(loaded.load(file));
-        QCOMPARE(changed.count(), 1);
-        QCOMPARE(saved_signal.count(), 1);
-        QVERIFY(!loaded.is_modified());
-        const EMC_TreeModel::M_obj* item = loaded.get_items().at(0).get();
-        QCOMPARE(item->name, QString("Frame"));
-        QCOMPARE(item->method, EMC_TreeModel::solidB);
-        QCOMPARE(item->children[1]->include, false);
-        QCOMPARE(item->children[1]->geom, true);
-        QCOMPARE(item->children[1]->node_id, s.id_of("Bolt M6"));
-        QCOMPARE(item->children[1]->cad_type, EMC_TreeModel::CAD_Solid);
-        QVERIFY(loaded.save(file));
+        QVERIFY(control.load(file));
+        QVERIFY(!control.is_modified());
+        QCOMPARE(loaded.node_ids()[0][1], s.id_of("Bolt M6"));
+        QVERIFY(control.save(file));
         QCOMPARE(read_text(file.toStdString()), saved);
 
-        // "solid" with a stored size forgets it once saved again.
+        // "solid" with a stored size forgets it once saved again; an object
+        // this model lacks is kept, not found.
         write_text(file.toStdString(), std::string(kHeader) + "  <M_obj name=\"S\" method=\"solid\" sizeMin=\"5\">\n"
                                            "    <CAD_obj ID=\"no such id\" name=\"Gone\" />\n  </M_obj>\n</EMC>\n");
-        QVERIFY(loaded.load(file));
-        QCOMPARE(loaded.get_items()[0]->min_size, 5.0);
-        QCOMPARE(loaded.get_items()[0]->children[0]->node_id, -1);
-        QCOMPARE(loaded.get_items()[0]->children[0]->cad_type, EMC_TreeModel::CAD_NotFound);
-        QVERIFY(loaded.save(file));
-        QVERIFY(loaded.load(file));
-        QCOMPARE(loaded.get_items()[0]->min_size, 0.0);
+        QVERIFY(control.load(file));
+        QCOMPARE(loaded.node_ids()[0][0], -1);
+        QCOMPARE(loaded.cad_type_of(loaded.node_ids()[0][0]), EMC_TreeModel::CAD_NotFound);
+        QVERIFY(control.save(file));
+        QVERIFY(read_text(file.toStdString()).find("sizeMin") == std::string::npos);
         QVERIFY(reports.isEmpty());
     }
 
@@ -321,62 +281,45 @@ private slots:
         const std::string text = std::string(kHeader) + "  <M_obj name=\"Small\" method=\"solidB\" sizeMin=\"2.5\">\n"
                                                         "    <CAD_obj ID=\"no such id\" name=\"Gone\" />\n  </M_obj>\n</EMC>\n";
         write_text(file, text);
-        const bool loaded = s.emc.load(QString::fromStdString(file.string()));
+        const bool loaded = s.control.load(QString::fromStdString(file.string()));
         const double size = loaded ? s.emc.index(0, 0).data(EMC_TreeModel::MinSizeRole).toDouble() : -1;
-        const bool saved = s.emc.save(QString::fromStdString(file.string()));
+        const bool saved = s.control.save(QString::fromStdString(file.string()));
         std::setlocale(LC_ALL, previous.c_str());
         QVERIFY(loaded && saved);
         QCOMPARE(size, 2.5);
         QCOMPARE(read_text(file), text);
     }
 
-    void empty_unwritable_and_broken_files()
+    void unsavable_and_broken_files()
     {
         ServedAddIn add_in;
         Session s(add_in.port());
         const QString file = QString::fromStdString((folder / "empty.emc").string());
-        s.emc.clear();
-        QVERIFY(s.emc.save(file));
-        QCOMPARE(read_text(file.toStdString()), std::string(kHeader) + "</EMC>\n");
-        s.emc.add_M_obj();
-        QVERIFY(s.emc.load(file));
-        QCOMPARE(s.emc.rowCount(), 0);
-
         // A CAE item without CAD objects could not be loaded back: not saved.
-        s.emc.add_M_obj();
-        QVERIFY(!s.emc.save(file));
-        QCOMPARE(reports.size(), 1);
-        QCOMPARE(reports[0], QString("Unable to save EMC file!\nThe CAE item \"New CAE item\" holds no CAD objects; "
-                                     "add some or remove the item."));
-        QCOMPARE(read_text(file.toStdString()), std::string(kHeader) + "</EMC>\n");
-        reports.clear();
-        QVERIFY(s.drop({"Body"}, s.emc.index(0, 0)));
-        // The box names the file and the system's reason.
-        const std::string inside_a_file = (folder / "empty.emc" / "x.emc").string();
-        QVERIFY(!s.emc.save(QString::fromStdString(inside_a_file)));
-        QVERIFY(s.emc.is_modified());
-        QCOMPARE(reports, QStringList{QString::fromStdString("Unable to save EMC file!\nUnable to write the EMC file '" +
-                                                             inside_a_file + "': Not a directory")});
-
+        s.control.add_item();
+        QVERIFY(!s.control.save(file));
+        QCOMPARE(reports, QStringList{"Unable to save EMC file!\nThe CAE item \"New CAE item\" holds no CAD objects; "
+                                      "add some or remove the item."});
+        QVERIFY(!fs::exists(file.toStdString()));
         // A failed load keeps what was there.
         write_text(folder / "broken.emc", "<EMC><header majorVersion=\"1\"/></EMC>");
-        QVERIFY(!s.emc.load(QString::fromStdString((folder / "broken.emc").string())));
+        QVERIFY(!s.control.load(QString::fromStdString((folder / "broken.emc").string())));
         QCOMPARE(reports.last(),
                  QString("Unable to load EMC file!\nUnable to load EMC file! \nMandatory attribute minorVersion is empty!"));
         QCOMPARE(s.emc.rowCount(), 1);
-        QVERIFY(s.emc.is_modified());
+        QVERIFY(s.control.is_modified());
     }
 
     void damaged_files_give_only_the_documented_errors()
     {
         ServedAddIn add_in;
         Session s(add_in.port());
-        s.emc.add_M_obj();
+        s.control.add_item();
         QVERIFY(s.drop({"Body", "Bolt M6", "A"}, s.emc.index(0, 0)));
-        s.emc.add_M_obj();
+        s.control.add_item();
         QVERIFY(s.drop({"Point 1"}, s.emc.index(1, 0)));
         const fs::path valid = folder / "valid.emc";
-        QVERIFY(s.emc.save(QString::fromStdString(valid.string())));
+        QVERIFY(s.control.save(QString::fromStdString(valid.string())));
         const std::string text = read_text(valid);
         const int rows_before = s.emc.rowCount();
 
@@ -407,11 +350,11 @@ private slots:
             const fs::path file = folder / "mutant.emc";
             write_text(file, m);
             reports.clear();
-            if (s.emc.load(QString::fromStdString(file.string()))) {
+            if (s.control.load(QString::fromStdString(file.string()))) {
                 ++loaded;
                 QVERIFY(reports.isEmpty());
                 // Back to the valid file for the next round.
-                QVERIFY(s.emc.load(QString::fromStdString(valid.string())));
+                QVERIFY(s.control.load(QString::fromStdString(valid.string())));
             } else {
                 ++refused;
                 QCOMPARE(reports.size(), 1);
@@ -432,10 +375,10 @@ private slots:
         {
             ServedAddIn first(model);
             Session s(first.port());
-            s.emc.add_M_obj();
+            s.control.add_item();
             QVERIFY(s.drop({"Bolt M6", "Point 1", "A"}, s.emc.index(0, 0)));
             for (const char* name : {"Bolt M6", "Point 1", "A"}) first_ids[name] = s.id_of(name);
-            QVERIFY(s.emc.save(file));
+            QVERIFY(s.control.save(file));
         }
         // The next run of the CAD system: one more component in front, so every id moves.
         auto doc = std::static_pointer_cast<velmora::memory::MemoryDocument>(model->application->active_document);
@@ -445,12 +388,13 @@ private slots:
 
         ServedAddIn second(model);
         Session s(second.port());
-        QVERIFY(s.emc.load(file));
-        const auto& objects = s.emc.get_items().at(0)->children;
+        QVERIFY(s.control.load(file));
+        const auto& objects = s.emc.config().objects.at(0).cad_objects;
         QCOMPARE(objects.size(), std::size_t(3));
-        for (const auto& object : objects) {
-            QCOMPARE(object->node_id, s.id_of(object->name));
-            QVERIFY2(object->node_id != first_ids[object->name], qPrintable(object->name));
+        for (std::size_t i = 0; i < objects.size(); ++i) {
+            const QString name = QString::fromStdString(objects[i].name);
+            QCOMPARE(s.emc.node_ids()[0][i], s.id_of(name));
+            QVERIFY2(s.emc.node_ids()[0][i] != first_ids[name], qPrintable(name));
         }
     }
 };

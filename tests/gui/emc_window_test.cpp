@@ -21,6 +21,7 @@
 #include "gui/cadtree/cad_emc_proxy_model.h"
 #include "gui/cadtree/cad_tree_model.h"
 #include "gui/cadtree/name_correction_proxy_model.h"
+#include "gui/emc/emc_controller.h"
 #include "gui/emc/emc_tree_model.h"
 #include "gui/common/error_reporter.h"
 #include "gui/shell/main_window.h"
@@ -50,7 +51,7 @@ class EmcWindowTest : public QObject {
             ++questions;
             return question;
         });
-        window->get_emc_model()->set_dialog_runner([](QDialog&) { return true; });
+        window->get_emc()->set_dialog_runner([](QDialog&) { return true; });
         return window;
     }
     template <class T>
@@ -125,12 +126,12 @@ private slots:
         QVERIFY(text.find("name=\"A\"") == std::string::npos);
 
         // solidB with a size beyond every solid; the radio buttons choose the MIPs.
-        emc->set_dialog_runner([](QDialog& dialog) {
+        window->get_emc()->set_dialog_runner([](QDialog& dialog) {
             dialog.findChild<QComboBox*>("method_combo_box")->setCurrentIndex(1);
             dialog.findChild<QDoubleSpinBox*>("min_size_spin_box")->setValue(1e6);
             return true;
         });
-        emc->edit_item(emc->index(0, 0));
+        window->get_emc()->edit(emc->index(0, 0));
         const QAbstractItemModel* shown = window->get_name_proxy();
         QCOMPARE(shown->rowCount(shown->index(0, 0)), 2);
         QCOMPARE(shown->index(0, 0, shown->index(0, 0)).data(CAD_TreeModel::TypeRole).toInt(),
@@ -154,7 +155,7 @@ private slots:
     {
         auto window = open_window();
         EMC_TreeModel* emc = window->get_emc_model();
-        emc->add_M_obj();
+        window->get_emc()->add_item();
         child<QGroupBox>(*window, "EMC_settings_groupbox")->setChecked(true);
         child<QGroupBox>(*window, "EMC_settings_groupbox")->setChecked(false);
         QVERIFY(drop(*window, {"Bolt M6"}, emc->index(0, 0)));
@@ -170,7 +171,7 @@ private slots:
         auto* path = child<QLineEdit>(*window, "EMC_filepath");
         child<QGroupBox>(*window, "EMC_settings_groupbox")->setChecked(true);
         child<QGroupBox>(*window, "EMC_edit_config_groupbox")->setChecked(true);
-        emc->add_M_obj();
+        window->get_emc()->add_item();
         QVERIFY(drop(*window, {"Body", "Point 1"}, emc->index(0, 0)));
 
         // No path yet: asked, saved, said.
@@ -182,13 +183,13 @@ private slots:
         QVERIFY(fs::exists(answer.toStdString()));
 
         // With a path: saved without a question and without a message.
-        emc->add_M_obj();
+        window->get_emc()->add_item();
         QVERIFY(drop(*window, {"Bolt M6"}, emc->index(1, 0)));
         window->statusBar()->showMessage("quiet");
         answer = "/never/asked.emc";
         child<QPushButton>(*window, "save_button")->click();
         QCOMPARE(window->statusBar()->currentMessage(), QString("quiet"));
-        QVERIFY(!emc->is_modified());
+        QVERIFY(!window->get_emc()->is_modified());
 
         // "Save as" takes the new path even when the save then fails.
         answer = QString::fromStdString((fs::path(folder.path().toStdString()) / "first.emc" / "x.emc").string());
@@ -225,7 +226,7 @@ private slots:
     {
         auto window = open_window();
         window->show();
-        window->get_emc_model()->add_M_obj();
+        window->get_emc()->add_item();
         QVERIFY(drop(*window, {"Bolt M6"}, window->get_emc_model()->index(0, 0)));
 
         question = QMessageBox::Cancel;
@@ -235,7 +236,7 @@ private slots:
         question = QMessageBox::Save;
         answer.clear();
         QVERIFY(!window->close());
-        QVERIFY(window->get_emc_model()->is_modified());
+        QVERIFY(window->get_emc()->is_modified());
 
         answer = QString::fromStdString((fs::path(folder.path().toStdString()) / "on_close.emc").string());
         QVERIFY(window->close());

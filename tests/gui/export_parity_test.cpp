@@ -29,7 +29,7 @@
 
 #include "cad_rpc_connection.h"
 #include "gui/tarvik_export/emc_file.h"
-#include "gui/emc/emc_tree_model.h"
+#include "gui/emc/emc_controller.h"
 #include "gui/common/error_reporter.h"
 #include "gui/shell/main_window.h"
 #include "gui/common/node_icons.h"
@@ -101,7 +101,7 @@ class ExportParityTest : public QObject {
         if (c.single_mip) window.findChild<QRadioButton*>("signle_MIP_for_all")->setChecked(true);
         if (c.templates) window.findChild<QRadioButton*>("search_for_templates")->setChecked(true);
         if (!c.emc.empty()) {
-            if (!window.get_emc_model()->load(QString::fromStdString(c.emc))) return {};
+            if (!window.get_emc()->load(QString::fromStdString(c.emc))) return {};
             window.findChild<QGroupBox*>("EMC_settings_groupbox")->setChecked(true);
         }
         window.export_cad();

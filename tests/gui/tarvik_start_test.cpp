@@ -88,7 +88,7 @@ private slots:
             QVERIFY(!window_shown);
             QCOMPARE(reports, (QStringList{"Error!", "GUI can be started only from the CAD plugin!"}));
         }
-        QVERIFY(add_in.handler->calls().empty());
+        QVERIFY(add_in.serving());  // nothing reached the add-in
     }
 
     void a_port_where_nothing_listens_ends_with_the_connection_error()
@@ -102,35 +102,35 @@ private slots:
 
     void a_run_fills_the_path_from_exactly_two_arguments_and_stops_the_service_when_closed()
     {
-        ServedAddIn add_in;
-        const std::string port = std::to_string(add_in.port());
+        const std::string port = "1";
         const std::pair<std::vector<std::string>, QString> cases[] = {
             {{port + "x", "/tmp/выход.zel"}, "/tmp/выход.zel"}, {{port}, ""}, {{port, "/tmp/a.zel", "/tmp/b.zel"}, ""}};
         for (const auto& [arguments, expected] : cases) {
-            add_in.handler->clear();
+            ServedAddIn add_in;
+            std::vector<std::string> with_port = arguments;
+            with_port[0] = std::to_string(add_in.port()) + (with_port[0].back() == 'x' ? "x" : "");
             QString path = "unset";
-            QCOMPARE(run(arguments, [&](MainWindow& w) { path = w.findChild<QLineEdit*>("ZEL_filepath")->text(); }), 0);
+            QCOMPARE(run(with_port, [&](MainWindow& w) { path = w.findChild<QLineEdit*>("ZEL_filepath")->text(); }), 0);
             QCOMPARE(path, expected);
-            QCOMPARE(add_in.handler->calls(), (std::vector<std::string>{"get_cad_tree", "stop_rpc_service"}));
+            QTRY_VERIFY(!add_in.serving());  // the run was told to end
             QVERIFY(reports.isEmpty());
         }
     }
 
     void a_failed_tree_ends_with_1_and_still_stops_the_service()
     {
-        ServedAddIn add_in;
-        add_in.handler->tree_failure = "no model";
+        // An assembly whose root the host no longer hands out.
+        ServedAddIn add_in([](velmora::memory::MemoryModel& model) { model.open_assembly(u"Empty")->configuration->root = nullptr; });
         QCOMPARE(run({std::to_string(add_in.port())}), 1);
         QVERIFY(!window_shown);
-        QCOMPARE(reports, (QStringList{"Error!", "Unable to get a CAD tree from a CAD plugin!\nno model"}));
-        QCOMPARE(add_in.handler->calls(), (std::vector<std::string>{"get_cad_tree", "stop_rpc_service"}));
+        QCOMPARE(reports, (QStringList{"Error!", "Unable to get a CAD tree from a CAD plugin!\nERROR: assembly has no root component!"}));
+        QTRY_VERIFY(!add_in.serving());
     }
 
     void closing_after_the_add_in_has_gone_ends_normally()
     {
         ServedAddIn add_in;
         QCOMPARE(run({std::to_string(add_in.port())}, [&](MainWindow&) { add_in.stop(); }), 0);
-        QCOMPARE(add_in.handler->calls(), std::vector<std::string>{"get_cad_tree"});
         QVERIFY(reports.isEmpty());
     }
 };

@@ -1,7 +1,7 @@
 #pragma once
 #include <QDialog>
 
-#include "gui/emc/emc_tree_model.h"
+#include "gui/tarvik_export/emc_file.h"
 
 namespace Ui {
 class CAD_Dialog;
@@ -11,13 +11,14 @@ class CAD_Dialog;
 class CAD_Dialog : public QDialog {
     Q_OBJECT
 public:
-    explicit CAD_Dialog(EMC_TreeModel::CAD_obj* item, QWidget* parent = nullptr);
+    // `object` is edited in place once accepted (apply).
+    explicit CAD_Dialog(EMC::CAD_obj& object, QWidget* parent = nullptr);
     ~CAD_Dialog() override;
 
-    // Copies the form into the item; the model calls it once accepted.
+    // Copies the form into the object.
     void apply();
 
 private:
     Ui::CAD_Dialog* ui;
-    EMC_TreeModel::CAD_obj* item;
+    EMC::CAD_obj& object;
 };
