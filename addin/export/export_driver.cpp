@@ -9,6 +9,7 @@
 
 #include "addin/cad/host/host.h"
 #include "mass_properties.h"
+#include "templates.h"
 #include "zel_writer.h"
 
 namespace velmora::exporter {
@@ -109,8 +110,12 @@ public:
 
     zel::ZelDocument build()
     {
-        if (settings_.export_solids && settings_.templates_settings == CAD_RPC::TemplatesSettings::SearchForTemplates)
-            find_templates();
+        if (settings_.export_solids && settings_.templates_settings == CAD_RPC::TemplatesSettings::SearchForTemplates) {
+            // Template ids follow the tree's keys.
+            const zel::Id first = tree_.nodes.empty() ? 1 : zel::Id(tree_.nodes.rbegin()->first) + 1;
+            templates_ = find_templates(tree_, registry_, cache_, document_, settings_.export_MIPs, first);
+            for (const Template& t : templates_.used) add_template(t);
+        }
         for (const auto& [key, node] : tree_.nodes)
             if (node.type == NodeType::Structure) add_structure(key, node);
         for (const auto& [key, node] : tree_.nodes) add_element(key, node);
@@ -172,96 +177,6 @@ private:
             }
         }
         e.visible = node.is_visible;
-    }
-
-    // A mesh, colour and MIP that several solids share, written once.
-    struct Template {
-        cad::BodyPtr body;  // the first solid's
-        const BodyGeometry* geometry;
-        std::optional<zel::Colour> colour;
-        std::optional<zel::MIPData> MIP;  // in the solid's own coordinates, when MIPs are exported
-        bool mirrored;  // its solids are placed mirrored: its triangles are written the other way round
-        std::string first_name;
-        std::size_t uses = 0;
-        zel::Id id = 0;
-        std::string name;
-    };
-
-    // Groups the solids to export by mesh (the same vertices bit for bit and
-    // the same triangles), colour, MIP (bit for bit: parts of one shape and
-    // another density differ) and whether their placement mirrors (a
-    // mirrored occurrence needs its triangles the other way round): one
-    // hash per distinct body mesh (a body the host hands out again is known
-    // by its mesh's address), equality checked within a hash. A group of two
-    // or more becomes a template, named "T<n>_<its first solid's name>" in
-    // the order of first use.
-    void find_templates()
-    {
-        std::unordered_map<const BodyGeometry*, std::uint64_t> hashes;
-        std::unordered_multimap<std::uint64_t, std::size_t> by_hash;
-        std::vector<std::pair<int32_t, std::size_t>> members;
-        std::vector<Template> groups;
-        for (const auto& [key, node] : tree_.nodes) {
-            if (node.type != NodeType::Solid) continue;
-            const cad::BodyPtr body = body_of(registry_, node);
-            const BodyGeometry* geometry = &geometryOf(cache_, body);
-            const std::optional<zel::Colour> colour = solidColour(body);
-            const std::optional<zel::MIPData> mip = settings_.export_MIPs ? bodyMIP(body, document_) : std::nullopt;
-            const bool mirrored = zel::mirrors(placementOf(registry_.object_at(node.parent_id)).values);
-            auto [hash, fresh] = hashes.try_emplace(geometry, 0);
-            if (fresh) hash->second = mesh_hash(*geometry);
-            std::optional<std::size_t> group;
-            for (auto [it, end] = by_hash.equal_range(hash->second); it != end && !group; ++it) {
-                const Template& t = groups[it->second];
-                if (t.colour == colour && t.mirrored == mirrored && same_mip(t.MIP, mip) && same_mesh(*t.geometry, *geometry))
-                    group = it->second;
-            }
-            if (!group) {
-                group = groups.size();
-                groups.push_back({body, geometry, colour, mip, mirrored, node.name, 0, 0, {}});
-                by_hash.emplace(hash->second, *group);
-            }
-            ++groups[*group].uses;
-            members.emplace_back(key, *group);
-        }
-        // Template ids follow the tree's keys.
-        zel::Id next_id = tree_.nodes.empty() ? 1 : zel::Id(tree_.nodes.rbegin()->first) + 1;
-        std::vector<std::optional<std::size_t>> index(groups.size());
-        for (const auto& [key, group] : members) {
-            Template& t = groups[group];
-            if (t.uses < 2) continue;
-            if (!index[group]) {
-                index[group] = templates_.size();
-                t.id = next_id++;
-                t.name = fmt::format("T{}_{}", templates_.size() + 1, t.first_name);
-                templates_.push_back(t);
-                add_template(templates_.back());
-            }
-            templated_.emplace_back(key, static_cast<std::uint32_t>(*index[group]));  // in key order
-        }
-    }
-
-    static std::uint64_t mesh_hash(const BodyGeometry& g)
-    {
-        std::uint64_t h = 1469598103934665603ull;  // FNV-1a
-        auto mix = [&h](const void* data, std::size_t n) {
-            for (std::size_t i = 0; i < n; ++i) h = (h ^ static_cast<const unsigned char*>(data)[i]) * 1099511628211ull;
-        };
-        mix(g.vertices.data(), g.vertices.size() * sizeof(zel::Point3));
-        mix(g.faces.data(), g.faces.size() * sizeof(zel::Triangle));
-        return h;
-    }
-
-    static bool same_mip(const std::optional<zel::MIPData>& a, const std::optional<zel::MIPData>& b)
-    {
-        return a.has_value() == b.has_value() && (!a || std::memcmp(a->data(), b->data(), sizeof(zel::MIPData)) == 0);
-    }
-
-    static bool same_mesh(const BodyGeometry& a, const BodyGeometry& b)
-    {
-        return &a == &b || (a.vertices.size() == b.vertices.size() && a.faces.size() == b.faces.size() &&
-                            std::memcmp(a.vertices.data(), b.vertices.data(), a.vertices.size() * sizeof(zel::Point3)) == 0 &&
-                            a.faces == b.faces);
     }
 
     // The template in the solid's own coordinates, its MIP too.
@@ -342,15 +257,8 @@ private:
     BodyGeometryCache& cache_;
     const cad::DocumentPtr document_;  // held for the walk
     zel::ZelDocument doc_;
-    // With templates: solid key -> its template in templates_.
-    std::vector<Template> templates_;
-    std::vector<std::pair<int32_t, std::uint32_t>> templated_;  // sorted: a few bytes per solid
-
-    const Template* template_of(int32_t key) const
-    {
-        auto it = std::lower_bound(templated_.begin(), templated_.end(), std::pair<int32_t, std::uint32_t>(key, 0));
-        return it != templated_.end() && it->first == key ? &templates_[it->second] : nullptr;
-    }
+    Templates templates_;  // with "Search for templates"
+    const Template* template_of(int32_t key) const { return templates_.of(key); }
 };
 
 }  // namespace
