@@ -12,7 +12,7 @@ build=${BUILD_DIR:-$root/build}
 out_dir=${1:-$root/docs}
 mkdir -p "$out_dir"
 BUILD_DIR=$build "$root/scripts/build.sh" >/dev/null
-grab="$build/tests/grab-screen"
+grab="$build/tools/grab-screen"
 
 # A display number nobody uses.
 display=

@@ -344,49 +344,6 @@ TEST(VelmoraHost, OnlyLoopbackReachesTheService)
     EXPECT_EQ(host.wait(60s), std::optional<int>(0));
 }
 
-// A disk that fills during the export: the error names the file, the
-// earlier file stays, no temporary file is left, and the run goes on.
-TEST(VelmoraHost, ADiskFullExportKeepsTheEarlierFile)
-{
-    const fs::path tmp = scratch("full");
-    const fs::path out = tmp / "sample.zel";
-    std::ofstream(out) << "the earlier export";
-    // The child inherits both: writes beyond 8 kB fail with EFBIG, as on a full disk.
-    rlimit old{};
-    ::getrlimit(RLIMIT_FSIZE, &old);
-    rlimit small = old;
-    small.rlim_cur = 8 * 1024;
-    std::signal(SIGXFSZ, SIG_IGN);
-    ::setrlimit(RLIMIT_FSIZE, &small);
-    ChildProcess host({VELMORA_HOST, "--no-window", "--no-gui", "--port", "0", SAMPLE_MODEL}, {"TMPDIR=" + tmp.string()});
-    ::setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, SIG_DFL);
-    const int port = start(host);
-    ASSERT_GT(port, 0);
-    {
-        CAD_RPC::CAD_RPC_Connection connection(port);
-        CAD_RPC::Tree tree;
-        connection.client().get_cad_tree(tree);
-        CAD_RPC::Settings settings;
-        settings.save_filepath = out.string();
-        settings.export_solids = settings.export_MIPs = true;
-        try {
-            connection.client().export_zel(tree, settings);
-            ADD_FAILURE() << "the export reported success";
-        } catch (const apache::thrift::TException& e) {
-            EXPECT_NE(std::string(e.what()).find(out.string()), std::string::npos) << e.what();
-        }
-        std::ifstream earlier(out);
-        EXPECT_TRUE(std::string((std::istreambuf_iterator<char>(earlier)), {}) == "the earlier export");
-        for (const auto& entry : fs::directory_iterator(tmp))  // no temporary file beside it
-            EXPECT_NE(entry.path().filename().string().rfind("sample.zel.", 0), 0u) << entry.path();
-        // Still serving.
-        connection.client().get_cad_tree(tree);
-        connection.client().stop_rpc_service();
-    }
-    EXPECT_EQ(host.wait(60s), std::optional<int>(0)) << host.error_text();
-}
-
 // The headless export: the file where asked on success; on any failure the
 // message Tarvik would show, a non-zero exit and no file at all.
 TEST(VelmoraHost, TheHeadlessExportWritesTheFileOrNothing)

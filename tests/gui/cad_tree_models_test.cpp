@@ -278,49 +278,6 @@ private slots:
         QCOMPARE(proxy.rowCount(), 0);
         QVERIFY(!proxy.index(0, 0).isValid());
     }
-
-    void the_export_tree_takes_new_keys_depth_first()
-    {
-        TreeMaker maker;
-        const int32_t a = maker.add(0, "A", CAD_RPC::NodeType::Structure);        // 1
-        const int32_t sub = maker.add(a, "Sub 1", CAD_RPC::NodeType::Structure);  // 2
-        maker.add(sub, "Body", CAD_RPC::NodeType::Solid, false);                  // 3
-        maker.add(a, "Body", CAD_RPC::NodeType::Solid);                           // 4
-        const int32_t b = maker.add(0, "B", CAD_RPC::NodeType::Structure);        // 5
-        maker.add(b, "Bolt");                                                     // 6
-        maker.add(0, "Curve", CAD_RPC::NodeType::Curve, false);                   // 7
-        maker.add(0, "MIP", CAD_RPC::NodeType::ElementMIP);                       // 8
-
-        CAD_RPC::Tree out;
-        const auto shown = tarvik::shown_cad_tree(maker.tree);
-        tarvik::build_export_tree(*shown, false, out);
-        // The root hands out 1..4 to A, B, Curve, MIP. The last pushed is
-        // expanded first: MIP and Curve have no children, B gives 5 to Bolt,
-        // then A gives 6, 7 to Sub 1 and Body, and Sub 1 gives 8 to its Body.
-        QCOMPARE(out.root_id, 0);
-        QCOMPARE(out.nodes.size(), std::size_t(9));
-        QCOMPARE(out.nodes.at(0).children_ids, (std::vector<int32_t>{1, 2, 3, 4}));
-        QCOMPARE(out.nodes.at(2).children_ids, std::vector<int32_t>{5});
-        QCOMPARE(out.nodes.at(1).children_ids, (std::vector<int32_t>{6, 7}));
-        QCOMPARE(out.nodes.at(6).children_ids, std::vector<int32_t>{8});
-        QCOMPARE(out.nodes.at(0).name, std::string());
-        QCOMPARE(out.nodes.at(0).id, 0);
-        QCOMPARE(out.nodes.at(0).is_visible, false);
-        QCOMPARE(out.nodes.at(5).id, 6);
-        QCOMPARE(out.nodes.at(6).name, std::string("Sub_1"));
-        QCOMPARE(out.nodes.at(6).id, sub);
-        QCOMPARE(out.nodes.at(6).parent_id, a);
-        QCOMPARE(out.nodes.at(8).id, 3);
-        QCOMPARE(out.nodes.at(8).is_visible, false);
-        QCOMPARE(out.nodes.at(3).type, CAD_RPC::NodeType::Curve);
-        QCOMPARE(out.nodes.at(4).type, CAD_RPC::NodeType::ElementMIP);
-        QVERIFY(out.nodes.at(4).children_ids.empty());
-        QVERIFY(!out.__isset.node_parent_ids);
-
-        CAD_RPC::Tree visible;
-        tarvik::build_export_tree(*shown, true, visible);
-        for (const auto& [key, node] : visible.nodes) QVERIFY2(node.is_visible, node.name.c_str());
-    }
 };
 
 QTEST_MAIN(CadTreeModelsTest)
