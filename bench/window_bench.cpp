@@ -19,7 +19,7 @@
 #include "addin/cad/host/host.h"
 #include "addin/cad/node_identity.h"
 #include "apps/velmora-host/cad_window.h"
-#include "apps/velmora-host/host_session.h"
+#include "hosts/occt/host_session.h"
 #include "apps/velmora-host/model_scene.h"
 #include "apps/velmora-host/model_view.h"
 #include "apps/velmora-host/notice_boxes.h"
@@ -56,7 +56,7 @@ struct Window {
             QCoreApplication::processEvents();
         application = reading.get();
         if (!QTest::qWaitForWindowExposed(&window)) std::fprintf(stderr, "window_bench: the window was not exposed\n");
-        session = std::make_unique<host::HostSession>(ADDIN_MODULE, application, shell::ExportRunOptions{});
+        session = std::make_unique<occt::HostSession>(ADDIN_MODULE, application, shell::ExportRunOptions{});
         window.show_model(*session);
         window.model_view().redraw();  // the first frame, drawn
     }
@@ -64,7 +64,7 @@ struct Window {
     std::shared_ptr<host::NoticeBoxes> boxes;
     host::CadWindow window;
     cad::ApplicationPtr application;
-    std::unique_ptr<host::HostSession> session;
+    std::unique_ptr<occt::HostSession> session;
 };
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include <QStatusBar>
 #include <QToolBar>
 
-#include "host_session.h"
+#include "hosts/occt/host_session.h"
 #include "model_scene.h"
 #include "model_view.h"
 #include "notice_boxes.h"
@@ -69,7 +69,7 @@ void CadWindow::show_progress(const QString& stage, double fraction)
     statusBar()->showMessage(QStringLiteral("%1 %2%").arg(stage).arg(qRound(fraction * 100)));
 }
 
-void CadWindow::show_model(HostSession& session)
+void CadWindow::show_model(occt::HostSession& session)
 {
     session_ = &session;
     scene_ = std::make_unique<ModelScene>(view_->context(), *occt::occt_model(session.application()));

@@ -8,9 +8,12 @@
 
 class QAction;
 
+namespace velmora::occt {
+class HostSession;
+}
+
 namespace velmora::host {
 
-class HostSession;
 class ModelScene;
 class ModelView;
 class NoticeBoxes;
@@ -26,7 +29,7 @@ public:
     ~CadWindow() override;
 
     // The model of the session's application, and the add-in's commands.
-    void show_model(HostSession& session);
+    void show_model(occt::HostSession& session);
     // Lets go of the session (before it goes): the window shows no more
     // highlights, and no redraw of the host's calls it once this returns.
     void detach();
@@ -61,7 +64,7 @@ private:
     void add_command_groups();
     void update_commands();
 
-    HostSession* session_ = nullptr;
+    occt::HostSession* session_ = nullptr;
     std::shared_ptr<NoticeBoxes> boxes_;
     ModelView* view_;
     std::unique_ptr<ModelScene> scene_;

@@ -13,7 +13,7 @@
 
 #include "cad_window.h"
 #include "common/signal_closer.h"
-#include "host_session.h"
+#include "hosts/occt/host_session.h"
 #include "model_opening.h"
 #include "notice_boxes.h"
 
@@ -22,7 +22,7 @@ namespace velmora::host {
 int run_without_window(const Arguments& a, const cad::ApplicationPtr& application)
 {
     auto outcome = std::make_shared<RunOutcome>();
-    HostSession session(a.addin_path, application, run_options(a, outcome));
+    occt::HostSession session(a.addin_path, application, run_options(a, outcome));
     const auto command = session.command(u"Export ZEL");
     if (!command) {
         std::cerr << "velmora-host: the add-in added no \"Export ZEL\" command\n";
@@ -61,7 +61,7 @@ int run_with_window(const Arguments& a)
 
     auto outcome = std::make_shared<RunOutcome>();
     cad::ApplicationPtr application;
-    std::unique_ptr<HostSession> session;
+    std::unique_ptr<occt::HostSession> session;
     int code = 0;
     std::thread loader([&] {
         application = open_model(a, [&window](const std::string& stage, double fraction) {
@@ -89,7 +89,7 @@ int run_with_window(const Arguments& a)
                 });
             };
             try {
-                session = std::make_unique<HostSession>(a.addin_path, application, options);
+                session = std::make_unique<occt::HostSession>(a.addin_path, application, options);
             } catch (const std::exception& e) {
                 std::cerr << "velmora-host: " << e.what() << "\n";
                 code = 2;

@@ -9,7 +9,7 @@
 #include "addin/platform/notice_box_service.h"
 #include "cad_rpc_connection.h"
 #include "gui/tarvik_export/export_client.h"
-#include "host_session.h"
+#include "hosts/occt/host_session.h"
 #include "model_opening.h"
 
 namespace velmora::host {
@@ -113,7 +113,7 @@ int run_export(const Arguments& a)
         });
     };
     {
-        HostSession session(a.addin_path, application, options);
+        occt::HostSession session(a.addin_path, application, options);
         const auto command = session.command(u"Export ZEL");
         if (!command || !session.enabled(*command)) {
             std::cerr << "velmora-host: the add-in offers no enabled \"Export ZEL\" command\n";

@@ -24,7 +24,7 @@
 #include "addin/cad/node_identity.h"
 #include "addin/shell/rpc_constants.h"
 #include "apps/velmora-host/cad_window.h"
-#include "apps/velmora-host/host_session.h"
+#include "hosts/occt/host_session.h"
 #include "apps/velmora-host/model_scene.h"
 #include "apps/velmora-host/model_view.h"
 #include "apps/velmora-host/notice_boxes.h"
@@ -42,7 +42,7 @@ struct Opened {
         : application(open(model)), boxes(std::make_shared<host::NoticeBoxes>())
     {
         options.notice_boxes = boxes;
-        session = std::make_unique<host::HostSession>(ADDIN_MODULE, application, options);
+        session = std::make_unique<occt::HostSession>(ADDIN_MODULE, application, options);
         window = std::make_unique<host::CadWindow>(boxes, "test");
         window->show();
         window->show_model(*session);
@@ -60,7 +60,7 @@ struct Opened {
     }
     cad::ApplicationPtr application;
     std::shared_ptr<host::NoticeBoxes> boxes;
-    std::unique_ptr<host::HostSession> session;
+    std::unique_ptr<occt::HostSession> session;
     std::unique_ptr<host::CadWindow> window;
 };
 

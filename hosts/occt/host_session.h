@@ -6,9 +6,9 @@
 #include <thread>
 
 #include "addin/shell/velmora_addin.h"
-#include "hosts/occt/occt_host.h"
+#include "occt_host.h"
 
-namespace velmora::host {
+namespace velmora::occt {
 
 // The add-in module, loaded as the CAD system loads it: by path, through
 // its one exported entry. Unloaded when the last reference goes.
@@ -41,13 +41,13 @@ public:
 
     const cad::ApplicationPtr& application() const { return application_; }
     // The command of that name in the add-in's groups; none when it added none.
-    std::optional<occt::OcctCommand> command(const std::u16string& name) const;
+    std::optional<OcctCommand> command(const std::u16string& name) const;
     // As the command's enable method answers (enabled when it names none).
-    bool enabled(const occt::OcctCommand& command);
+    bool enabled(const OcctCommand& command);
     // Performs the command on this thread.
-    void perform(const occt::OcctCommand& command);
+    void perform(const OcctCommand& command);
     // Performs it on the serving thread; `ended` is called there when it returns.
-    void start(const occt::OcctCommand& command, std::function<void()> ended);
+    void start(const OcctCommand& command, std::function<void()> ended);
     bool running() const { return running_; }
     // Waits for a started command to end.
     void join();
@@ -60,4 +60,4 @@ private:
     std::atomic<bool> running_{false};
 };
 
-}  // namespace velmora::host
+}  // namespace velmora::occt

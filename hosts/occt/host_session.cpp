@@ -6,7 +6,7 @@
 
 #include "addin/cad/host/application.h"
 
-namespace velmora::host {
+namespace velmora::occt {
 
 AddinModule::AddinModule(const std::string& path) : handle_(::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL))
 {
@@ -37,22 +37,22 @@ HostSession::~HostSession()
     addin_->disconnect();
 }
 
-std::optional<occt::OcctCommand> HostSession::command(const std::u16string& name) const
+std::optional<OcctCommand> HostSession::command(const std::u16string& name) const
 {
-    for (const auto& command : occt::occt_commands(application_))
+    for (const auto& command : occt_commands(application_))
         if (command.name == name) return command;
     return std::nullopt;
 }
 
-bool HostSession::enabled(const occt::OcctCommand& command)
+bool HostSession::enabled(const OcctCommand& command)
 {
     int enabled = 1;
     return command.enable_method.empty() || !addin_->invoke(command.enable_method, &enabled) || enabled != 0;
 }
 
-void HostSession::perform(const occt::OcctCommand& command) { addin_->invoke(command.callback); }
+void HostSession::perform(const OcctCommand& command) { addin_->invoke(command.callback); }
 
-void HostSession::start(const occt::OcctCommand& command, std::function<void()> ended)
+void HostSession::start(const OcctCommand& command, std::function<void()> ended)
 {
     join();
     running_ = true;
@@ -68,4 +68,4 @@ void HostSession::join()
     if (serving_.joinable()) serving_.join();
 }
 
-}  // namespace velmora::host
+}  // namespace velmora::occt
