@@ -12,6 +12,7 @@ packages=(
   libocct-foundation-dev libocct-modeling-data-dev libocct-modeling-algorithms-dev
   libocct-data-exchange-dev libocct-ocaf-dev libocct-visualization-dev libtbb-dev
   libgtest-dev libgmock-dev
+  freecad pybind11-dev python3-dev
   xvfb xauth libx11-dev libxtst-dev libgl1-mesa-dri
   locales
 )

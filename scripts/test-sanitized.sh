@@ -12,7 +12,7 @@ build=${SANITIZED_BUILD_DIR:-$root/build-sanitized}
 # Thrift reads wire type bytes and the contract's enumerations straight into
 # enum types, by design (an unknown value is then handled as unknown).
 flags="-fsanitize=address,undefined -fno-sanitize=vptr,enum -fno-sanitize-recover=all -fno-omit-frame-pointer"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_BUILD_FREECAD=OFF \
   -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" \
   -DCMAKE_SHARED_LINKER_FLAGS="-fsanitize=address,undefined"
 cmake --build "$build" -j "$(nproc)"

@@ -40,6 +40,8 @@ public:
     ~HostSession();  // waits for a run, then disconnects
 
     const cad::ApplicationPtr& application() const { return application_; }
+    // How the add-in's next run serves; not while one runs.
+    void set_run_options(shell::ExportRunOptions options) { addin_->set_run_options(std::move(options)); }
     // The command of that name in the add-in's groups; none when it added none.
     std::optional<OcctCommand> command(const std::u16string& name) const;
     // As the command's enable method answers (enabled when it names none).

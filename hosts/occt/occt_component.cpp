@@ -92,7 +92,7 @@ std::vector<std::shared_ptr<OcctBody>> bodies_of(const StatePtr& state, int part
     return out;
 }
 
-std::shared_ptr<OcctComponent> component_of(const StatePtr& state, const OcctOccurrence& occurrence)
+std::shared_ptr<OcctComponent> component_of(const StatePtr& state, const OcctOccurrence& occurrence, bool shown)
 {
     auto c = std::make_shared<OcctComponent>();
     c->state = state;
@@ -108,8 +108,12 @@ std::shared_ptr<OcctComponent> component_of(const StatePtr& state, const OcctOcc
         const auto& own = state->model.parts[static_cast<std::size_t>(occurrence.part)].features;
         features.insert(features.begin(), own.begin(), own.end());
     }
+    // A hidden occurrence hides everything below it.
+    shown = shown && occurrence.visible;
+    if (!shown)
+        for (auto& f : features) f.visible = false;
     c->features = feature_chain(state, features, occurrence.path);
-    for (const auto& child : occurrence.children) c->children.push_back(component_of(state, child));
+    for (const auto& child : occurrence.children) c->children.push_back(component_of(state, child, shown));
     return c;
 }
 

@@ -72,6 +72,7 @@ public:
 std::vector<std::shared_ptr<OcctBody>> bodies_of(const StatePtr& state, int part, const std::string& path);
 
 // The component of an occurrence, with everything below it.
-std::shared_ptr<OcctComponent> component_of(const StatePtr& state, const OcctOccurrence& occurrence);
+// `shown`: whether the occurrences above it are all visible.
+std::shared_ptr<OcctComponent> component_of(const StatePtr& state, const OcctOccurrence& occurrence, bool shown = true);
 
 }  // namespace velmora::occt

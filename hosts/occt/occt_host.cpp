@@ -19,7 +19,9 @@ public:
 
 class OcctApplication : public OcctObject, public cad::Application {
 public:
-    StatePtr state;
+    // The application's own state (its options, the add-ins' commands'
+    // log), and that of the active document, the own one while none is open.
+    StatePtr own, state;
     cad::DocumentPtr document;
     std::shared_ptr<OcctCommandManager> commands;
     cad::DocumentPtr get_active_document() override { return document; }
@@ -33,18 +35,23 @@ public:
 
 cad::ApplicationPtr open_occt_application(const std::string& path, const OcctHostOptions& options)
 {
-    auto state = std::make_shared<ModelState>();
-    state->model = read_model(path, {options.progress, options.codepage, options.warn});
-    state->options = options;
-    for (const auto& part : state->model.parts)
-        if (!part.material.empty())
-            state->note("material " + part.material + " of part " + part.name +
-                        (part.density ? ": " + std::to_string(*part.density) + " kg/m^3" : ": no density"));
+    return open_occt_application(read_model(path, {options.progress, options.codepage, options.warn}), options);
+}
+
+cad::ApplicationPtr open_occt_application(OcctModel model, const OcctHostOptions& options)
+{
+    auto app = occt_application(options);
+    occt_open_document(app, std::move(model), options);
+    return app;
+}
+
+cad::ApplicationPtr occt_application(const OcctHostOptions& options)
+{
     auto app = std::make_shared<OcctApplication>();
-    app->state = state;
-    app->document = make_document(state);
-    app->commands = std::make_shared<OcctCommandManager>(state);
-    if (options.mesh_on_open) state->mesh_all();
+    app->own = std::make_shared<ModelState>();
+    app->own->options = options;
+    app->state = app->own;
+    app->commands = std::make_shared<OcctCommandManager>(app->own);
     return app;
 }
 
@@ -58,6 +65,28 @@ OcctApplication& application_of(const cad::ApplicationPtr& application)
 }
 
 }  // namespace
+
+void occt_open_document(const cad::ApplicationPtr& application, OcctModel model, const OcctHostOptions& options)
+{
+    auto state = std::make_shared<ModelState>();
+    state->model = std::move(model);
+    state->options = options;
+    for (const auto& part : state->model.parts)
+        if (!part.material.empty())
+            state->note("material " + part.material + " of part " + part.name +
+                        (part.density ? ": " + std::to_string(*part.density) + " kg/m^3" : ": no density"));
+    auto& app = application_of(application);
+    app.state = state;
+    app.document = make_document(state);
+    if (options.mesh_on_open) state->mesh_all();
+}
+
+void occt_close_document(const cad::ApplicationPtr& application)
+{
+    auto& app = application_of(application);
+    app.document = nullptr;
+    app.state = app.own;
+}
 
 std::vector<OcctCommandGroupView> occt_command_groups(const cad::ApplicationPtr& application)
 {

@@ -8,6 +8,7 @@
 
 #include "addin/cad/host/host_fwd.h"
 #include "occt_mesh.h"
+#include "occt_model.h"
 
 namespace velmora::occt {
 
@@ -52,7 +53,6 @@ struct OcctCommandGroupView {
 std::vector<OcctCommand> occt_commands(const cad::ApplicationPtr& application);
 std::vector<OcctCommandGroupView> occt_command_groups(const cad::ApplicationPtr& application);
 
-struct OcctModel;
 // The model an application of this host opened; it does not change.
 std::shared_ptr<const OcctModel> occt_model(const cad::ApplicationPtr& application);
 // The keys (occurrence paths, body_key, feature_key) of the objects the
@@ -64,5 +64,17 @@ void occt_on_redraw(const cad::ApplicationPtr& application, std::function<void()
 // Opens `path` (see read_model) as the active document of a CAD host
 // application backed by OpenCASCADE.
 cad::ApplicationPtr open_occt_application(const std::string& path, const OcctHostOptions& options = {});
+// The same for a model another CAD system's document was read into.
+cad::ApplicationPtr open_occt_application(OcctModel model, const OcctHostOptions& options = {});
+
+// An application with no document open, as a CAD system starts: add-ins
+// connect to it before any model is opened.
+cad::ApplicationPtr occt_application(const OcctHostOptions& options = {});
+// Makes `model` the active document, in place of the one before; then
+// occt_model, occt_highlighted and occt_on_redraw are the new document's.
+// Not while a command runs.
+void occt_open_document(const cad::ApplicationPtr& application, OcctModel model, const OcctHostOptions& options);
+// Leaves the application with no active document.
+void occt_close_document(const cad::ApplicationPtr& application);
 
 }  // namespace velmora::occt

@@ -137,13 +137,6 @@ std::string entry_of(const TDF_Label& label)
     return entry.ToCString();
 }
 
-std::vector<TopoDS_Shape> solids_of(const TopoDS_Shape& shape)
-{
-    std::vector<TopoDS_Shape> out;
-    for (TopExp_Explorer e(shape, TopAbs_SOLID); e.More(); e.Next()) out.push_back(e.Current());
-    return out;
-}
-
 // A shape with neither faces nor solids is only reference geometry.
 bool is_reference_only(const TopoDS_Shape& shape)
 {
@@ -465,7 +458,7 @@ OcctModel single_part(const TopoDS_Shape& shape, const std::string& name, const 
     part.solids = solids_of(shape);
     part.solid_names.assign(part.solids.size(), std::string{});
     part.solid_visible.assign(part.solids.size(), true);
-    part.features = features_of({}, {}, nullptr, TDF_Label(), shape, {});
+    part.features = free_features(shape, {});
     model.parts.push_back(std::move(part));
     model.root.name = name;
     model.root.path = key;
@@ -511,6 +504,18 @@ TopoDS_Shape plain_read(const std::string& path)
 }
 
 }  // namespace
+
+std::vector<TopoDS_Shape> solids_of(const TopoDS_Shape& shape)
+{
+    std::vector<TopoDS_Shape> out;
+    for (TopExp_Explorer e(shape, TopAbs_SOLID); e.More(); e.Next()) out.push_back(e.Current());
+    return out;
+}
+
+std::vector<OcctFeature> free_features(const TopoDS_Shape& shape, const std::string& owner_name)
+{
+    return features_of({}, {}, nullptr, TDF_Label(), shape, owner_name);
+}
 
 // Hands OpenCASCADE's progress to the caller, at most once per whole percent.
 class ProgressRelay : public Message_ProgressIndicator {

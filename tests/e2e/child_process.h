@@ -42,16 +42,19 @@ inline std::vector<pid_t> children_of(pid_t pid)
 class ChildProcess {
 public:
     // `env` entries ("NAME=value") are added to the test's own environment.
-    explicit ChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env = {})
+    // Standard input is empty, or a pipe that send() writes to.
+    explicit ChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
+                          bool piped_input = false)
     {
-        int out[2], err[2];
+        int out[2], err[2], in[2] = {-1, -1};
         if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) std::abort();
+        if (piped_input && ::pipe2(in, O_CLOEXEC) != 0) std::abort();
         pid_ = ::fork();
         if (pid_ == 0) {
             ::dup2(out[1], STDOUT_FILENO);
             ::dup2(err[1], STDERR_FILENO);
-            const int null = ::open("/dev/null", O_RDONLY);
-            ::dup2(null, STDIN_FILENO);
+            const int input = piped_input ? in[0] : ::open("/dev/null", O_RDONLY);
+            ::dup2(input, STDIN_FILENO);
             for (const auto& e : env) ::putenv(const_cast<char*>(e.c_str()));
             std::vector<char*> args;
             for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
@@ -63,6 +66,10 @@ public:
         ::close(err[1]);
         out_ = out[0];
         err_ = err[0];
+        if (piped_input) {
+            ::close(in[0]);
+            in_ = in[1];
+        }
     }
     ~ChildProcess()
     {
@@ -72,11 +79,19 @@ public:
         }
         ::close(out_);
         ::close(err_);
+        if (in_ >= 0) ::close(in_);
     }
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     pid_t pid() const { return pid_; }
+
+    // Writes a line to the child's standard input (piped_input only).
+    bool send(const std::string& line)
+    {
+        const std::string text = line + "\n";
+        return in_ >= 0 && ::write(in_, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    }
 
     // The next line of standard output; none when it ends or the time runs out.
     std::optional<std::string> read_line(std::chrono::milliseconds timeout)
@@ -140,7 +155,7 @@ private:
     }
 
     pid_t pid_ = -1;
-    int out_ = -1, err_ = -1;
+    int out_ = -1, err_ = -1, in_ = -1;
     std::string out_text_, err_text_;
     std::optional<int> status_;
 };

@@ -31,11 +31,13 @@
 
 #include "cad_rpc_connection.h"
 #include "child_process.h"
+#include "zel_geometry.h"
 #include "hosts/occt/occt_model.h"
 
 using namespace std::chrono_literals;
 using velmora::testing::ChildProcess;
 using velmora::testing::children_of;
+using namespace velmora::testing;
 namespace fs = std::filesystem;
 
 namespace {
@@ -58,51 +60,6 @@ int start(ChildProcess& host)
     }
     ADD_FAILURE() << "no port reported; stderr:\n" << host.error_text();
     return 0;
-}
-
-using Point = std::array<double, 3>;
-
-std::vector<Point> parse_points(const char* text)
-{
-    std::vector<Point> out;
-    std::istringstream in(text);
-    Point p;
-    char sep;
-    while (in >> p[0] >> sep >> p[1] >> sep >> p[2] >> sep) out.push_back(p);
-    return out;
-}
-
-std::vector<std::array<long, 3>> parse_triangles(const char* text)
-{
-    std::vector<std::array<long, 3>> out;
-    std::istringstream in(text);
-    std::array<long, 3> t;
-    char sep;
-    while (in >> t[0] >> sep >> t[1] >> sep >> t[2] >> sep) out.push_back(t);
-    return out;
-}
-
-// Every directed edge once and its reverse once: closed and consistently oriented.
-bool watertight(const std::vector<std::array<long, 3>>& triangles)
-{
-    std::map<std::pair<long, long>, int> edges;
-    for (const auto& t : triangles)
-        for (int k = 0; k < 3; ++k) ++edges[{t[k], t[(k + 1) % 3]}];
-    for (const auto& [e, n] : edges)
-        if (n != 1 || edges.count({e.second, e.first}) != 1) return false;
-    return !triangles.empty();
-}
-
-double mesh_volume(const std::vector<Point>& v, const std::vector<std::array<long, 3>>& triangles)
-{
-    double six_v = 0;
-    for (const auto& t : triangles) {
-        // The file numbers vertices from 1.
-        const Point &a = v.at(t[0] - 1), &b = v.at(t[1] - 1), &c = v.at(t[2] - 1);
-        six_v += a[0] * (b[1] * c[2] - b[2] * c[1]) - a[1] * (b[0] * c[2] - b[2] * c[0]) +
-                 a[2] * (b[0] * c[1] - b[1] * c[0]);
-    }
-    return six_v / 6.0;
 }
 
 // OpenCASCADE's own volume of every solid of every placed part.

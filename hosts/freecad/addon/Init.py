@@ -1,0 +1,2 @@
+# Velmora adds nothing to FreeCAD without its GUI: its command is a GUI one
+# (InitGui.py).

@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# The README's picture of Velmora in FreeCAD: scripts/run-freecad.sh on a
+# virtual X display, Tarvik on the left and FreeCAD on the right, with the
+# component "Bracket mirrored" selected in Tarvik and so selected in
+# FreeCAD's 3D view; saved as OUT_DIR/freecad.png.
+#   scripts/grab-freecad.sh [OUT_DIR]     (default: ./docs)
+# Needs Xvfb (installed by scripts/install-deps.sh); builds when needed.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD_DIR:-$root/build}
+out_dir=${1:-$root/docs}
+mkdir -p "$out_dir"
+BUILD_DIR=$build "$root/scripts/build.sh" >/dev/null
+grab="$build/tools/grab-screen"
+
+display=
+for n in $(seq 90 140); do
+  if [[ ! -e /tmp/.X$n-lock && ! -e /tmp/.X11-unix/X$n ]]; then display=$n; break; fi
+done
+[[ -n $display ]] || { echo "grab-freecad: no free X display" >&2; exit 1; }
+
+xvfb_pid=
+run_pid=
+cleanup() {
+  # FreeCAD, the add-in's Tarvik and everything else the run started.
+  [[ -n $run_pid ]] && kill -TERM -- "-$run_pid" 2>/dev/null && wait "$run_pid" 2>/dev/null || true
+  [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null || true
+}
+trap cleanup EXIT
+
+Xvfb ":$display" -screen 0 2048x720x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 1 100); do [[ -e /tmp/.X11-unix/X$display ]] && break; sleep 0.1; done
+export DISPLAY=":$display"
+
+# The sample document, then the macro that places FreeCAD and runs the command.
+sample=$build/examples/sample_assembly.FCStd
+"$root/scripts/write-freecad-document.sh" "$root/examples/freecad/sample_document.py" "$sample"
+LC_ALL=C.UTF-8 LANG=C.UTF-8 setsid "$root/scripts/run-freecad.sh" "$sample" "$root/tools/freecad_beside_tarvik.py" \
+  >"$out_dir/.run.log" 2>&1 </dev/null &
+run_pid=$!
+# Tarvik's CAD tree shows its rows (white behind dark text) ...
+"$grab" --until 255,255,255 90,86,60,10 || { cat "$out_dir/.run.log" >&2; exit 1; }
+# ... the component is clicked; FreeCAD then draws it in its selection green
+# (a click that came while a window was still settling is given once more).
+"$grab" --click 104,91
+png=$out_dir/freecad.png
+if ! "$grab" --until 28,173,28 1024,0,1024,720 "$png"; then
+  "$grab" --click 104,91
+  "$grab" --until 28,173,28 1024,0,1024,720 "$png" || { cat "$out_dir/.run.log" >&2; exit 1; }
+fi
+rm -f "$out_dir/.run.log"
+echo "grab-freecad: wrote $png"

@@ -1,0 +1,179 @@
+# Drives FreeCAD for the add-on's tests: `freecad driver.py` builds the test
+# document, then takes one command a line on standard input and answers on
+# standard output with "velmora-test: " and JSON. Every answer is FreeCAD's
+# own (its model tree, Part.getShape, its selection, its widgets).
+import json
+import os
+import sys
+
+import FreeCAD as App
+import FreeCADGui as Gui
+import Part
+from PySide2 import QtCore, QtWidgets
+
+sys.path[:0] = [os.environ["VELMORA_TEST_SOURCES"], os.environ["VELMORA_EXAMPLES"]]
+import sample_document  # noqa: E402
+import test_document  # noqa: E402
+
+COMMAND_TEXT = "Export ZEL"
+folder = os.environ["VELMORA_TEST_DIR"]
+
+
+def answer(what, value=None):
+    os.write(1, ("velmora-test: {} {}\n".format(what, json.dumps(value, ensure_ascii=False))).encode())
+
+
+def settle():
+    for _ in range(5):
+        QtWidgets.QApplication.processEvents()
+
+
+def tree_top(doc):
+    """The labels FreeCAD's model tree shows below the document."""
+    for tree in Gui.getMainWindow().findChildren(QtWidgets.QTreeWidget):
+        items = [tree.topLevelItem(i) for i in range(tree.topLevelItemCount())]
+        while items:
+            item = items.pop(0)
+            if item.text(0) == doc.Label:
+                return [item.child(i).text(0) for i in range(item.childCount())]
+            items.extend(item.child(i) for i in range(item.childCount()))
+    return []
+
+
+def colour_of(leaf, shape, face):
+    view = leaf.ViewObject
+    faces = list(view.DiffuseColor) if view is not None else []
+    if len(faces) == len(shape.Faces):
+        for i, f in enumerate(shape.Faces):
+            if f.isSame(face):
+                return list(faces[i][:3])
+    return list(view.ShapeColor[:3]) if view is not None else None
+
+
+def truth_of(doc):
+    """Every leaf of the tree, walked as FreeCAD lists sub-objects, with
+    FreeCAD's own placed shape."""
+    nodes = []
+
+    def walk(root, sub):
+        obj = root.getSubObject(sub, retType=1) if sub else root
+        children = obj.getSubObjects()
+        path = root.Name + ("." + sub if sub else "")
+        if children:
+            for child in children:
+                walk(root, sub + child)
+            return
+        shape = Part.getShape(root, sub, needSubElement=False, transform=True)
+        leaf = obj.getLinkedObject(True)
+        node = {"path": path, "label": obj.Label, "solids": [], "curves": len(shape.Edges) if not shape.Faces else 0,
+                "points": len(shape.Vertexes) if not shape.Edges else 0}
+        for solid in shape.Solids:
+            box = solid.BoundBox
+            node["solids"].append({"volume": solid.Volume, "centre": list(solid.CenterOfMass),
+                                   "box": [box.XMin, box.YMin, box.ZMin, box.XMax, box.YMax, box.ZMax],
+                                   "colour": colour_of(leaf, shape, solid.Faces[0])})
+        nodes.append(node)
+
+    for label in tree_top(doc):
+        walk(doc.getObjectsByLabel(label)[0], "")
+    return {"top": tree_top(doc), "nodes": nodes}
+
+
+def command_widgets():
+    """Where "Export ZEL" shows: toolbars and menus holding its action."""
+    window = Gui.getMainWindow()
+    found = {"toolbars": [], "menus": [], "icon": False, "enabled": False}
+    for bar in window.findChildren(QtWidgets.QToolBar):
+        for action in bar.actions():
+            if action.text().replace("&", "") == COMMAND_TEXT and bar.isVisible():
+                found["toolbars"].append(bar.windowTitle())
+                found["icon"] = not action.icon().isNull()
+                found["enabled"] = action.isEnabled()
+    for top in window.menuBar().actions():
+        if top.menu() and any(a.text().replace("&", "") == COMMAND_TEXT for a in top.menu().actions()):
+            found["menus"].append(top.text())
+    return found
+
+
+def boxes():
+    return [w for w in QtWidgets.QApplication.topLevelWidgets()
+            if isinstance(w, QtWidgets.QMessageBox) and w.isVisible()]
+
+
+class Driver:
+    def __init__(self):
+        self.path = os.path.join(folder, "test.FCStd")
+        self.doc = test_document.build(App.newDocument("Velmora_test"))
+        self.doc.saveAs(self.path)
+        # FreeCAD's own save, which leaves the document unmodified.
+        Gui.runCommand("Std_Save")
+        self.input = QtCore.QSocketNotifier(0, QtCore.QSocketNotifier.Read)
+        self.input.activated.connect(self.read)
+        self.buffer = b""
+
+    def read(self, _fd):
+        data = os.read(0, 4096)
+        if not data:
+            os._exit(0)
+        self.buffer += data
+        while b"\n" in self.buffer:
+            line, self.buffer = self.buffer.split(b"\n", 1)
+            words = line.decode().split()
+            try:
+                getattr(self, "do_" + words[0].replace("-", "_"))(*words[1:])
+            except Exception as error:
+                answer("error", "{}: {}".format(type(error).__name__, error))
+
+    def do_truth(self):
+        answer("truth", truth_of(self.doc))
+
+    def do_workbench(self, name):
+        Gui.activateWorkbench(name)
+        settle()
+        answer("workbench", command_widgets())
+
+    def do_run(self):
+        Gui.runCommand("Velmora_ExportZEL")
+        answer("ran")
+
+    def do_state(self):
+        settle()
+        import VelmoraAddon
+        answer("state", {"running": VelmoraAddon.command.run is not None,
+                         "enabled": command_widgets()["enabled"],
+                         "boxes": [[b.windowTitle(), b.text(), b.isModal()] for b in boxes()],
+                         "modified": Gui.getDocument(self.doc.Name).Modified,
+                         "touched": [o.Name for o in self.doc.Objects if "Touched" in o.State]})
+
+    def do_selection(self):
+        settle()
+        answer("selection", [[s.ObjectName, sub] for s in Gui.Selection.getSelectionEx(self.doc.Name, 0)
+                             for sub in (s.SubElementNames or ("",))])
+
+    def do_close_box(self):
+        for box in boxes():
+            box.button(QtWidgets.QMessageBox.Ok).click()
+        answer("closed")
+
+    def do_reopen(self):
+        App.closeDocument(self.doc.Name)
+        self.doc = App.openDocument(self.path)
+        settle()
+        answer("reopened")
+
+    def do_sample(self):
+        import Import
+        App.closeDocument(self.doc.Name)
+        self.doc = sample_document.build(App.newDocument("Sample_assembly"))
+        self.doc.Label = "Sample assembly"
+        settle()
+        objects = [self.doc.getObjectsByLabel(label)[0] for label in tree_top(self.doc)]
+        Import.export(objects, os.path.join(folder, "sample.step"))
+        answer("sample", truth_of(self.doc))
+
+    def do_quit(self):
+        os._exit(0)
+
+
+driver = Driver()
+answer("ready")

@@ -1,0 +1,394 @@
+// The add-on in a real FreeCAD (under Xvfb): its command in every
+// workbench, a run served to a test client, the tree and the file checked
+// against FreeCAD's own answers, highlights as FreeCAD's selection, the ways
+// a run ends, ids across save and reopen, and parity with FreeCAD's STEP.
+// One FreeCAD serves every test, in order.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <memory>
+#include <regex>
+#include <set>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <pugixml.hpp>
+
+#include "addin/shell/rpc_constants.h"
+#include "cad_rpc_connection.h"
+#include "e2e/child_process.h"
+#include "e2e/zel_geometry.h"
+
+using namespace std::chrono_literals;
+using namespace velmora::testing;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kAnswer = "velmora-test: ";
+
+class FreecadAddon : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        dir_ = fs::path(::testing::TempDir()) / ("velmora-freecad-" + std::to_string(::getpid()));
+        fs::remove_all(dir_);
+        // A home of its own: FreeCAD's first start, the add-on linked into
+        // its user Mod folder as scripts/run-freecad.sh links it.
+        const fs::path mods = dir_ / "home/.local/share/FreeCAD/Mod";
+        fs::create_directories(mods);
+        fs::create_directory_symlink(ADDON_DIR, mods / "Velmora");
+        const std::string home = (dir_ / "home").string();
+        freecad_ = new ChildProcess({FREECAD, DRIVER},
+                                    {"HOME=" + home, "XDG_DATA_HOME=" + home + "/.local/share",
+                                     "XDG_CONFIG_HOME=" + home + "/.config", "VELMORA_TEST_DIR=" + dir_.string(),
+                                     "VELMORA_TEST_SOURCES=" TEST_SOURCES, "VELMORA_EXAMPLES=" EXAMPLES,
+                                     "VELMORA_GUI=none", "VELMORA_PORT=0", "QTWEBENGINE_CHROMIUM_FLAGS=--no-sandbox"},
+                                    /*piped_input=*/true);
+        ready_ = answer("ready", 180s).has_value();
+    }
+    static void TearDownTestSuite()
+    {
+        freecad_->send("quit");
+        freecad_->wait(30s);
+        delete freecad_;
+    }
+    void SetUp() override { ASSERT_TRUE(ready_) << freecad_->error_text(); }
+    // A test that failed during a run leaves none behind for the next.
+    void TearDown() override
+    {
+        if (ready_ && state()["running"].toBool()) {
+            ask("close-box", "closed");
+            settled([](const QJsonObject& s) { return !s["running"].toBool(); });
+        }
+    }
+
+    // The next answer of that kind, as JSON (null for none).
+    static std::optional<QJsonValue> answer(const std::string& kind, std::chrono::seconds timeout = 60s)
+    {
+        const std::string prefix = kAnswer + kind + " ";
+        while (auto line = freecad_->read_line(timeout)) {
+            if (line->rfind(kAnswer + std::string("error"), 0) == 0) {
+                ADD_FAILURE() << *line;
+                return std::nullopt;
+            }
+            if (line->rfind(prefix, 0) == 0)
+                return QJsonDocument::fromJson(QByteArray::fromStdString("[" + line->substr(prefix.size()) + "]"))
+                    .array()
+                    .at(0);
+        }
+        ADD_FAILURE() << "FreeCAD gave no " << kind << "; its errors:\n" << freecad_->error_text();
+        return std::nullopt;
+    }
+    static QJsonValue ask(const std::string& command, const std::string& kind)
+    {
+        freecad_->send(command);
+        return answer(kind).value_or(QJsonValue());
+    }
+    // Runs the command; the port its run serves on.
+    static int run()
+    {
+        // The run before may still be ending.
+        settled([](const QJsonObject& s) { return !s["running"].toBool(); });
+        freecad_->send("run");
+        while (auto line = freecad_->read_line(60s)) {
+            std::smatch m;
+            if (std::regex_search(*line, m, std::regex("^Velmora: serving on port (\\d+)"))) return std::stoi(m[1]);
+        }
+        ADD_FAILURE() << "no port; FreeCAD's errors:\n" << freecad_->error_text();
+        return 0;
+    }
+    static QJsonObject state() { return ask("state", "state").toObject(); }
+    // The state once `done` holds of it (FreeCAD takes the run's events on
+    // its timer), or after five seconds.
+    static QJsonObject settled(const std::function<bool(const QJsonObject&)>& done)
+    {
+        QJsonObject s;
+        for (int i = 0; i < 100 && !done(s = state()); ++i) ::usleep(50000);
+        return s;
+    }
+
+    static fs::path dir_;
+    static ChildProcess* freecad_;
+    static bool ready_;
+};
+
+fs::path FreecadAddon::dir_;
+ChildProcess* FreecadAddon::freecad_ = nullptr;
+bool FreecadAddon::ready_ = false;
+
+// The tree's nodes below `id` in order, each with its path of names.
+void walk(const CAD_RPC::Tree& tree, int32_t id, const std::string& path,
+          const std::function<void(const CAD_RPC::Node&, const std::string&)>& visit)
+{
+    const auto& node = tree.nodes.at(id);
+    for (const int32_t child : node.children_ids) {
+        const auto& c = tree.nodes.at(child);
+        visit(c, path + "/" + c.name);
+        walk(tree, child, path + "/" + c.name, visit);
+    }
+}
+
+CAD_RPC::Settings everything(const fs::path& out)
+{
+    CAD_RPC::Settings settings;
+    settings.save_filepath = out.string();
+    settings.export_solids = settings.export_curves = settings.export_points = settings.export_MIPs = true;
+    return settings;
+}
+
+pugi::xml_document load(const fs::path& path)
+{
+    pugi::xml_document zel;
+    EXPECT_TRUE(zel.load_file(path.c_str())) << path;
+    return zel;
+}
+
+// Exports the whole tree as served, and ends the run.
+void export_everything(int port, const fs::path& out)
+{
+    CAD_RPC::CAD_RPC_Connection connection(port);
+    CAD_RPC::Tree tree;
+    connection.client().get_cad_tree(tree);
+    connection.client().export_zel(tree, everything(out));
+    connection.client().stop_rpc_service();
+}
+
+double size_of(const std::array<double, 6>& b) { return std::hypot(b[3] - b[0], b[4] - b[1], b[5] - b[2]); }
+
+}  // namespace
+
+TEST_F(FreecadAddon, TheCommandIsInEveryWorkbenchWithItsIcon)
+{
+    for (const char* workbench : {"PartWorkbench", "PartDesignWorkbench", "SketcherWorkbench"}) {
+        const QJsonObject shown = ask(std::string("workbench ") + workbench, "workbench").toObject();
+        EXPECT_TRUE(shown["toolbars"].toArray().contains("ZEL SW Plugin")) << workbench;
+        EXPECT_TRUE(shown["menus"].toArray().contains("ZEL SW Plugin")) << workbench;
+        EXPECT_TRUE(shown["icon"].toBool()) << workbench;
+        EXPECT_TRUE(shown["enabled"].toBool()) << workbench;
+    }
+}
+
+TEST_F(FreecadAddon, ARunServesWhatFreecadShowsAndLocksTheDocument)
+{
+    const QJsonObject truth = ask("truth", "truth").toObject();
+    const int port = run();
+    ASSERT_GT(port, 0);
+    // FreeCAD updates its commands' state on a timer of its own.
+    const QJsonObject during =
+        settled([](const QJsonObject& s) { return !s["boxes"].toArray().isEmpty() && !s["enabled"].toBool(); });
+    EXPECT_TRUE(during["running"].toBool());
+    EXPECT_FALSE(during["enabled"].toBool()) << "the command is enabled during its run";
+    ASSERT_EQ(during["boxes"].toArray().size(), 1);
+    const QJsonArray box = during["boxes"].toArray()[0].toArray();
+    EXPECT_EQ(box[0].toString().toStdString(), velmora::shell::kLockCaption);
+    EXPECT_EQ(box[1].toString().toStdString(), velmora::shell::kLockText);
+    EXPECT_TRUE(box[2].toBool()) << "the notice is not modal";
+
+    CAD_RPC::Tree tree;
+    const fs::path out = dir_ / "test.zel";
+    {
+        CAD_RPC::CAD_RPC_Connection connection(port);
+        connection.client().get_cad_tree(tree);
+        connection.client().export_zel(tree, everything(out));
+        connection.client().stop_rpc_service();
+    }
+    // The top level as FreeCAD's model tree shows it.
+    std::vector<std::string> top;
+    for (const int32_t id : tree.nodes.at(tree.root_id).children_ids) top.push_back(tree.nodes.at(id).name);
+    std::vector<std::string> shown_top;
+    for (const auto& label : truth["top"].toArray()) shown_top.push_back(label.toString().toStdString());
+    EXPECT_EQ(top, shown_top);
+    // Hidden as in FreeCAD: a hidden object and a hidden link element, with what is below them.
+    std::set<std::string> hidden;
+    walk(tree, tree.root_id, "", [&](const CAD_RPC::Node& n, const std::string& path) {
+        if (!n.is_visible) hidden.insert(path);
+    });
+    // Hidden as in FreeCAD, where the tree tells it (curves and points): by
+    // the object's group and by its link array's element.
+    EXPECT_EQ(hidden, (std::set<std::string>{"/Hidden group/Inner line/Inner line", "/Line array/LineArray_i1/Линия"}));
+
+    // Every solid as FreeCAD's own placed shape, in the tree's order.
+    const pugi::xml_document zel = load(out);
+    const auto solids = zel_solids(zel);
+    std::size_t next = 0;
+    int curves = 0, points = 0;
+    for (const auto& node : truth["nodes"].toArray()) {
+        const QJsonObject n = node.toObject();
+        const std::string path = n["path"].toString().toStdString();
+        curves += n["curves"].toInt();
+        points += n["points"].toInt();
+        for (const auto& s : n["solids"].toArray()) {
+            const QJsonObject expected = s.toObject();
+            ASSERT_LT(next, solids.size()) << path;
+            const ZelSolid& got = solids[next++];
+            std::array<double, 6> box{};
+            for (int k = 0; k < 6; ++k) box[static_cast<std::size_t>(k)] = expected["box"].toArray()[k].toDouble() / 1000;
+            const double size = size_of(box);
+            const double volume = expected["volume"].toDouble() * 1e-9;
+            EXPECT_NEAR(got.volume(), volume, 1e-6 * volume) << path << " (a mesh inside out is negative)";
+            EXPECT_TRUE(watertight(got.triangles)) << path;
+            for (int k = 0; k < 3; ++k)
+                EXPECT_NEAR(got.mip.at(static_cast<std::size_t>(k)), expected["centre"].toArray()[k].toDouble() / 1000,
+                            1e-6 * size)
+                    << path << " centre " << k;
+            const auto got_box = got.box();
+            for (std::size_t k = 0; k < 6; ++k) EXPECT_NEAR(got_box[k], box[k], 1e-6 * size) << path << " box " << k;
+            const QJsonArray colour = expected["colour"].toArray();
+            for (int k = 0; k < 3; ++k)
+                EXPECT_EQ(got.colour[static_cast<std::size_t>(k)], static_cast<int>(colour[k].toDouble() * 255.0))
+                    << path << " colour " << k;
+        }
+    }
+    EXPECT_EQ(next, solids.size());
+    EXPECT_EQ(zel.select_nodes("//line").size(), static_cast<std::size_t>(curves));
+    EXPECT_EQ(zel.select_nodes("//point").size(), static_cast<std::size_t>(points));
+
+    const QJsonObject after =
+        settled([](const QJsonObject& s) { return !s["running"].toBool() && s["enabled"].toBool(); });
+    EXPECT_FALSE(after["running"].toBool()) << "stop_rpc_service did not end the run";
+    EXPECT_TRUE(after["boxes"].toArray().isEmpty());
+    EXPECT_TRUE(after["enabled"].toBool());
+    EXPECT_FALSE(after["modified"].toBool()) << "the run modified the document";
+    EXPECT_TRUE(after["touched"].toArray().isEmpty()) << "the run touched objects";
+}
+
+TEST_F(FreecadAddon, HighlightsAreFreecadsSelection)
+{
+    const int port = run();
+    ASSERT_GT(port, 0);
+    {
+        CAD_RPC::CAD_RPC_Connection connection(port);
+        CAD_RPC::Tree tree;
+        connection.client().get_cad_tree(tree);
+        std::map<std::string, int32_t> ids;
+        walk(tree, tree.root_id, "", [&](const CAD_RPC::Node& n, const std::string& path) { ids[path] = n.id; });
+        // FreeCAD's selection once it has taken the redraw (on its next timer tick).
+        auto selection_becomes = [&](const std::set<std::string>& expected) {
+            std::set<std::string> seen;
+            for (int i = 0; i < 60; ++i) {
+                seen.clear();
+                for (const auto& s : ask("selection", "selection").toArray())
+                    seen.insert(s.toArray()[0].toString().toStdString() + ":" + s.toArray()[1].toString().toStdString());
+                if (seen == expected) break;
+                ::usleep(50000);
+            }
+            return seen;
+        };
+        auto highlight = [&](const std::string& path, bool on) {
+            connection.client().set_highlight_status_of_ids({ids.at(path)}, on);
+            connection.client().refresh_display();
+        };
+        // A component is its whole object, a body its solid, a curve its edge, a point its vertex.
+        const std::vector<std::pair<std::string, std::set<std::string>>> cases = {
+            {"/Рама", {"Frame:"}},
+            {"/LinkComposing/Inner part", {"LinkComposing:Inner."}},
+            {"/Пара/Body2", {"Pair:Face7", "Pair:Face8", "Pair:Face9", "Pair:Face10", "Pair:Face11", "Pair:Face12"}},
+            {"/Линия/Линия", {"Line:Edge1"}},
+            {"/Точка/Точка", {"Point:Vertex1"}},
+        };
+        for (const auto& [path, selected] : cases) {
+            highlight(path, true);
+            EXPECT_EQ(selection_becomes(selected), selected) << path;
+            highlight(path, false);
+            EXPECT_EQ(selection_becomes({}), std::set<std::string>{}) << path << " stays selected";
+        }
+        connection.client().stop_rpc_service();
+    }
+}
+
+TEST_F(FreecadAddon, ClosingTheBoxEndsTheRun)
+{
+    ASSERT_GT(run(), 0);
+    ASSERT_EQ(settled([](const QJsonObject& s) { return !s["boxes"].toArray().isEmpty(); })["boxes"].toArray().size(), 1);
+    ask("close-box", "closed");
+    const QJsonObject after =
+        settled([](const QJsonObject& s) { return !s["running"].toBool() && s["enabled"].toBool(); });
+    EXPECT_FALSE(after["running"].toBool());
+    EXPECT_TRUE(after["enabled"].toBool());
+    EXPECT_FALSE(after["modified"].toBool());
+}
+
+TEST_F(FreecadAddon, PersistentIdsSurviveSavingAndReopening)
+{
+    auto ids_by_path = [] {
+        std::map<std::string, std::string> out;
+        const int port = run();
+        EXPECT_GT(port, 0);
+        CAD_RPC::CAD_RPC_Connection connection(port);
+        CAD_RPC::Tree tree;
+        connection.client().get_cad_tree(tree);
+        std::vector<int32_t> ids;
+        std::vector<std::string> paths;
+        walk(tree, tree.root_id, "", [&](const CAD_RPC::Node& n, const std::string& path) {
+            ids.push_back(n.id);
+            paths.push_back(path);
+        });
+        std::vector<std::string> persistent;
+        connection.client().get_persistent_ids(persistent, ids);
+        for (std::size_t i = 0; i < ids.size() && i < persistent.size(); ++i) out[paths[i]] = persistent[i];
+        connection.client().stop_rpc_service();
+        return out;
+    };
+    const auto before = ids_by_path();
+    settled([](const QJsonObject& s) { return !s["running"].toBool(); });
+    ask("reopen", "reopened");
+    const auto after = ids_by_path();
+    EXPECT_GT(before.size(), 30u);
+    EXPECT_EQ(before, after);
+}
+
+// Last: it replaces the test document by the sample.
+TEST_F(FreecadAddon, TheSampleGivesWhatItsStepGivesInVelmoraHost)
+{
+    ask("sample", "sample");
+    const int port = run();
+    ASSERT_GT(port, 0);
+    const fs::path from_freecad = dir_ / "sample_freecad.zel", from_step = dir_ / "sample_step.zel";
+    export_everything(port, from_freecad);
+    // The same export of the STEP file in velmora-host.
+    ChildProcess host({VELMORA_HOST, "--no-window", "--no-gui", "--port", "0", (dir_ / "sample.step").string()});
+    int host_port = 0;
+    while (auto line = host.read_line(120s)) {
+        std::smatch m;
+        if (std::regex_search(*line, m, std::regex("serving on port (\\d+)"))) {
+            host_port = std::stoi(m[1]);
+            break;
+        }
+    }
+    ASSERT_GT(host_port, 0) << host.error_text();
+    export_everything(host_port, from_step);
+    EXPECT_EQ(host.wait(60s), 0) << host.error_text();
+
+    // Solids by centre, so that no order of the two trees matters.
+    auto solids_of = [](const fs::path& path) {
+        std::map<std::array<long, 3>, std::pair<std::string, double>> out;
+        for (const auto& s : zel_solids(load(path)))
+            out[{std::lround(s.mip[0] * 1e5), std::lround(s.mip[1] * 1e5), std::lround(s.mip[2] * 1e5)}] = {s.name,
+                                                                                                          s.volume()};
+        return out;
+    };
+    const auto freecad = solids_of(from_freecad), step = solids_of(from_step);
+    ASSERT_EQ(freecad.size(), 11u);
+    ASSERT_EQ(freecad.size(), step.size());
+    for (auto f = freecad.begin(), s = step.begin(); f != freecad.end(); ++f, ++s) {
+        EXPECT_EQ(f->first, s->first) << f->second.first;
+        EXPECT_EQ(f->second.first, s->second.first);
+        // The meshes of the two ways differ; both are within the mesh's tolerance.
+        EXPECT_NEAR(f->second.second, s->second.second, 0.005 * s->second.second) << f->second.first;
+    }
+    auto names_of = [](const fs::path& path, const char* kind) {
+        std::multiset<std::string> out;
+        for (const auto& x : load(path).select_nodes(kind)) out.insert(x.node().attribute("name").value());
+        return out;
+    };
+    EXPECT_EQ(names_of(from_freecad, "//line"), names_of(from_step, "//line"));
+    EXPECT_EQ(names_of(from_freecad, "//point"), names_of(from_step, "//point"));
+}
