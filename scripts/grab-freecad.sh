@@ -28,7 +28,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-Xvfb ":$display" -screen 0 2048x720x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb ":$display" -screen 0 2824x720x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
 for _ in $(seq 1 100); do [[ -e /tmp/.X11-unix/X$display ]] && break; sleep 0.1; done
 export DISPLAY=":$display"
@@ -42,12 +42,13 @@ run_pid=$!
 # Tarvik's CAD tree shows its rows (white behind dark text) ...
 "$grab" --until 255,255,255 90,86,60,10 || { cat "$out_dir/.run.log" >&2; exit 1; }
 # ... the component is clicked; FreeCAD then draws it in its selection green
+# in its 3D view
 # (a click that came while a window was still settling is given once more).
 "$grab" --click 104,91
 png=$out_dir/freecad.png
-if ! "$grab" --until 28,173,28 1024,0,1024,720 "$png"; then
+if ! "$grab" --until 50,250,50 1360,110,1464,570 "$png"; then
   "$grab" --click 104,91
-  "$grab" --until 28,173,28 1024,0,1024,720 "$png" || { cat "$out_dir/.run.log" >&2; exit 1; }
+  "$grab" --until 50,250,50 1360,110,1464,570 "$png" || { cat "$out_dir/.run.log" >&2; exit 1; }
 fi
 rm -f "$out_dir/.run.log"
 echo "grab-freecad: wrote $png"

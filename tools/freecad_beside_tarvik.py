@@ -7,7 +7,7 @@ from PySide2 import QtCore
 
 window = Gui.getMainWindow()
 window.showNormal()
-window.setGeometry(1024, 0, 1024, 720)
+window.setGeometry(1024, 0, 1800, 720)
 Gui.activeDocument().activeView().viewIsometric()
 Gui.SendMsgToActiveView("ViewFit")
 # Once the window has settled in its place.
