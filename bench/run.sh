@@ -12,7 +12,7 @@ reps=${REPS:-5}
 nodes=${NODES:-100000}
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j "$(nproc)" --target export_bench occt-obj-export rpc_tree_bench gui_models_bench \
-  window_bench quality_bench make-large-model velmora-host velmora-client Velmora
+  window_bench quality_bench make-large-model velmora-host velmora-client Velmora velmora_freecad
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -29,6 +29,10 @@ BUILD_DIR=$build "$root/bench/end_to_end.sh" "$model" "$reps"
 BUILD_DIR=$build "$root/bench/batch_bench.sh" "$reps"
 "$build/bench/rpc_tree_bench" "$nodes" "$reps"
 QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen} "$build/bench/gui_models_bench" "$nodes" "$reps"
+# In FreeCAD: the large machine as FreeCAD documents, or the sample when a
+# model was given (FreeCAD's documents are built from the large machine's
+# layout or the sample's generator, not from any STEP file).
+BUILD_DIR=$build "$root/bench/freecad_bench.sh" "$reps" ${1:+sample}
 # The CAD window needs an X display; a virtual one where there is none.
 if [[ -n ${DISPLAY:-} ]]; then
   "$build/bench/window_bench" "$model" "$reps"

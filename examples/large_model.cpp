@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -16,6 +18,7 @@
 #include <BRepPrimAPI_MakeRevol.hxx>
 #include <BRepPrimAPI_MakeSphere.hxx>
 #include <BRepPrimAPI_MakeTorus.hxx>
+#include <BRepTools.hxx>
 #include <Interface_Static.hxx>
 #include <Quantity_Color.hxx>
 #include <STEPCAFControl_Controller.hxx>
@@ -170,8 +173,36 @@ TopoDS_Shape large_model_part(int index)
     return make_part(index).shape;
 }
 
+LargeModelLayout large_model_layout()
+{
+    LargeModelLayout layout;
+    for (int i = 0; i < kParts; ++i) {
+        PartSpec p = make_part(i);
+        layout.parts.push_back({p.name, p.rgb, p.shape});
+    }
+    // Stations: 20 parts on a 5 x 4 grid; every part is used by some station.
+    for (int st = 0; st < kStations; ++st) {
+        LargeModelLayout::Assembly station{"Station " + std::to_string(st + 1), {}};
+        for (int k = 0; k < kPartsPerStation; ++k)
+            // Some occurrences carry their own name; the host numbers the rest.
+            station.uses.push_back({(st * kPartsPerStation + k) * 7 % kParts,
+                                    at(120.0 * (k % 5), 120.0 * (k / 5), 0, (k % 4) * kPi / 2).Transformation(),
+                                    k % 5 == 0 ? "Fixture " + std::to_string(k / 5 + 1) : std::string{}});
+        layout.stations.push_back(std::move(station));
+    }
+    for (int l = 0; l < kLines; ++l) {
+        LargeModelLayout::Assembly line{"Line " + std::to_string(l + 1), {}};
+        for (int k = 0; k < kStationsPerLine; ++k)
+            line.uses.push_back({(l * 3 + k * 7) % kStations, at(700.0 * k, 0, 0, 0).Transformation(), {}});
+        layout.lines.push_back(std::move(line));
+        layout.line_placements.push_back(at(0, 600.0 * l, 0, 0).Transformation());
+    }
+    return layout;
+}
+
 LargeModelSummary write_large_model(const std::string& path)
 {
+    const LargeModelLayout layout = large_model_layout();
     Handle(TDocStd_Document) doc;
     XCAFApp_Application::GetApplication()->NewDocument("MDTV-XCAF", doc);
     struct Close {
@@ -186,35 +217,30 @@ LargeModelSummary write_large_model(const std::string& path)
     };
 
     std::vector<TDF_Label> parts;
-    for (int i = 0; i < kParts; ++i) {
-        const PartSpec p = make_part(i);
+    for (const auto& p : layout.parts) {
         const TDF_Label label = named(shapes->AddShape(p.shape, false), p.name);
         colours->SetColor(label, Quantity_Color(p.rgb[0], p.rgb[1], p.rgb[2], Quantity_TOC_RGB), XCAFDoc_ColorSurf);
         parts.push_back(label);
     }
-
-    // Stations: 20 parts on a 5 x 4 grid; every part is used by some station.
-    std::vector<TDF_Label> stations;
-    for (int st = 0; st < kStations; ++st) {
-        const TDF_Label station = named(shapes->NewShape(), "Station " + std::to_string(st + 1));
-        for (int k = 0; k < kPartsPerStation; ++k) {
-            const int part = (st * kPartsPerStation + k) * 7 % kParts;
-            const TDF_Label c = shapes->AddComponent(station, parts[static_cast<std::size_t>(part)],
-                                                     at(120.0 * (k % 5), 120.0 * (k / 5), 0, (k % 4) * kPi / 2));
-            // Some occurrences carry their own name; the host numbers the rest.
-            if (k % 5 == 0) named(c, "Fixture " + std::to_string(k / 5 + 1));
+    // Each assembly of `specs`, its uses placed from `of`.
+    auto assemblies = [&](const std::vector<LargeModelLayout::Assembly>& specs, const std::vector<TDF_Label>& of) {
+        std::vector<TDF_Label> out;
+        for (const auto& spec : specs) {
+            const TDF_Label assembly = named(shapes->NewShape(), spec.name);
+            for (const auto& use : spec.uses) {
+                const TDF_Label c =
+                    shapes->AddComponent(assembly, of[static_cast<std::size_t>(use.of)], TopLoc_Location(use.placement));
+                if (!use.name.empty()) named(c, use.name);
+            }
+            out.push_back(assembly);
         }
-        stations.push_back(station);
-    }
-
+        return out;
+    };
+    const auto stations = assemblies(layout.stations, parts);
     const TDF_Label root = named(shapes->NewShape(), "Large machine");
-    for (int l = 0; l < kLines; ++l) {
-        const TDF_Label line = named(shapes->NewShape(), "Line " + std::to_string(l + 1));
-        for (int k = 0; k < kStationsPerLine; ++k)
-            shapes->AddComponent(line, stations[static_cast<std::size_t>((l * 3 + k * 7) % kStations)],
-                                 at(700.0 * k, 0, 0, 0));
-        shapes->AddComponent(root, line, at(0, 600.0 * l, 0, 0));
-    }
+    const auto lines = assemblies(layout.lines, stations);
+    for (std::size_t l = 0; l < lines.size(); ++l)
+        shapes->AddComponent(root, lines[l], TopLoc_Location(layout.line_placements[l]));
     shapes->UpdateAssemblies();
 
     STEPCAFControl_Controller::Init();
@@ -225,6 +251,44 @@ LargeModelSummary write_large_model(const std::string& path)
     if (!writer.Transfer(doc, STEPControl_AsIs) || writer.Write(path.c_str()) != IFSelect_RetDone)
         throw std::runtime_error("Unable to write the large model '" + path + "'");
     return {kParts, kStations + kLines + 1, kLines * kStationsPerLine * kPartsPerStation};
+}
+
+void write_large_model_layout(const std::string& dir)
+{
+    namespace fs = std::filesystem;
+    const LargeModelLayout layout = large_model_layout();
+    fs::create_directories(dir);
+    std::ofstream out(fs::path(dir) / "layout.txt");
+    out.precision(17);
+    auto placement = [&out](const gp_Trsf& t) {
+        for (int row = 1; row <= 3; ++row)
+            for (int col = 1; col <= 4; ++col) out << " " << t.Value(row, col);
+    };
+    for (std::size_t i = 0; i < layout.parts.size(); ++i) {
+        const auto& p = layout.parts[i];
+        const std::string file = "part" + std::to_string(i) + ".brep";
+        if (!BRepTools::Write(p.shape, (fs::path(dir) / file).c_str()))
+            throw std::runtime_error("Unable to write " + file + " in '" + dir + "'");
+        out << "part " << file << " " << p.rgb[0] << " " << p.rgb[1] << " " << p.rgb[2] << " " << p.name << "\n";
+    }
+    auto assemblies = [&](const char* kind, const char* use_kind, const std::vector<LargeModelLayout::Assembly>& specs) {
+        for (const auto& spec : specs) {
+            out << kind << " " << spec.name << "\n";
+            for (const auto& use : spec.uses) {
+                out << use_kind << " " << use.of;
+                placement(use.placement);
+                out << " " << use.name << "\n";
+            }
+        }
+    };
+    assemblies("station", "use", layout.stations);
+    assemblies("line", "place", layout.lines);
+    for (const auto& t : layout.line_placements) {
+        out << "root";
+        placement(t);
+        out << "\n";
+    }
+    if (!out.flush()) throw std::runtime_error("Unable to write the layout in '" + dir + "'");
 }
 
 }  // namespace velmora::examples

@@ -19,7 +19,8 @@ echo "write-freecad-document: writing $out"
 if [[ $(id -u) -eq 0 ]]; then export QTWEBENGINE_CHROMIUM_FLAGS=${QTWEBENGINE_CHROMIUM_FLAGS:---no-sandbox}; fi
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
-VELMORA_OUT=$out xvfb-run -a freecad "$generator" >"$log" 2>&1 || true
+# A generator that fails, or FreeCAD waiting on a question, ends in time.
+VELMORA_OUT=$out timeout 1800 xvfb-run -a freecad "$generator" >"$log" 2>&1 || true
 if [[ ! -s $out ]]; then
   cat "$log" >&2
   echo "write-freecad-document: FreeCAD could not write $out" >&2

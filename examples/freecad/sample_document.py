@@ -10,6 +10,7 @@
 # and quits; colours need FreeCAD's GUI.)
 import math
 import os
+import traceback
 
 import FreeCAD as App
 import Part
@@ -101,7 +102,11 @@ def build(doc):
 
 
 if os.environ.get("VELMORA_OUT"):
-    document = build(App.newDocument("Sample_assembly"))
-    document.Label = "Sample assembly"
-    document.saveAs(os.environ["VELMORA_OUT"])
+    try:
+        document = build(App.newDocument("Sample_assembly"))
+        document.Label = "Sample assembly"
+        document.saveAs(os.environ["VELMORA_OUT"])
+    except Exception:
+        traceback.print_exc()
+        os._exit(1)
     os._exit(0)

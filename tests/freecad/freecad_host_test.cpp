@@ -133,7 +133,8 @@ public:
     explicit Events(freecad::FreecadHost& host) : host_(host) {}
     std::optional<freecad::RunEvent> next(freecad::RunEvent::Kind kind)
     {
-        for (int i = 0; i < 600; ++i) {
+        // Up to 30 s: machines are shared.
+        for (int i = 0; i < 3000; ++i) {
             for (auto& e : host_.take_events()) pending_.push_back(e);
             while (!pending_.empty()) {
                 const auto e = pending_.front();

@@ -56,6 +56,7 @@ class Run:
     def __init__(self, doc, on_end):
         self.doc = doc.Name
         self.on_end = on_end
+        self.port = None     # once the run listens
         self.boxes = {}
         self.before = [(s.ObjectName, sub) for s in Gui.Selection.getSelectionEx(doc.Name, 0)
                        for sub in (s.SubElementNames or ("",))]
@@ -66,6 +67,7 @@ class Run:
     def poll(self):
         for kind, box, caption, text in host.events():
             if kind == "serving":
+                self.port = box
                 _main_window().statusBar().showMessage("Velmora: serving on port {}".format(box))
             elif kind == "box_opened":
                 self.open_box(box, caption, text)

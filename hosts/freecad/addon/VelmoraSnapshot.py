@@ -138,7 +138,8 @@ class Snapshot:
         if own.isNull() or not (own.Faces or own.Edges or own.Vertexes):
             return None
         if _rigid(matrix):
-            node["shape"] = self._shape_index(leaf.Name, leaf, own)
+            # Links may reach into other documents, whose names may repeat ours.
+            node["shape"] = self._shape_index((leaf.Document.Name, leaf.Name), leaf, own)
         else:
             # A scaled link: its shape as FreeCAD draws it, placed already.
             node["shape"] = self._shape_index(path, leaf, Part.getShape(root, sub, transform=True))
