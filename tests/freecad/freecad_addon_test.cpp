@@ -304,43 +304,42 @@ TEST_F(FreecadAddon, HighlightsAreFreecadsSelection)
     }
 }
 
-TEST_F(FreecadAddon, ClosingTheBoxEndsTheRun)
-{
-    ASSERT_GT(run(), 0);
-    ASSERT_EQ(settled([](const QJsonObject& s) { return !s["boxes"].toArray().isEmpty(); })["boxes"].toArray().size(), 1);
-    ask("close-box", "closed");
-    const QJsonObject after =
-        settled([](const QJsonObject& s) { return !s["running"].toBool() && s["enabled"].toBool(); });
-    EXPECT_FALSE(after["running"].toBool());
-    EXPECT_TRUE(after["enabled"].toBool());
-    EXPECT_FALSE(after["modified"].toBool());
-}
-
+// Also: closing the box ends a run as stop_rpc_service does.
 TEST_F(FreecadAddon, PersistentIdsSurviveSavingAndReopening)
 {
-    auto ids_by_path = [] {
+    auto ids_by_path = [](bool ended_by_box) {
         std::map<std::string, std::string> out;
         const int port = run();
         EXPECT_GT(port, 0);
-        CAD_RPC::CAD_RPC_Connection connection(port);
-        CAD_RPC::Tree tree;
-        connection.client().get_cad_tree(tree);
-        std::vector<int32_t> ids;
-        std::vector<std::string> paths;
-        walk(tree, tree.root_id, "", [&](const CAD_RPC::Node& n, const std::string& path) {
-            ids.push_back(n.id);
-            paths.push_back(path);
-        });
-        std::vector<std::string> persistent;
-        connection.client().get_persistent_ids(persistent, ids);
-        for (std::size_t i = 0; i < ids.size() && i < persistent.size(); ++i) out[paths[i]] = persistent[i];
-        connection.client().stop_rpc_service();
+        {
+            CAD_RPC::CAD_RPC_Connection connection(port);
+            CAD_RPC::Tree tree;
+            connection.client().get_cad_tree(tree);
+            std::vector<int32_t> ids;
+            std::vector<std::string> paths;
+            walk(tree, tree.root_id, "", [&](const CAD_RPC::Node& n, const std::string& path) {
+                ids.push_back(n.id);
+                paths.push_back(path);
+            });
+            std::vector<std::string> persistent;
+            connection.client().get_persistent_ids(persistent, ids);
+            for (std::size_t i = 0; i < ids.size() && i < persistent.size(); ++i) out[paths[i]] = persistent[i];
+            if (!ended_by_box) connection.client().stop_rpc_service();
+        }
+        if (ended_by_box) {
+            settled([](const QJsonObject& s) { return !s["boxes"].toArray().isEmpty(); });
+            ask("close-box", "closed");
+        }
+        const QJsonObject after =
+            settled([](const QJsonObject& s) { return !s["running"].toBool() && s["enabled"].toBool(); });
+        EXPECT_FALSE(after["running"].toBool());
+        EXPECT_TRUE(after["enabled"].toBool());
+        EXPECT_FALSE(after["modified"].toBool());
         return out;
     };
-    const auto before = ids_by_path();
-    settled([](const QJsonObject& s) { return !s["running"].toBool(); });
+    const auto before = ids_by_path(false);
     ask("reopen", "reopened");
-    const auto after = ids_by_path();
+    const auto after = ids_by_path(true);
     EXPECT_GT(before.size(), 30u);
     EXPECT_EQ(before, after);
 }
