@@ -35,9 +35,10 @@ inline std::vector<Triangle> parse_triangles(const char* text)
 }
 
 // Every directed edge once and its reverse once: closed and consistently oriented.
-inline bool watertight(const std::vector<Triangle>& triangles)
+template <class T>
+bool watertight(const std::vector<T>& triangles)
 {
-    std::map<std::pair<long, long>, int> edges;
+    std::map<std::pair<typename T::value_type, typename T::value_type>, int> edges;
     for (const auto& t : triangles)
         for (int k = 0; k < 3; ++k) ++edges[{t[k], t[(k + 1) % 3]}];
     for (const auto& [e, n] : edges)

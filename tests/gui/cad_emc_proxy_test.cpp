@@ -1,9 +1,6 @@
 // The item model over the CAD tree as an EMC configuration reshapes it
 // (the rules themselves: tests/tarvik), against the add-in's handler: the
-// size comparison is the add-in's own, and the export takes what it shows.
-#include <filesystem>
-#include <fstream>
-
+// size comparison is the add-in's own, and a failure leaves it usable.
 #include <QAbstractItemModelTester>
 #include <QtTest>
 
@@ -139,28 +136,6 @@ private slots:
         QCOMPARE(plate.data(CAD_TreeModel::IdRole).toInt(), id_of("Plate"));
         QCOMPARE(plate.data(CAD_TreeModel::ParentIdRole).toInt(), id_of("Frame"));
         QVERIFY(reports.isEmpty());
-    }
-
-    void the_proxied_tree_exports_combined_mips()
-    {
-        auto s = setup();
-        add_item(s->emc, EMC::M_obj::solidB, 1000, {"Bolts"});
-        s->proxy.single_MIP_for_all();
-        CAD_RPC::Tree out;
-        tarvik::build_export_tree(s->proxy.shown(), false, out);
-        QTemporaryDir folder;
-        CAD_RPC::Settings settings;
-        settings.save_filepath = folder.filePath("emc.zel").toStdString();
-        settings.export_solids = settings.export_MIPs = true;
-        connection->client().export_zel(out, settings);
-        std::ifstream file(settings.save_filepath);
-        const std::string text((std::istreambuf_iterator<char>(file)), {});
-        QVERIFY2(text.find("<structure") != std::string::npos && text.find("New_CAE_item") != std::string::npos,
-                 text.c_str());
-        // The two 2 kg bolts as one element.
-        QVERIFY2(text.find("<elementMIP method=\"MIP\" MIP=\"MIP, 0, 0, 0, 4,") != std::string::npos, text.c_str());
-        QVERIFY(text.find("mipEmptySolid") != std::string::npos);
-        QVERIFY(text.find("Bolt_1") == std::string::npos);
     }
 
     void a_failure_leaves_an_empty_usable_proxy()

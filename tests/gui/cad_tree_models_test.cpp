@@ -109,24 +109,6 @@ private slots:
         QCOMPARE(shown_names(proxy, proxy.mapFromSource(a)), (QStringList{"Body", "Body_$1", "Point_1"}));
     }
 
-    void the_drag_payload_holds_node_addresses_in_selection_order()
-    {
-        CAD_TreeModel model;
-        model.set_tree(&served);
-        const QModelIndex bolt = find_row(model, "Bolt M6");
-        const QModelIndex body = model.index(1, 0, find_row(model, "A"));
-        QVERIFY(bolt.isValid() && body.isValid());
-        std::unique_ptr<QMimeData> mime(model.mimeData({bolt, QModelIndex(), body}));
-        QCOMPARE(model.mimeTypes(), QStringList{CAD_TreeModel::kMimeType});
-        const QByteArray payload = mime->data(CAD_TreeModel::kMimeType);
-        QCOMPARE(payload.size(), 16);
-        QDataStream in(payload);
-        qint64 first = 0, second = 0;
-        in >> first >> second;
-        QCOMPARE(reinterpret_cast<const CAD_RPC::Node*>(first), &served.nodes.at(bolt.data(CAD_TreeModel::IdRole).toInt()));
-        QCOMPARE(reinterpret_cast<const CAD_RPC::Node*>(second), &served.nodes.at(body.data(CAD_TreeModel::IdRole).toInt()));
-    }
-
     void curves_and_mips_cannot_be_dragged()
     {
         TreeMaker maker;

@@ -39,16 +39,6 @@ std::string read_text(const fs::path& path)
 
 void write_text(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
-QString load_error(const fs::path& path)
-{
-    try {
-        read_emc(path.string());
-    } catch (const std::runtime_error& e) {
-        return QString::fromStdString(e.what());
-    }
-    return {};
-}
-
 const char* kHeader = "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\n<EMC>\n  <header minorVersion=\"0\" majorVersion=\"1\" />\n";
 
 // The window's CAD tree and the EMC model over it, against one server.
@@ -99,29 +89,6 @@ private slots:
     }
     void cleanupTestCase() { fs::remove_all(folder); }
     void init() { reports.clear(); }
-
-    void the_reader_names_what_is_wrong()
-    {
-        const std::string header = "<EMC><header minorVersion=\"0\" majorVersion=\"1\"/>";
-        const std::pair<std::string, QString> cases[] = {
-            {"<EMC><header majorVersion=\"1\"/></EMC>", "Mandatory attribute minorVersion is empty!"},
-            {"<other/>", "Mandatory attribute minorVersion is empty!"},
-            {header + "<M_obj name=\"Frame\" method=\"Solid\"><CAD_obj ID=\"1\" name=\"a\"/></M_obj></EMC>",
-             " Attribute method has wrong value! \nValid types: \"solid\", \"solidB\", \"point\". Got: \"Solid\""},
-            {header + "<M_obj name=\"Frame\" method=\"point\"/></EMC>",
-             "M_obj node must have at least one CAD_obj child. Frame is empty!"},
-            {header + "<M_obj method=\"point\"/></EMC>", "Mandatory attribute name is empty!"},
-            {header + "<M_obj name=\"F\" method=\"point\"><CAD_obj name=\"a\"/></M_obj></EMC>",
-             "Mandatory attribute ID is empty!"},
-            {"<EMC><header", "Error parsing start element tag"},
-        };
-        const fs::path file = folder / "bad.emc";
-        for (const auto& [text, error] : cases) {
-            write_text(file, text);
-            QCOMPARE(load_error(file), "Unable to load EMC file! \n" + error);
-        }
-        QCOMPARE(load_error(folder / "missing.emc"), QString("Unable to load EMC file! \nFile was not found"));
-    }
 
     void the_writer_stores_exactly_this_text()
     {

@@ -61,49 +61,6 @@ std::string temp_path(const std::string& name)
 
 }  // namespace
 
-TEST(OcctHost, BoxPartMeshSizeAndMass)
-{
-    const std::string path = temp_path("box.step");
-    Interface_Static::SetCVal("write.step.unit", "MM");
-    STEPControl_Writer writer;
-    writer.Transfer(BRepPrimAPI_MakeBox(1000.0, 2000.0, 3000.0).Shape(), STEPControl_AsIs);
-    writer.Write(path.c_str());
-
-    Served s(path);
-    ASSERT_EQ(s.tree.nodes.size(), 2u);
-    EXPECT_EQ(s.tree.nodes.at(0).name, "Part");
-    EXPECT_EQ(s.tree.nodes.at(1).name, "Body1");
-    EXPECT_EQ(s.tree.nodes.at(1).type, CAD_RPC::NodeType::Solid);
-
-    const cad::BodyPtr body = s.registry.object_at(1)->as_body();
-    const auto g = exporter::tessellateBody(body);
-    EXPECT_EQ(g.vertices.size(), 8u);
-    ASSERT_EQ(g.faces.size(), 12u);
-    // Watertight and consistently oriented: every directed edge once, its reverse once.
-    std::map<std::pair<std::uint64_t, std::uint64_t>, int> edges;
-    for (const auto& t : g.faces)
-        for (int k = 0; k < 3; ++k) ++edges[{t[k], t[(k + 1) % 3]}];
-    for (const auto& [e, n] : edges) {
-        EXPECT_EQ(n, 1);
-        EXPECT_EQ(edges.count({e.second, e.first}), 1u);
-    }
-
-    exporter::BodyGeometryCache cache;
-    cad::BodySizeCache sizes;
-    EXPECT_EQ(cad::get_min_size_comparison_results(s.registry, sizes, cache, 3.0 - 1e-9, {1}), std::vector<bool>{true});
-    EXPECT_EQ(cad::get_min_size_comparison_results(s.registry, sizes, cache, 3.0 + 1e-9, {1}), std::vector<bool>{false});
-
-    const auto mip = exporter::bodyMIP(body, s.app->get_active_document());
-    ASSERT_TRUE(mip);
-    const double m = 6.0 * 1000.0;
-    EXPECT_NEAR((*mip)[3], m, 1e-6);
-    EXPECT_NEAR((*mip)[0], 0.5, 1e-9);
-    EXPECT_NEAR((*mip)[1], 1.0, 1e-9);
-    EXPECT_NEAR((*mip)[2], 1.5, 1e-9);
-    EXPECT_NEAR((*mip)[4], m * (4.0 + 9.0) / 12.0, 1e-6);
-    EXPECT_NEAR((*mip)[7], 0.0, 1e-6);
-}
-
 TEST(OcctHost, AssemblyPlacementsAndPersistentIds)
 {
     Handle(TDocStd_Document) doc;

@@ -49,6 +49,7 @@
 #include "hosts/occt/occt_mesh.h"
 #include "hosts/occt/occt_state.h"
 #include "served_model.h"
+#include "tests/e2e/zel_geometry.h"
 
 using namespace velmora;
 
@@ -112,17 +113,6 @@ exporter::BodyGeometry walked_by_map(const cad::BodyPtr& body)
             g.faces.push_back(triangle);
         }
     return g;
-}
-
-// Every directed edge once and its reverse once: closed and consistently oriented.
-bool watertight(const std::vector<zel::Triangle>& triangles)
-{
-    std::map<std::pair<std::uint64_t, std::uint64_t>, int> edges;
-    for (const auto& t : triangles)
-        for (int k = 0; k < 3; ++k) ++edges[{t[k], t[(k + 1) % 3]}];
-    for (const auto& [e, n] : edges)
-        if (n != 1 || edges.count({e.second, e.first}) != 1) return false;
-    return !triangles.empty();
 }
 
 double mesh_volume(const occt::SolidMesh& mesh)
@@ -326,7 +316,7 @@ TEST(Meshing, ClosedSolidsComeOutWatertight)
             for (const auto& [id, node] : served.tree.nodes) {
                 if (node.type != CAD_RPC::NodeType::Solid) continue;
                 const auto geometry = exporter::tessellateBody(served.registry.object_at(id)->as_body());
-                EXPECT_TRUE(watertight(geometry.faces)) << path << " " << node.name << " quality " << int(quality);
+                EXPECT_TRUE(velmora::testing::watertight(geometry.faces)) << path << " " << node.name << " quality " << int(quality);
                 ++checked;
             }
             EXPECT_EQ(checked, solids) << path;

@@ -199,15 +199,6 @@ TEST_F(ExportRun, TheGuiGetsThePortAndDismissingTheNoticeEndsItAndTheRun)
     EXPECT_EQ(model.application->active_document->lock_depth, 0);
 }
 
-TEST_F(ExportRun, TheGuiPlayingClientEndsTheRunItself)
-{
-    ::setenv("FAKE_GUI_MODE", "stop", 1);
-    options.on_listening = nullptr;
-    shell::perform_export_run(model.application, options);  // returns once the GUI stopped it
-    EXPECT_TRUE(reports.boxes.empty());
-    EXPECT_EQ(model.application->active_document->lock_depth, 0);
-}
-
 TEST_F(ExportRun, HandlerErrorsAreAnsweredAndClientsMayReconnect)
 {
     const int port = start();
