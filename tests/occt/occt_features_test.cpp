@@ -42,16 +42,10 @@
 using namespace velmora;
 using velmora::testing::Served;
 using velmora::testing::write_step;
+using velmora::testing::temp_path;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string temp_path(const std::string& name)
-{
-    auto dir = fs::path(::testing::TempDir()) / ("occt-features-" + std::to_string(::getpid()));
-    fs::create_directories(dir);
-    return (dir / name).string();
-}
 
 double distance(const std::vector<double>& a, const gp_Pnt& b)
 {

@@ -2,8 +2,6 @@
 // properties of real shapes.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <map>
 
@@ -12,8 +10,6 @@
 #include <BRepPrimAPI_MakeBox.hxx>
 #include <GProp_GProps.hxx>
 #include <Interface_Static.hxx>
-#include <STEPCAFControl_Writer.hxx>
-#include <STEPControl_Writer.hxx>
 #include <TDataStd_Name.hxx>
 #include <TDocStd_Document.hxx>
 #include <XCAFApp_Application.hxx>
@@ -30,15 +26,8 @@
 #include <sstream>
 #include <thread>
 
-#include "addin/cad/body_size_cache.h"
-#include "addin/cad/cad_tree_builder.h"
-#include "addin/cad/host/host.h"
 #include "addin/cad/node_identity.h"
-#include "addin/export/export_driver.h"
-#include "addin/export/geometry.h"
 #include "addin/export/mass_properties.h"
-#include "addin/export/zel_writer.h"
-#include "hosts/occt/occt_host.h"
 #include "hosts/occt/occt_state.h"
 #include "served_model.h"
 
@@ -47,19 +36,8 @@
 using namespace velmora;
 using velmora::testing::Served;
 using velmora::testing::write_step;
+using velmora::testing::temp_path;
 namespace fs = std::filesystem;
-
-namespace {
-
-std::string temp_path(const std::string& name)
-{
-    auto dir = fs::path(::testing::TempDir()) / ("occt-host-" + std::to_string(::getpid()));
-    fs::create_directories(dir);
-    return (dir / name).string();
-}
-
-
-}  // namespace
 
 TEST(OcctHost, AssemblyPlacementsAndPersistentIds)
 {

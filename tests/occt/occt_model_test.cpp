@@ -26,33 +26,16 @@
 
 using namespace velmora::occt;
 using velmora::testing::rewrite;
+using velmora::testing::temp_path;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string temp_path(const std::string& name)
-{
-    auto dir = fs::path(::testing::TempDir()) / ("occt-" + std::to_string(::getpid()));
-    fs::create_directories(dir);
-    return (dir / name).string();
-}
 
 double volume(const TopoDS_Shape& s)
 {
     GProp_GProps props;
     BRepGProp::VolumeProperties(s, props);
     return props.Mass();
-}
-
-// A box of 1 x 2 x 3 m written in millimetres.
-std::string write_box_step()
-{
-    const std::string path = temp_path("box.step");
-    Interface_Static::SetCVal("write.step.unit", "MM");
-    STEPControl_Writer writer;
-    writer.Transfer(BRepPrimAPI_MakeBox(1000.0, 2000.0, 3000.0).Shape(), STEPControl_AsIs);
-    writer.Write(path.c_str());
-    return path;
 }
 
 // "Machine": a 10 mm cube "Shaft" placed `count` times, 100 mm apart.
@@ -120,14 +103,37 @@ std::vector<std::string> child_names(const OcctModel& model)
 
 }  // namespace
 
-TEST(OcctModel, StepInMillimetresReadsInMetres)
+// A 10 x 20 x 30 mm box in each format the host reads, in metres: STEP
+// and IGES in their stated unit, BREP (with or without Draw's header) in
+// millimetres.
+TEST(OcctModel, EachFormatReadsInMetres)
 {
-    const OcctModel model = read_model(write_box_step());
-    EXPECT_FALSE(model.is_assembly);
-    ASSERT_EQ(model.parts.size(), 1u);
-    ASSERT_EQ(model.root.part, 0);
-    ASSERT_EQ(model.parts[0].solids.size(), 1u);
-    EXPECT_NEAR(volume(model.parts[0].solids[0]), 6.0, 1e-9);
+    const TopoDS_Shape box = BRepPrimAPI_MakeBox(10.0, 20.0, 30.0).Shape();
+    const std::string step = temp_path("box.step"), iges = temp_path("box.igs"), plain = temp_path("plain.brep"),
+                      drawn = temp_path("drawn.brep");
+    Interface_Static::SetCVal("write.step.unit", "MM");
+    STEPControl_Writer step_writer;
+    step_writer.Transfer(box, STEPControl_AsIs);
+    ASSERT_EQ(step_writer.Write(step.c_str()), IFSelect_RetDone);
+    IGESControl_Controller::Init();
+    IGESControl_Writer iges_writer("MM", 1);  // BRep mode keeps the solid a solid
+    iges_writer.AddShape(box);
+    iges_writer.ComputeModel();
+    ASSERT_TRUE(iges_writer.Write(iges.c_str()));
+    BRepTools::Write(box, plain.c_str());
+    {
+        std::ifstream in(plain);
+        std::ofstream out(drawn);
+        out << "DBRep_DrawableShape\n\n" << in.rdbuf();
+    }
+    for (const auto& p : {step, iges, plain, drawn}) {
+        const OcctModel model = read_model(p);
+        EXPECT_FALSE(model.is_assembly) << p;
+        ASSERT_EQ(model.parts.size(), 1u) << p;
+        ASSERT_EQ(model.root.part, 0) << p;
+        ASSERT_EQ(model.parts[0].solids.size(), 1u) << p;
+        EXPECT_NEAR(volume(model.parts[0].solids[0]), 6e-6, 1e-12) << p;
+    }
 }
 
 TEST(OcctModel, AssemblyWithOnePartPlacedTwice)
@@ -152,40 +158,6 @@ TEST(OcctModel, AssemblyWithOnePartPlacedTwice)
     const OcctModel again = read_model(path);
     EXPECT_EQ(again.root.children[0].path, a.path);
     EXPECT_EQ(again.root.children[1].path, b.path);
-}
-
-TEST(OcctModel, BrepWithOrWithoutTheDrawHeaderIsMillimetres)
-{
-    const TopoDS_Shape box = BRepPrimAPI_MakeBox(10.0, 20.0, 30.0).Shape();
-    const std::string plain = temp_path("plain.brep"), drawn = temp_path("drawn.brep");
-    BRepTools::Write(box, plain.c_str());
-    {
-        std::ifstream in(plain);
-        std::ofstream out(drawn);
-        out << "DBRep_DrawableShape\n\n" << in.rdbuf();
-    }
-    for (const auto& p : {plain, drawn}) {
-        const OcctModel model = read_model(p);
-        ASSERT_EQ(model.parts.size(), 1u) << p;
-        ASSERT_EQ(model.parts[0].solids.size(), 1u) << p;
-        EXPECT_NEAR(volume(model.parts[0].solids[0]), 6e-6, 1e-12) << p;
-    }
-}
-
-TEST(OcctModel, IgesSolidsReadInMetres)
-{
-    const std::string path = temp_path("box.igs");
-    IGESControl_Controller::Init();
-    // BRep mode keeps the solid a solid.
-    IGESControl_Writer writer("MM", 1);
-    writer.AddShape(BRepPrimAPI_MakeBox(10.0, 20.0, 30.0).Shape());
-    writer.ComputeModel();
-    ASSERT_TRUE(writer.Write(path.c_str()));
-    const OcctModel model = read_model(path);
-    EXPECT_FALSE(model.is_assembly);
-    ASSERT_EQ(model.parts.size(), 1u);
-    ASSERT_EQ(model.parts[0].solids.size(), 1u);
-    EXPECT_NEAR(volume(model.parts[0].solids[0]), 6e-6, 1e-10);
 }
 
 TEST(OcctModel, BadFilesFailNamingTheFile)

@@ -1,6 +1,9 @@
 #pragma once
 // A model opened in the OpenCASCADE host with its CAD tree built, as the
 // service would serve it.
+#include <unistd.h>
+
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <regex>
@@ -25,6 +28,14 @@
 #include <XCAFApp_Application.hxx>
 
 namespace velmora::testing {
+
+// `name` in this test process's own folder.
+inline std::string temp_path(const std::string& name)
+{
+    const auto dir = std::filesystem::path(::testing::TempDir()) / ("occt-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    return (dir / name).string();
+}
 
 // Writes an XDE document to a STEP file in millimetres and closes it.
 inline ::testing::AssertionResult write_step(Handle(TDocStd_Document) doc, const std::string& path)
