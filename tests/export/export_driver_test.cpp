@@ -2,10 +2,6 @@
 // MIPs and the errors that stop an export before anything is written.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <set>
@@ -21,7 +17,6 @@
 
 using namespace velmora;
 using memory::Facet;
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -173,23 +168,6 @@ TEST(ExportDriver, TreesThatCannotBeExported)
             EXPECT_STREQ(e.what(), message);
         }
     }
-}
-
-TEST(ExportDriver, TheFileOnDiskIsTheDocument)
-{
-    Assembly f;
-    const auto dir = fs::path(::testing::TempDir()) / ("driver-" + std::to_string(::getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    auto s = all_flags();
-    s.save_filepath = (dir / "model.zel").string();
-    exporter::export_zel(f.tree, s, f.registry, f.cache);
-    auto content = [&] {
-        std::stringstream text;
-        text << std::ifstream(s.save_filepath).rdbuf();
-        return text.str();
-    };
-    EXPECT_EQ(content(), f.text(s));
 }
 
 TEST(SizeComparison, LargestExtentAgainstTheMinimum)
