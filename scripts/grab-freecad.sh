@@ -13,11 +13,7 @@ mkdir -p "$out_dir"
 BUILD_DIR=$build "$root/scripts/build.sh" >/dev/null
 grab="$build/tools/grab-screen"
 
-display=
-for n in $(seq 90 140); do
-  if [[ ! -e /tmp/.X$n-lock && ! -e /tmp/.X11-unix/X$n ]]; then display=$n; break; fi
-done
-[[ -n $display ]] || { echo "grab-freecad: no free X display" >&2; exit 1; }
+display=$("$root/scripts/free-display.sh")
 
 xvfb_pid=
 run_pid=
