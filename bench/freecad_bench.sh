@@ -29,7 +29,8 @@ fi
 home=$work/home
 mkdir -p "$home/.local/share/FreeCAD/Mod"
 ln -s "$build/FreeCAD/Mod/Velmora" "$home/.local/share/FreeCAD/Mod/Velmora"
-HOME=$home XDG_DATA_HOME=$home/.local/share XDG_CONFIG_HOME=$home/.config QTWEBENGINE_CHROMIUM_FLAGS=--no-sandbox \
+HOME=$home XDG_DATA_HOME=$home/.local/share XDG_CONFIG_HOME=$home/.config XDG_CACHE_HOME=$home/.cache TMPDIR=$home \
+  QTWEBENGINE_CHROMIUM_FLAGS=--no-sandbox \
   VELMORA_GUI=none VELMORA_PORT=0 VELMORA_BENCH_REPS=$reps VELMORA_BENCH_BIN=$build/bin VELMORA_BENCH_WORK=$work \
   VELMORA_BENCH_STEP=$step VELMORA_BENCH_RESULT=$work/result.json \
   timeout 3600 xvfb-run -a -s "-screen 0 1280x1024x24" freecad "$document" "$root/bench/freecad_bench.py" \

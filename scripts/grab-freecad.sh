@@ -17,12 +17,18 @@ display=$("$root/scripts/free-display.sh")
 
 xvfb_pid=
 run_pid=
+# FreeCAD in a home of its own: the picture does not depend on the user's
+# settings, and what the FreeCAD ended below leaves (its recovery files)
+# goes with it.
+home=$(mktemp -d)
 cleanup() {
   # FreeCAD, the add-in's Tarvik and everything else the run started.
   [[ -n $run_pid ]] && kill -TERM -- "-$run_pid" 2>/dev/null && wait "$run_pid" 2>/dev/null || true
   [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null || true
+  rm -rf "$home"
 }
 trap cleanup EXIT
+export HOME=$home XDG_DATA_HOME=$home/.local/share XDG_CONFIG_HOME=$home/.config XDG_CACHE_HOME=$home/.cache TMPDIR=$home
 
 Xvfb ":$display" -screen 0 2824x720x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!

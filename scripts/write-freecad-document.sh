@@ -18,9 +18,14 @@ rm -f "$out"
 echo "write-freecad-document: writing $out"
 if [[ $(id -u) -eq 0 ]]; then export QTWEBENGINE_CHROMIUM_FLAGS=${QTWEBENGINE_CHROMIUM_FLAGS:---no-sandbox}; fi
 log=$(mktemp)
-trap 'rm -f "$log"' EXIT
+# FreeCAD in a home of its own: the user's settings and recent files stay as
+# they were, and what a FreeCAD ended by the timeout leaves (its recovery
+# files, which FreeCAD would offer at the user's next start) goes with it.
+home=$(mktemp -d)
+trap 'rm -rf "$log" "$home"' EXIT
 # A generator that fails, or FreeCAD waiting on a question, ends in time.
-VELMORA_OUT=$out timeout 1800 xvfb-run -a freecad "$generator" >"$log" 2>&1 || true
+HOME=$home XDG_DATA_HOME=$home/.local/share XDG_CONFIG_HOME=$home/.config XDG_CACHE_HOME=$home/.cache TMPDIR=$home \
+  VELMORA_OUT=$out timeout 1800 xvfb-run -a freecad "$generator" >"$log" 2>&1 || true
 if [[ ! -s $out ]]; then
   cat "$log" >&2
   echo "write-freecad-document: FreeCAD could not write $out" >&2

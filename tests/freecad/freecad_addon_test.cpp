@@ -48,7 +48,8 @@ protected:
         const std::string home = (dir_ / "home").string();
         freecad_ = new ChildProcess({FREECAD, DRIVER},
                                     {"HOME=" + home, "XDG_DATA_HOME=" + home + "/.local/share",
-                                     "XDG_CONFIG_HOME=" + home + "/.config", "VELMORA_TEST_DIR=" + dir_.string(),
+                                     "XDG_CONFIG_HOME=" + home + "/.config", "XDG_CACHE_HOME=" + home + "/.cache",
+                                     "TMPDIR=" + home, "VELMORA_TEST_DIR=" + dir_.string(),
                                      "VELMORA_TEST_SOURCES=" TEST_SOURCES, "VELMORA_EXAMPLES=" EXAMPLES,
                                      "VELMORA_GUI=none", "VELMORA_PORT=0", "QTWEBENGINE_CHROMIUM_FLAGS=--no-sandbox"},
                                     /*piped_input=*/true);
@@ -59,6 +60,7 @@ protected:
         freecad_->send("quit");
         freecad_->wait(30s);
         delete freecad_;
+        fs::remove_all(dir_);
     }
     void SetUp() override { ASSERT_TRUE(ready_) << freecad_->error_text(); }
     // A test that failed during a run leaves none behind for the next.
