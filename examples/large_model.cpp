@@ -222,12 +222,12 @@ LargeModelSummary write_large_model(const std::string& path)
         colours->SetColor(label, Quantity_Color(p.rgb[0], p.rgb[1], p.rgb[2], Quantity_TOC_RGB), XCAFDoc_ColorSurf);
         parts.push_back(label);
     }
-    // Each assembly of `specs`, its uses placed from `of`.
-    auto assemblies = [&](const std::vector<LargeModelLayout::Assembly>& specs, const std::vector<TDF_Label>& of) {
+    // Each assembly of `groups`, its uses placed from `of`.
+    auto assemblies = [&](const std::vector<LargeModelLayout::Assembly>& groups, const std::vector<TDF_Label>& of) {
         std::vector<TDF_Label> out;
-        for (const auto& spec : specs) {
-            const TDF_Label assembly = named(shapes->NewShape(), spec.name);
-            for (const auto& use : spec.uses) {
+        for (const auto& group : groups) {
+            const TDF_Label assembly = named(shapes->NewShape(), group.name);
+            for (const auto& use : group.uses) {
                 const TDF_Label c =
                     shapes->AddComponent(assembly, of[static_cast<std::size_t>(use.of)], TopLoc_Location(use.placement));
                 if (!use.name.empty()) named(c, use.name);
@@ -271,10 +271,10 @@ void write_large_model_layout(const std::string& dir)
             throw std::runtime_error("Unable to write " + file + " in '" + dir + "'");
         out << "part " << file << " " << p.rgb[0] << " " << p.rgb[1] << " " << p.rgb[2] << " " << p.name << "\n";
     }
-    auto assemblies = [&](const char* kind, const char* use_kind, const std::vector<LargeModelLayout::Assembly>& specs) {
-        for (const auto& spec : specs) {
-            out << kind << " " << spec.name << "\n";
-            for (const auto& use : spec.uses) {
+    auto assemblies = [&](const char* kind, const char* use_kind, const std::vector<LargeModelLayout::Assembly>& groups) {
+        for (const auto& group : groups) {
+            out << kind << " " << group.name << "\n";
+            for (const auto& use : group.uses) {
                 out << use_kind << " " << use.of;
                 placement(use.placement);
                 out << " " << use.name << "\n";

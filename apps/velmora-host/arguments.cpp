@@ -9,6 +9,7 @@
 #include <iostream>
 #include <stdexcept>
 
+#include "hosts/occt/host_session.h"
 #include "hosts/occt/occt_names.h"
 
 namespace velmora::host {
@@ -115,7 +116,9 @@ Arguments parse_arguments(int argc, char** argv)
             only_models = true;
             continue;
         } else if (arg == "--port") {
-            if (!parse_number(value(), a.port) || a.port < 0 || a.port > 65535) bad_usage("bad port");
+            const auto port = occt::serving_port_named(value());
+            if (!port) bad_usage("bad port");
+            a.port = *port;
         } else if (arg == "--no-gui") {
             a.no_gui = true;
         } else if (arg == "--gui") {
@@ -127,7 +130,9 @@ Arguments parse_arguments(int argc, char** argv)
         } else if (arg == "--geometry") {
             if (!(a.geometry = parse_geometry(value()))) bad_usage("bad geometry (use WxH+X+Y)");
         } else if (arg == "--density") {
-            if (!parse_number(value(), a.density) || !(a.density > 0)) bad_usage("bad density");
+            const auto density = occt::density_named(value());
+            if (!density) bad_usage("bad density");
+            a.density = *density;
         } else if (arg == "--quality") {
             const auto quality = occt::quality_named(value());
             if (!quality) bad_usage("bad quality (use coarse, standard, fine or extrafine)");
@@ -168,7 +173,7 @@ Arguments parse_arguments(int argc, char** argv)
     if (a.no_window && a.no_command) bad_usage("--no-window and --no-command exclude each other");
     if (a.export_path.empty() && (!a.exported.emc_path.empty() || a.exported.settings != tarvik::ExportOptions().settings))
         bad_usage("--only, --all-visible, --emc, --single-mip and --templates go with --export");
-    if (a.addin_path.empty()) a.addin_path = own_directory() + "/../Velmora/lib/libVelmora.so";
+    if (a.addin_path.empty()) a.addin_path = occt::addin_module_in(own_directory() + "/..");
     return a;
 }
 

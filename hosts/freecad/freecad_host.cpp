@@ -2,10 +2,8 @@
 
 #include <unistd.h>
 
-#include <charconv>
 #include <condition_variable>
 #include <iostream>
-#include <map>
 #include <set>
 #include <utility>
 #include <stdexcept>
@@ -26,9 +24,9 @@ RunSettings settings_from(const std::function<const char*(const char*)>& variabl
         return std::invalid_argument(std::string(name) + "='" + v + "' is not " + expected);
     };
     if (const std::string port = value("VELMORA_PORT"); !port.empty()) {
-        const auto [end, error] = std::from_chars(port.data(), port.data() + port.size(), s.port);
-        if (error != std::errc{} || end != port.data() + port.size() || s.port < 0 || s.port > 65535)
-            throw bad("VELMORA_PORT", port, "a port (0 to 65535)");
+        const auto p = occt::serving_port_named(port);
+        if (!p) throw bad("VELMORA_PORT", port, "a port (0 to 65535)");
+        s.port = *p;
     }
     if (const std::string gui = value("VELMORA_GUI"); gui == "none")
         s.start_gui = false;
@@ -40,9 +38,9 @@ RunSettings settings_from(const std::function<const char*(const char*)>& variabl
         s.quality = *q;
     }
     if (const std::string density = value("VELMORA_DENSITY"); !density.empty()) {
-        const auto [end, error] = std::from_chars(density.data(), density.data() + density.size(), s.density);
-        if (error != std::errc{} || end != density.data() + density.size() || !(s.density > 0))
-            throw bad("VELMORA_DENSITY", density, "a density in kg/m^3 above 0");
+        const auto d = occt::density_named(density);
+        if (!d) throw bad("VELMORA_DENSITY", density, "a density in kg/m^3 above 0");
+        s.density = *d;
     }
     return s;
 }

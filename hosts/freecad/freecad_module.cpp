@@ -93,8 +93,9 @@ std::string default_addin_path()
     Dl_info info{};
     if (::dladdr(reinterpret_cast<void*>(&default_addin_path), &info) == 0 || !info.dli_fname)
         throw std::runtime_error("cannot tell where the Velmora module is");
+    // <root>/FreeCAD/Mod/Velmora/velmora_freecad...so
     const auto module = std::filesystem::canonical(info.dli_fname);
-    return (module.parent_path().parent_path().parent_path().parent_path() / "Velmora/lib/libVelmora.so").string();
+    return occt::addin_module_in(module.parent_path().parent_path().parent_path().parent_path().string());
 }
 
 }  // namespace

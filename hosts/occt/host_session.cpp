@@ -2,11 +2,23 @@
 
 #include <dlfcn.h>
 
+#include <charconv>
 #include <stdexcept>
 
 #include "addin/cad/host/application.h"
 
 namespace velmora::occt {
+
+std::string addin_module_in(const std::string& root) { return root + "/Velmora/lib/libVelmora.so"; }
+
+std::optional<int> serving_port_named(std::string_view text)
+{
+    int port = -1;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), port);
+    if (text.empty() || error != std::errc{} || end != text.data() + text.size() || port < 0 || port > 65535)
+        return std::nullopt;
+    return port;
+}
 
 AddinModule::AddinModule(const std::string& path) : handle_(::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL))
 {

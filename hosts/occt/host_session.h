@@ -2,13 +2,23 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "addin/shell/velmora_addin.h"
 #include "occt_host.h"
 
 namespace velmora::occt {
+
+// Where the add-in module lies in an installation (or the build tree) whose
+// top folder is `root`.
+std::string addin_module_in(const std::string& root);
+
+// A port for a run as a user writes it, whole: 0 (a free one) to 65535;
+// none for anything else.
+std::optional<int> serving_port_named(std::string_view text);
 
 // The add-in module, loaded as the CAD system loads it: by path, through
 // its one exported entry. Unloaded when the last reference goes.

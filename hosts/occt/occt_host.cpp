@@ -3,6 +3,7 @@
 // features, commands), all sharing the model's state (occt_state.h).
 #include "occt_host.h"
 
+#include <charconv>
 #include <stdexcept>
 #include <string>
 
@@ -117,6 +118,14 @@ std::set<std::string> occt_highlighted(const cad::ApplicationPtr& application)
 void occt_on_redraw(const cad::ApplicationPtr& application, std::function<void()> listener)
 {
     application_of(application).state->display.set_listener(std::move(listener));
+}
+
+std::optional<double> density_named(std::string_view text)
+{
+    double density = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), density);
+    if (text.empty() || error != std::errc{} || end != text.data() + text.size() || !(density > 0)) return std::nullopt;
+    return density;
 }
 
 }  // namespace velmora::occt

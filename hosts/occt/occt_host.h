@@ -3,7 +3,9 @@
 #include <iosfwd>
 #include <memory>
 #include <set>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "addin/cad/host/host_fwd.h"
@@ -50,6 +52,9 @@ struct OcctCommandGroupView {
 };
 
 // The commands added so far to the application's command groups, in order.
+// A density as a user writes it, whole: kg/m^3 above 0; none for anything else.
+std::optional<double> density_named(std::string_view text);
+
 std::vector<OcctCommand> occt_commands(const cad::ApplicationPtr& application);
 std::vector<OcctCommandGroupView> occt_command_groups(const cad::ApplicationPtr& application);
 
