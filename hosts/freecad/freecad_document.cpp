@@ -79,15 +79,17 @@ gp_Trsf placement_of(const std::array<double, 12>& m)
     return t;
 }
 
-occt::OcctOccurrence occurrence_of(const FreecadNode& node)
+occt::OcctOccurrence occurrence_of(const FreecadNode& node, std::size_t shapes)
 {
+    if (node.shape >= static_cast<int>(shapes))
+        throw std::runtime_error("The object '" + node.label + "' refers to no shape taken");
     occt::OcctOccurrence occurrence;
     occurrence.name = node.label;
     occurrence.path = node.path;
     occurrence.placement = placement_of(node.matrix);
     occurrence.part = node.shape;
     occurrence.visible = node.visible;
-    for (const auto& child : node.children) occurrence.children.push_back(occurrence_of(child));
+    for (const auto& child : node.children) occurrence.children.push_back(occurrence_of(child, shapes));
     return occurrence;
 }
 
@@ -100,11 +102,7 @@ occt::OcctModel occt_model_of(const FreecadDocument& document)
     for (const auto& shape : document.shapes) model.parts.push_back(part_of(shape));
     model.root.name = document.label;
     model.root.path = "document";
-    for (const auto& node : document.top) {
-        if (node.shape >= static_cast<int>(model.parts.size()))
-            throw std::runtime_error("The object '" + node.label + "' refers to no shape taken");
-        model.root.children.push_back(occurrence_of(node));
-    }
+    for (const auto& node : document.top) model.root.children.push_back(occurrence_of(node, model.parts.size()));
     return model;
 }
 

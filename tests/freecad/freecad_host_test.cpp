@@ -83,13 +83,17 @@ TEST(FreecadHost, BadSettingsAndShapesAreNamed)
     auto none = [](const char* name) { return std::string(name) == "VELMORA_GUI" ? "none" : nullptr; };
     EXPECT_FALSE(freecad::settings_from(none).start_gui);
 
-    auto broken = a_pair();
+    // A shape that is none, and a node deep down that names a shape not taken.
+    auto broken = a_pair(), dangling = a_pair();
     broken.shapes[0].brep = "not a shape";
-    try {
-        freecad::occt_model_of(broken);
-        ADD_FAILURE() << "a bad shape was read";
-    } catch (const std::runtime_error& e) {
-        EXPECT_NE(std::string(e.what()).find("'Pair'"), std::string::npos) << e.what();
+    dangling.top[0].children.push_back({"Lost", "Pair.Lost.", true, {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0}, 3, {}});
+    for (const auto& [document, named] : {std::pair{broken, "'Pair'"}, std::pair{dangling, "'Lost'"}}) {
+        try {
+            freecad::occt_model_of(document);
+            ADD_FAILURE() << named << " was read";
+        } catch (const std::runtime_error& e) {
+            EXPECT_NE(std::string(e.what()).find(named), std::string::npos) << e.what();
+        }
     }
 }
 
