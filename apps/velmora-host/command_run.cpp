@@ -76,11 +76,7 @@ int run_with_window(const Arguments& a)
                 return;
             }
             // "Uncaught exception!" on screen too, as the CAD system's box.
-            shell::ExportRunOptions options =
-                run_options(a, outcome, [boxes](const std::string& caption, const std::string& text) {
-                    std::cerr << "[" << caption << "]\n" << text << std::endl;
-                    boxes->open(caption, text)->wait();
-                });
+            shell::ExportRunOptions options = run_options(a, outcome, occt::message_box_on(boxes));
             options.notice_boxes = boxes;
             options.on_refused = [&window, print = options.on_refused](const std::string& refusal) {
                 print(refusal);

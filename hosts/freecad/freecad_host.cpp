@@ -164,10 +164,7 @@ void FreecadHost::start(const std::u16string& name, occt::OcctModel model, const
     options.start_gui = settings.start_gui;
     options.gui_program = settings.gui_program;
     options.notice_boxes = boxes_;
-    options.report = [boxes = boxes_](const std::string& caption, const std::string& text) {
-        std::cerr << "[" << caption << "]\n" << text << std::endl;
-        boxes->open(caption, text)->wait();
-    };
+    options.report = occt::message_box_on(boxes_);
     options.on_listening = [boxes = boxes_](int port) {
         // FreeCAD's standard output, not its report view: scripts read it.
         const std::string line = "Velmora: serving on port " + std::to_string(port) + "\n";

@@ -3,11 +3,20 @@
 #include <dlfcn.h>
 
 #include <charconv>
+#include <iostream>
 #include <stdexcept>
 
 #include "addin/cad/host/application.h"
 
 namespace velmora::occt {
+
+platform::MessageBoxFn message_box_on(std::shared_ptr<platform::NoticeBoxService> boxes)
+{
+    return [boxes = std::move(boxes)](const std::string& caption, const std::string& text) {
+        std::cerr << "[" << caption << "]\n" << text << std::endl;
+        boxes->open(caption, text)->wait();
+    };
+}
 
 std::string addin_module_in(const std::string& root) { return root + "/Velmora/lib/libVelmora.so"; }
 

@@ -12,6 +12,10 @@
 
 namespace velmora::occt {
 
+// The message box a CAD system shows for the add-in (its failures): the
+// caption and text on standard error, then a box of `boxes` until it is closed.
+platform::MessageBoxFn message_box_on(std::shared_ptr<platform::NoticeBoxService> boxes);
+
 // Where the add-in module lies in an installation (or the build tree) whose
 // top folder is `root`.
 std::string addin_module_in(const std::string& root);
