@@ -1,5 +1,7 @@
 #include "large_model.h"
 
+#include "xde_builder.h"
+
 #include <array>
 #include <cmath>
 #include <filesystem>
@@ -19,18 +21,8 @@
 #include <BRepPrimAPI_MakeSphere.hxx>
 #include <BRepPrimAPI_MakeTorus.hxx>
 #include <BRepTools.hxx>
-#include <Interface_Static.hxx>
-#include <Quantity_Color.hxx>
-#include <STEPCAFControl_Controller.hxx>
-#include <STEPCAFControl_Writer.hxx>
-#include <TDataStd_Name.hxx>
-#include <TDocStd_Document.hxx>
 #include <TopExp_Explorer.hxx>
 #include <TopoDS.hxx>
-#include <XCAFApp_Application.hxx>
-#include <XCAFDoc_ColorTool.hxx>
-#include <XCAFDoc_DocumentTool.hxx>
-#include <XCAFDoc_ShapeTool.hxx>
 #include <gp_Ax2.hxx>
 
 namespace velmora::examples {
@@ -157,14 +149,6 @@ PartSpec make_part(int i)
     return p;
 }
 
-TopLoc_Location at(double x, double y, double z, double turn_about_z)
-{
-    gp_Trsf rotation, translation;
-    rotation.SetRotation(gp_Ax1(gp_Pnt(0, 0, 0), gp_Dir(0, 0, 1)), turn_about_z);
-    translation.SetTranslation(gp_Vec(x, y, z));
-    return TopLoc_Location(translation * rotation);
-}
-
 }  // namespace
 
 TopoDS_Shape large_model_part(int index)
@@ -203,53 +187,27 @@ LargeModelLayout large_model_layout()
 LargeModelSummary write_large_model(const std::string& path)
 {
     const LargeModelLayout layout = large_model_layout();
-    Handle(TDocStd_Document) doc;
-    XCAFApp_Application::GetApplication()->NewDocument("MDTV-XCAF", doc);
-    struct Close {
-        Handle(TDocStd_Document) doc;
-        ~Close() { XCAFApp_Application::GetApplication()->Close(doc); }
-    } close{doc};
-    const Handle(XCAFDoc_ShapeTool) shapes = XCAFDoc_DocumentTool::ShapeTool(doc->Main());
-    const Handle(XCAFDoc_ColorTool) colours = XCAFDoc_DocumentTool::ColorTool(doc->Main());
-    auto named = [](const TDF_Label& label, const std::string& name) {
-        TDataStd_Name::Set(label, TCollection_ExtendedString(name.c_str(), true));
-        return label;
-    };
-
+    XdeBuilder b;
     std::vector<TDF_Label> parts;
     for (const auto& p : layout.parts) {
-        const TDF_Label label = named(shapes->AddShape(p.shape, false), p.name);
-        colours->SetColor(label, Quantity_Color(p.rgb[0], p.rgb[1], p.rgb[2], Quantity_TOC_RGB), XCAFDoc_ColorSurf);
-        parts.push_back(label);
+        parts.push_back(b.part(p.shape, p.name));
+        b.colour(parts.back(), p.rgb[0], p.rgb[1], p.rgb[2]);
     }
     // Each assembly of `groups`, its uses placed from `of`.
     auto assemblies = [&](const std::vector<LargeModelLayout::Assembly>& groups, const std::vector<TDF_Label>& of) {
         std::vector<TDF_Label> out;
         for (const auto& group : groups) {
-            const TDF_Label assembly = named(shapes->NewShape(), group.name);
-            for (const auto& use : group.uses) {
-                const TDF_Label c =
-                    shapes->AddComponent(assembly, of[static_cast<std::size_t>(use.of)], TopLoc_Location(use.placement));
-                if (!use.name.empty()) named(c, use.name);
-            }
-            out.push_back(assembly);
+            out.push_back(b.assembly(group.name));
+            for (const auto& use : group.uses)
+                b.place(out.back(), of[static_cast<std::size_t>(use.of)], TopLoc_Location(use.placement), use.name);
         }
         return out;
     };
     const auto stations = assemblies(layout.stations, parts);
-    const TDF_Label root = named(shapes->NewShape(), "Large machine");
+    const TDF_Label root = b.assembly("Large machine");
     const auto lines = assemblies(layout.lines, stations);
-    for (std::size_t l = 0; l < lines.size(); ++l)
-        shapes->AddComponent(root, lines[l], TopLoc_Location(layout.line_placements[l]));
-    shapes->UpdateAssemblies();
-
-    STEPCAFControl_Controller::Init();
-    Interface_Static::SetCVal("write.step.unit", "MM");
-    STEPCAFControl_Writer writer;
-    writer.SetNameMode(true);
-    writer.SetColorMode(true);
-    if (!writer.Transfer(doc, STEPControl_AsIs) || writer.Write(path.c_str()) != IFSelect_RetDone)
-        throw std::runtime_error("Unable to write the large model '" + path + "'");
+    for (std::size_t l = 0; l < lines.size(); ++l) b.place(root, lines[l], TopLoc_Location(layout.line_placements[l]));
+    b.write(path);
     return {kParts, kStations + kLines + 1, kLines * kStationsPerLine * kPartsPerStation};
 }
 

@@ -1,6 +1,6 @@
 #include "sample_model.h"
 
-#include <stdexcept>
+#include "xde_builder.h"
 
 #include <BRepAlgoAPI_Cut.hxx>
 #include <BRepBuilderAPI_MakeEdge.hxx>
@@ -11,19 +11,9 @@
 #include <BRepPrimAPI_MakeCylinder.hxx>
 #include <BRep_Builder.hxx>
 #include <GC_MakeArcOfCircle.hxx>
-#include <Interface_Static.hxx>
-#include <Quantity_Color.hxx>
-#include <STEPCAFControl_Controller.hxx>
-#include <STEPCAFControl_Writer.hxx>
-#include <TDataStd_Name.hxx>
-#include <TDocStd_Document.hxx>
 #include <TopExp_Explorer.hxx>
 #include <TopoDS.hxx>
 #include <TopoDS_Compound.hxx>
-#include <XCAFApp_Application.hxx>
-#include <XCAFDoc_ColorTool.hxx>
-#include <XCAFDoc_DocumentTool.hxx>
-#include <XCAFDoc_ShapeTool.hxx>
 #include <gp_Ax2.hxx>
 #include <gp_Circ.hxx>
 
@@ -56,82 +46,11 @@ TopoDS_Shape box_at(double x, double y, double z, double dx, double dy, double d
     return BRepPrimAPI_MakeBox(gp_Pnt(x, y, z), dx, dy, dz).Shape();
 }
 
-TopLoc_Location at(double x, double y, double z, double turn_about_z = 0.0)
-{
-    gp_Trsf rotation, translation;
-    rotation.SetRotation(gp_Ax1(gp_Pnt(0, 0, 0), gp_Dir(0, 0, 1)), turn_about_z);
-    translation.SetTranslation(gp_Vec(x, y, z));
-    return TopLoc_Location(translation * rotation);
-}
-
-class Builder {
-public:
-    Builder()
-    {
-        XCAFApp_Application::GetApplication()->NewDocument("MDTV-XCAF", doc_);
-        shapes_ = XCAFDoc_DocumentTool::ShapeTool(doc_->Main());
-        colours_ = XCAFDoc_DocumentTool::ColorTool(doc_->Main());
-    }
-    ~Builder() { XCAFApp_Application::GetApplication()->Close(doc_); }
-
-    TDF_Label part(const TopoDS_Shape& shape, const char* name)
-    {
-        const TDF_Label label = shapes_->AddShape(shape, false);
-        TDataStd_Name::Set(label, name);
-        return label;
-    }
-    TDF_Label assembly(const char* name)
-    {
-        const TDF_Label label = shapes_->NewShape();
-        TDataStd_Name::Set(label, name);
-        return label;
-    }
-    TDF_Label place(const TDF_Label& assembly, const TDF_Label& shape, const TopLoc_Location& where,
-                    const char* instance = nullptr)
-    {
-        const TDF_Label component = shapes_->AddComponent(assembly, shape, where);
-        if (instance) TDataStd_Name::Set(component, instance);
-        return component;
-    }
-    // A named sub-shape of a part, so its colour or name reaches the file.
-    TDF_Label sub(const TDF_Label& part, const TopoDS_Shape& shape, const char* name = nullptr)
-    {
-        const TDF_Label label = shapes_->AddSubShape(part, shape);
-        if (label.IsNull()) throw std::runtime_error("sample model: not a sub-shape");
-        if (name) TDataStd_Name::Set(label, name);
-        return label;
-    }
-    void colour(const TDF_Label& label, double r, double g, double b, XCAFDoc_ColorType type = XCAFDoc_ColorSurf)
-    {
-        colours_->SetColor(label, Quantity_Color(r, g, b, Quantity_TOC_RGB), type);
-    }
-    void hide(const TDF_Label& label) { colours_->SetVisibility(label, false); }
-
-    void write(const std::string& path)
-    {
-        shapes_->UpdateAssemblies();
-        // The parameters exist only once the controller is initialised.
-        STEPCAFControl_Controller::Init();
-        Interface_Static::SetCVal("write.step.unit", "MM");
-        Interface_Static::SetIVal("write.stepcaf.subshapes.name", 1);
-        STEPCAFControl_Writer writer;
-        writer.SetNameMode(true);
-        writer.SetColorMode(true);
-        if (!writer.Transfer(doc_, STEPControl_AsIs) || writer.Write(path.c_str()) != IFSelect_RetDone)
-            throw std::runtime_error("Unable to write the sample model '" + path + "'");
-    }
-
-private:
-    Handle(TDocStd_Document) doc_;
-    Handle(XCAFDoc_ShapeTool) shapes_;
-    Handle(XCAFDoc_ColorTool) colours_;
-};
-
 }  // namespace
 
 void write_sample_model(const std::string& path)
 {
-    Builder b;
+    XdeBuilder b;
 
     const TDF_Label housing_part = b.part(housing(), "Housing");
     b.colour(housing_part, 0.62, 0.64, 0.68);
@@ -205,7 +124,7 @@ void write_sample_model(const std::string& path)
 
 void write_hidden_parts_model(const std::string& path)
 {
-    Builder b;
+    XdeBuilder b;
     const TDF_Label shown = b.part(box_at(0, 0, 0, 40, 40, 40), "Shown box");
     b.colour(shown, 0.3, 0.5, 0.8);
     const TDF_Label hidden = b.part(box_at(0, 0, 0, 40, 40, 40), "Hidden box");

@@ -18,14 +18,6 @@
 
 #include <BRepPrimAPI_MakeBox.hxx>
 #include <BRepPrimAPI_MakeCylinder.hxx>
-#include <Interface_Static.hxx>
-#include <STEPCAFControl_Controller.hxx>
-#include <STEPCAFControl_Writer.hxx>
-#include <TDataStd_Name.hxx>
-#include <TDocStd_Document.hxx>
-#include <XCAFApp_Application.hxx>
-#include <XCAFDoc_DocumentTool.hxx>
-#include <XCAFDoc_ShapeTool.hxx>
 
 #include "cad_rpc_connection.h"
 #include "gui/tarvik_export/emc_file.h"
@@ -33,6 +25,7 @@
 #include "gui/common/error_reporter.h"
 #include "gui/shell/main_window.h"
 #include "gui/common/node_icons.h"
+#include "examples/xde_builder.h"
 #include "hosts/occt/occt_host.h"
 #include "served_add_in.h"
 
@@ -50,28 +43,16 @@ std::string text_of(const fs::path& path)
 // under "Rack", the bolts small (4 mm cylinders) beside a 100 mm plate.
 void write_bolted_rack(const std::string& path)
 {
-    Handle(TDocStd_Document) doc;
-    XCAFApp_Application::GetApplication()->NewDocument("MDTV-XCAF", doc);
-    Handle(XCAFDoc_ShapeTool) tool = XCAFDoc_DocumentTool::ShapeTool(doc->Main());
-    const TDF_Label rack = tool->NewShape();
-    TDataStd_Name::Set(rack, "Rack");
+    velmora::examples::XdeBuilder b;
+    const TDF_Label rack = b.assembly("Rack");
     auto place = [&](const TopoDS_Shape& shape, const char* name, double x) {
-        const TDF_Label part = tool->AddShape(shape, false);
-        TDataStd_Name::Set(part, name);
-        gp_Trsf moved;
-        moved.SetTranslation(gp_Vec(x, 0, 0));
-        tool->AddComponent(rack, part, TopLoc_Location(moved));
+        b.place(rack, b.part(shape, name), velmora::examples::at(x, 0, 0));
     };
     place(BRepPrimAPI_MakeBox(100.0, 100.0, 5.0).Shape(), "Plate", 0);
     place(BRepPrimAPI_MakeCylinder(2.0, 10.0).Shape(), "Bolt/M6", 10);
     place(BRepPrimAPI_MakeCylinder(2.0, 12.0).Shape(), "Bolt_M6", 20);
     place(BRepPrimAPI_MakeCylinder(2.0, 14.0).Shape(), "-> Bolt 1", 30);
-    tool->UpdateAssemblies();
-    STEPCAFControl_Controller::Init();
-    Interface_Static::SetCVal("write.step.unit", "MM");
-    STEPCAFControl_Writer writer;
-    if (!writer.Transfer(doc, STEPControl_AsIs) || writer.Write(path.c_str()) != IFSelect_RetDone) qFatal("cannot write %s", path.c_str());
-    XCAFApp_Application::GetApplication()->Close(doc);
+    b.write(path);
 }
 
 }  // namespace

@@ -10,24 +10,10 @@
 
 #include <BRepBuilderAPI_MakeEdge.hxx>
 #include <BRepBuilderAPI_MakeVertex.hxx>
-#include <BRepBuilderAPI_MakeWire.hxx>
 #include <BRepPrimAPI_MakeBox.hxx>
-#include <BRepTools.hxx>
 #include <BRep_Builder.hxx>
-#include <GC_MakeArcOfCircle.hxx>
-#include <Interface_Static.hxx>
-#include <Quantity_Color.hxx>
-#include <STEPCAFControl_Controller.hxx>
-#include <STEPCAFControl_Writer.hxx>
-#include <TDataStd_Name.hxx>
-#include <TDocStd_Document.hxx>
 #include <TopExp_Explorer.hxx>
-#include <TopoDS.hxx>
 #include <TopoDS_Compound.hxx>
-#include <XCAFApp_Application.hxx>
-#include <XCAFDoc_ColorTool.hxx>
-#include <XCAFDoc_DocumentTool.hxx>
-#include <XCAFDoc_ShapeTool.hxx>
 
 #include "addin/cad/cad_tree_builder.h"
 #include "addin/cad/host/host.h"
@@ -35,13 +21,14 @@
 #include "addin/export/geometry.h"
 #include "addin/export/zel_writer.h"
 #include "addin/shell/velmora_addin.h"
+#include "examples/edge_case_models.h"
 #include "examples/sample_model.h"
+#include "examples/xde_builder.h"
 #include "hosts/occt/occt_host.h"
 #include "served_model.h"
 
 using namespace velmora;
 using velmora::testing::Served;
-using velmora::testing::write_step;
 using velmora::testing::temp_path;
 namespace fs = std::filesystem;
 
@@ -52,32 +39,14 @@ double distance(const std::vector<double>& a, const gp_Pnt& b)
     return std::sqrt(std::pow(a.at(0) - b.X(), 2) + std::pow(a.at(1) - b.Y(), 2) + std::pow(a.at(2) - b.Z(), 2));
 }
 
-// A BREP part (millimetres): a 10 mm cube, a free vertex, a wire of a line
-// and an arc whose second edge was drawn backwards, and a lone edge.
-std::string write_reference_brep()
-{
-    const gp_Pnt p0(0, 0, 50), p1(100, 0, 50), p2(150, 0, 100);
-    const TopoDS_Edge line = BRepBuilderAPI_MakeEdge(p0, p1);
-    // Drawn from p2 to p1; the wire runs it from p1 to p2.
-    const TopoDS_Edge arc = BRepBuilderAPI_MakeEdge(GC_MakeArcOfCircle(p2, gp_Vec(0, 0, -1), p1).Value());
-    BRepBuilderAPI_MakeWire wire(line, arc);
-    TopoDS_Compound c;
-    BRep_Builder b;
-    b.MakeCompound(c);
-    b.Add(c, BRepPrimAPI_MakeBox(10.0, 10.0, 10.0).Shape());
-    b.Add(c, BRepBuilderAPI_MakeVertex(gp_Pnt(1, 2, 3)).Vertex());
-    b.Add(c, wire.Wire());
-    b.Add(c, BRepBuilderAPI_MakeEdge(gp_Pnt(0, 200, 0), gp_Pnt(0, 300, 0)).Edge());
-    const std::string path = temp_path("reference.brep");
-    BRepTools::Write(c, path.c_str());
-    return path;
-}
-
 }  // namespace
 
 TEST(OcctFeatures, FreeVerticesEdgesAndWiresArePointAndCurveFeatures)
 {
-    Served s(write_reference_brep());
+    const std::string dir = temp_path("edge-cases");
+    examples::write_edge_case_models(dir);
+    // A cube, a free vertex, a wire of a line and an arc drawn backwards, a lone edge.
+    Served s(dir + "/reference.brep");
     const auto& root = s.tree.nodes.at(s.tree.root_id);
     std::vector<std::string> names;
     for (int32_t id : root.children_ids) names.push_back(s.tree.nodes.at(id).name);
@@ -128,21 +97,14 @@ TEST(OcctFeatures, FreeVerticesEdgesAndWiresArePointAndCurveFeatures)
 
 TEST(OcctFeatures, FaceColoursComeBeforeTheirPartsAndHiddenCurvesStayHidden)
 {
-    Handle(TDocStd_Document) doc;
-    XCAFApp_Application::GetApplication()->NewDocument("MDTV-XCAF", doc);
-    Handle(XCAFDoc_ShapeTool) shapes = XCAFDoc_DocumentTool::ShapeTool(doc->Main());
-    Handle(XCAFDoc_ColorTool) colours = XCAFDoc_DocumentTool::ColorTool(doc->Main());
+    examples::XdeBuilder b;
     const TopoDS_Shape box = BRepPrimAPI_MakeBox(10.0, 10.0, 10.0).Shape();
-    const TDF_Label part = shapes->AddShape(box, false);
-    TDataStd_Name::Set(part, "Cube");
-    colours->SetColor(part, Quantity_Color(0.8, 0.2, 0.2, Quantity_TOC_RGB), XCAFDoc_ColorSurf);
-    const TopoDS_Shape top = TopExp_Explorer(box, TopAbs_FACE).Current();
-    colours->SetColor(shapes->AddSubShape(part, top), Quantity_Color(0.1, 0.3, 0.9, Quantity_TOC_RGB),
-                      XCAFDoc_ColorSurf);
-    const TDF_Label line = shapes->AddShape(BRepBuilderAPI_MakeEdge(gp_Pnt(0, 0, 0), gp_Pnt(0, 0, 50)).Edge(), false);
-    TDataStd_Name::Set(line, "Axis");
-    colours->SetColor(line, Quantity_Color(0.5, 0.5, 0.5, Quantity_TOC_RGB), XCAFDoc_ColorCurv);
-    colours->SetVisibility(line, false);
+    const TDF_Label part = b.part(box, "Cube");
+    b.colour(part, 0.8, 0.2, 0.2);
+    b.colour(b.sub(part, TopExp_Explorer(box, TopAbs_FACE).Current()), 0.1, 0.3, 0.9);
+    const TDF_Label line = b.part(BRepBuilderAPI_MakeEdge(gp_Pnt(0, 0, 0), gp_Pnt(0, 0, 50)).Edge(), "Axis");
+    b.colour(line, 0.5, 0.5, 0.5, XCAFDoc_ColorCurv);
+    b.hide(line);
     // A hidden datum of a line and a point: OpenCASCADE's writer hides the
     // curve set inside it, and the reader has to find the line in there.
     TopoDS_Compound datum_shape;
@@ -150,18 +112,13 @@ TEST(OcctFeatures, FaceColoursComeBeforeTheirPartsAndHiddenCurvesStayHidden)
     builder.MakeCompound(datum_shape);
     builder.Add(datum_shape, BRepBuilderAPI_MakeEdge(gp_Pnt(0, 0, 0), gp_Pnt(50, 0, 0)).Edge());
     builder.Add(datum_shape, BRepBuilderAPI_MakeVertex(gp_Pnt(25, 0, 0)).Vertex());
-    const TDF_Label datum = shapes->AddShape(datum_shape, false);
-    TDataStd_Name::Set(datum, "Datum");
-    colours->SetColor(datum, Quantity_Color(0.5, 0.5, 0.5, Quantity_TOC_RGB), XCAFDoc_ColorCurv);
-    colours->SetVisibility(datum, false);
-    const TDF_Label top_assembly = shapes->NewShape();
-    TDataStd_Name::Set(top_assembly, "Top");
-    shapes->AddComponent(top_assembly, part, TopLoc_Location());
-    shapes->AddComponent(top_assembly, line, TopLoc_Location());
-    shapes->AddComponent(top_assembly, datum, TopLoc_Location());
-    shapes->UpdateAssemblies();
+    const TDF_Label datum = b.part(datum_shape, "Datum");
+    b.colour(datum, 0.5, 0.5, 0.5, XCAFDoc_ColorCurv);
+    b.hide(datum);
+    const TDF_Label top = b.assembly("Top");
+    for (const TDF_Label& l : {part, line, datum}) b.place(top, l);
     const std::string path = temp_path("coloured.step");
-    ASSERT_TRUE(write_step(doc, path));
+    b.write(path);
 
     Served s(path);
     const cad::BodyPtr body = s.registry.object_at(s.id_of("Body1"))->as_body();

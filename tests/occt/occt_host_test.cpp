@@ -8,19 +8,9 @@
 #include <BRepBuilderAPI_Transform.hxx>
 #include <BRepGProp.hxx>
 #include <BRepPrimAPI_MakeBox.hxx>
-#include <GProp_GProps.hxx>
-#include <Interface_Static.hxx>
-#include <TDataStd_Name.hxx>
-#include <TDocStd_Document.hxx>
-#include <XCAFApp_Application.hxx>
-#include <XCAFDoc_DocumentTool.hxx>
-#include <XCAFDoc_ShapeTool.hxx>
 #include <BRep_Builder.hxx>
-#include <Quantity_Color.hxx>
-#include <TCollection_HAsciiString.hxx>
+#include <GProp_GProps.hxx>
 #include <TopoDS_Compound.hxx>
-#include <XCAFDoc_ColorTool.hxx>
-#include <XCAFDoc_MaterialTool.hxx>
 #include <algorithm>
 #include <atomic>
 #include <sstream>
@@ -28,6 +18,7 @@
 
 #include "addin/cad/node_identity.h"
 #include "addin/export/mass_properties.h"
+#include "examples/xde_builder.h"
 #include "hosts/occt/occt_state.h"
 #include "served_model.h"
 
@@ -35,31 +26,20 @@
 
 using namespace velmora;
 using velmora::testing::Served;
-using velmora::testing::write_step;
 using velmora::testing::temp_path;
 namespace fs = std::filesystem;
 
 TEST(OcctHost, AssemblyPlacementsAndPersistentIds)
 {
-    Handle(TDocStd_Document) doc;
-    XCAFApp_Application::GetApplication()->NewDocument("MDTV-XCAF", doc);
-    Handle(XCAFDoc_ShapeTool) tool = XCAFDoc_DocumentTool::ShapeTool(doc->Main());
-    const TDF_Label part = tool->AddShape(BRepPrimAPI_MakeBox(10.0, 10.0, 10.0).Shape(), false);
-    TDataStd_Name::Set(part, "Cube");
-    const TDF_Label sub = tool->NewShape();
-    TDataStd_Name::Set(sub, "Sub");
-    gp_Trsf x100, y50;
-    x100.SetTranslation(gp_Vec(100, 0, 0));
-    y50.SetTranslation(gp_Vec(0, 50, 0));
-    tool->AddComponent(sub, part, TopLoc_Location(x100));
-    const TDF_Label top = tool->NewShape();
-    TDataStd_Name::Set(top, "Top");
-    tool->AddComponent(top, sub, TopLoc_Location(y50));
-    tool->AddComponent(top, part, TopLoc_Location(gp_Trsf()));
-    tool->UpdateAssemblies();
+    examples::XdeBuilder b;
+    const TDF_Label part = b.part(BRepPrimAPI_MakeBox(10.0, 10.0, 10.0).Shape(), "Cube");
+    const TDF_Label sub = b.assembly("Sub");
+    b.place(sub, part, examples::at(100, 0, 0));
+    const TDF_Label top = b.assembly("Top");
+    b.place(top, sub, examples::at(0, 50, 0));
+    b.place(top, part);
     const std::string path = temp_path("nested.step");
-    Interface_Static::SetCVal("xstep.cascade.unit", "MM");
-    ASSERT_TRUE(write_step(doc, path));
+    b.write(path);
 
     Served s(path);
     // Top 0, its children Sub and Cube, their bodies.
@@ -95,24 +75,19 @@ TEST(OcctHost, AssemblyPlacementsAndPersistentIds)
 // the placed solid: alone, and two of them combined into one element.
 TEST(OcctHost, MipsOfRotatedOccurrencesAreInTheModelsAxes)
 {
-    Handle(TDocStd_Document) doc;
-    XCAFApp_Application::GetApplication()->NewDocument("MDTV-XCAF", doc);
-    Handle(XCAFDoc_ShapeTool) tool = XCAFDoc_DocumentTool::ShapeTool(doc->Main());
+    examples::XdeBuilder b;
     // Off the origin and of three lengths: every component of the tensor counts.
     const TopoDS_Shape box = BRepPrimAPI_MakeBox(gp_Pnt(5, 10, 20), 40.0, 20.0, 10.0).Shape();
-    const TDF_Label part = tool->AddShape(box, false);
-    const TDF_Label top = tool->NewShape();
+    const TDF_Label part = b.part(box, "");
+    const TDF_Label top = b.assembly("");
     gp_Trsf turned, other;
     turned.SetRotation(gp_Ax1(gp_Pnt(0, 0, 0), gp_Dir(1, 1, 1)), 0.7);
     turned.SetTranslationPart(gp_Vec(100, 0, 0));
     other.SetRotation(gp_Ax1(gp_Pnt(0, 0, 0), gp_Dir(0, 1, 0)), -1.2);
-    const TDF_Label a = tool->AddComponent(top, part, TopLoc_Location(turned));
-    const TDF_Label b = tool->AddComponent(top, part, TopLoc_Location(other));
-    TDataStd_Name::Set(a, "Turned");
-    TDataStd_Name::Set(b, "Other");
-    tool->UpdateAssemblies();
+    b.place(top, part, TopLoc_Location(turned), "Turned");
+    b.place(top, part, TopLoc_Location(other), "Other");
     const std::string path = temp_path("turned.step");
-    ASSERT_TRUE(write_step(doc, path));
+    b.write(path);
 
     Served s(path);
     const double density = 1000.0;  // the host's default
@@ -151,29 +126,18 @@ TEST(OcctHost, MipsOfRotatedOccurrencesAreInTheModelsAxes)
 // unit that is no density.
 TEST(OcctHost, DensitiesOfTheFilesMaterials)
 {
-    Handle(TDocStd_Document) doc;
-    XCAFApp_Application::GetApplication()->NewDocument("MDTV-XCAF", doc);
-    Handle(XCAFDoc_ShapeTool) tool = XCAFDoc_DocumentTool::ShapeTool(doc->Main());
-    Handle(XCAFDoc_MaterialTool) materials = XCAFDoc_DocumentTool::MaterialTool(doc->Main());
-    const TDF_Label rack = tool->NewShape();
-    TDataStd_Name::Set(rack, "Rack");
+    examples::XdeBuilder b;
+    const TDF_Label rack = b.assembly("Rack");
     const char* names[] = {"Steel block", "Alu block", "Odd block", "Plain block"};
     const char* material[] = {"Steel", "Aluminium", "Odd", nullptr};
     const double density[] = {7.85, 2.7, 1.5, 0};
     for (int i = 0; i < 4; ++i) {
-        const TDF_Label part = tool->AddShape(BRepPrimAPI_MakeBox(10.0, 10.0, 10.0).Shape(), false);
-        TDataStd_Name::Set(part, names[i]);
-        if (material[i])
-            materials->SetMaterial(part, new TCollection_HAsciiString(material[i]), new TCollection_HAsciiString(""),
-                                   density[i], new TCollection_HAsciiString("density"),
-                                   new TCollection_HAsciiString("POSITIVE_RATIO_MEASURE"));
-        gp_Trsf moved;
-        moved.SetTranslation(gp_Vec(20.0 * i, 0, 0));
-        tool->AddComponent(rack, part, TopLoc_Location(moved));
+        const TDF_Label part = b.part(BRepPrimAPI_MakeBox(10.0, 10.0, 10.0).Shape(), names[i]);
+        if (material[i]) b.material(part, material[i], density[i]);
+        b.place(rack, part, examples::at(20.0 * i, 0, 0));
     }
-    tool->UpdateAssemblies();
     const std::string path = temp_path("materials.step");
-    ASSERT_TRUE(write_step(doc, path));
+    b.write(path);
     // OpenCASCADE writes g/cm^3 with wrong exponents: steel gets them right
     // (g/cm^3), aluminium is in kg/m^3, the odd one stays as it was written.
     const std::string element = "DERIVED_UNIT_ELEMENT\\((#\\d+),";
@@ -209,19 +173,15 @@ TEST(OcctHost, DensitiesOfTheFilesMaterials)
 // read again for its geometry alone, with a warning.
 TEST(OcctHost, FilesOnlyThePlainReaderReads)
 {
-    Handle(TDocStd_Document) doc;
-    XCAFApp_Application::GetApplication()->NewDocument("MDTV-XCAF", doc);
-    Handle(XCAFDoc_ShapeTool) tool = XCAFDoc_DocumentTool::ShapeTool(doc->Main());
+    examples::XdeBuilder b;
     TopoDS_Compound two;
     BRep_Builder builder;
     builder.MakeCompound(two);
     builder.Add(two, BRepPrimAPI_MakeBox(10.0, 20.0, 30.0).Shape());
     builder.Add(two, BRepPrimAPI_MakeBox(gp_Pnt(50, 0, 0), 10.0, 10.0, 10.0).Shape());
-    const TDF_Label part = tool->AddShape(two, false);
-    TDataStd_Name::Set(part, "Pair");
-    XCAFDoc_DocumentTool::ColorTool(doc->Main())->SetColor(part, Quantity_Color(0.8, 0.1, 0.1, Quantity_TOC_RGB), XCAFDoc_ColorSurf);
+    b.colour(b.part(two, "Pair"), 0.8, 0.1, 0.1);
     const std::string path = temp_path("bad-style.step");
-    ASSERT_TRUE(write_step(doc, path));
+    b.write(path);
     std::ifstream in(path);
     const std::string text((std::istreambuf_iterator<char>(in)), {});
     std::smatch direction;
@@ -249,21 +209,17 @@ TEST(OcctHost, FilesOnlyThePlainReaderReads)
 // rotated occurrences; solids used once are written as they were.
 TEST(Templates, ReferencesExpandToThePlainExportsSolids)
 {
-    Handle(TDocStd_Document) doc;
-    XCAFApp_Application::GetApplication()->NewDocument("MDTV-XCAF", doc);
-    Handle(XCAFDoc_ShapeTool) tool = XCAFDoc_DocumentTool::ShapeTool(doc->Main());
-    const TDF_Label part = tool->AddShape(BRepPrimAPI_MakeBox(gp_Pnt(5, 10, 20), 40.0, 20.0, 10.0).Shape(), false);
-    TDataStd_Name::Set(part, "Block");
-    const TDF_Label top = tool->NewShape();
+    examples::XdeBuilder model;
+    const TDF_Label part = model.part(BRepPrimAPI_MakeBox(gp_Pnt(5, 10, 20), 40.0, 20.0, 10.0).Shape(), "Block");
+    const TDF_Label top = model.assembly("");
     for (const double angle : {0.7, -1.2, 2.0}) {
         gp_Trsf turned;
         turned.SetRotation(gp_Ax1(gp_Pnt(0, 0, 0), gp_Dir(1, angle, 1)), angle);
         turned.SetTranslationPart(gp_Vec(100 * angle, 0, 0));
-        tool->AddComponent(top, part, TopLoc_Location(turned));
+        model.place(top, part, TopLoc_Location(turned));
     }
-    tool->UpdateAssemblies();
     const std::string turned_path = temp_path("turned-templates.step");
-    ASSERT_TRUE(write_step(doc, turned_path));
+    model.write(turned_path);
 
     for (const std::string& path : {std::string(SAMPLE_MODEL), turned_path}) {
         Served s(path);

@@ -9,42 +9,19 @@
 #include <map>
 #include <random>
 
-#include <BRepAlgoAPI_Cut.hxx>
-#include <BRepAlgoAPI_Fuse.hxx>
-#include <BRepBuilderAPI_MakeEdge.hxx>
-#include <BRepBuilderAPI_MakeFace.hxx>
-#include <BRepBuilderAPI_MakeWire.hxx>
 #include <BRepGProp.hxx>
-#include <BRepLib.hxx>
-#include <BRepPrimAPI_MakeBox.hxx>
-#include <BRepPrimAPI_MakeCylinder.hxx>
-#include <BRepPrimAPI_MakePrism.hxx>
-#include <BRepPrimAPI_MakeSphere.hxx>
-#include <GProp_GProps.hxx>
-#include <Geom2dAPI_PointsToBSpline.hxx>
-#include <Geom2d_BSplineCurve.hxx>
-#include <Geom2d_Line.hxx>
-#include <Geom_BSplineSurface.hxx>
-#include <ShapeFix_Face.hxx>
-#include <TColStd_Array1OfInteger.hxx>
-#include <TColStd_Array1OfReal.hxx>
-#include <TColgp_Array1OfPnt2d.hxx>
-#include <TColgp_Array2OfPnt.hxx>
 #include <BRepTools.hxx>
 #include <BRep_Builder.hxx>
-#include <IGESControl_Controller.hxx>
-#include <IGESControl_Writer.hxx>
-#include <STEPControl_Writer.hxx>
-#include <TopoDS_Compound.hxx>
-#include <TopoDS_Shell.hxx>
-#include <TopoDS_Solid.hxx>
 #include <BRep_Tool.hxx>
+#include <GProp_GProps.hxx>
 #include <Poly_Triangulation.hxx>
 #include <TopExp_Explorer.hxx>
 #include <TopoDS.hxx>
+#include <TopoDS_Compound.hxx>
 
 #include "addin/cad/host/host.h"
 #include "addin/export/geometry.h"
+#include "examples/edge_case_models.h"
 #include "examples/large_model.h"
 #include "hosts/occt/occt_mesh.h"
 #include "hosts/occt/occt_state.h"
@@ -125,104 +102,6 @@ double mesh_volume(const occt::SolidMesh& mesh)
     return six_v / 6.0;
 }
 
-TopoDS_Shape block_with_a_hole()
-{
-    return BRepAlgoAPI_Cut(BRepPrimAPI_MakeBox(40.0, 30.0, 20.0).Shape(),
-                           BRepPrimAPI_MakeCylinder(gp_Ax2(gp_Pnt(20, 15, -1), gp::DZ()), 7.0, 22.0).Shape())
-        .Shape();
-}
-
-// `shape`'s first solid with each face placed by a location of its own, its
-// surface and wires placed back inside it: two turns that undo each other,
-// composed in another order on each face. The shape is the same and valid,
-// its edges shared, but each face's nodes on an edge pass through a matrix
-// rounded its own way, as in models from some CAD systems.
-TopoDS_Shape with_located_faces(const TopoDS_Shape& shape)
-{
-    BRep_Builder builder;
-    TopoDS_Shell shell;
-    builder.MakeShell(shell);
-    double angle = 0.3;
-    for (TopExp_Explorer e(TopExp_Explorer(shape, TopAbs_SOLID).Current(), TopAbs_FACE); e.More(); e.Next(), angle += 0.7) {
-        const TopoDS_Face& face = TopoDS::Face(e.Current());
-        const gp_Ax1 axis(gp_Pnt(1, 2, 3), gp_Dir(1, 2, 3 + angle));
-        gp_Trsf there, back;
-        there.SetRotation(axis, angle);
-        back.SetRotation(axis, -angle);
-        const TopLoc_Location place = TopLoc_Location(there) * TopLoc_Location(back);
-        TopoDS_Face inner;
-        builder.MakeFace(inner, BRep_Tool::Surface(face), place.Inverted(), BRep_Tool::Tolerance(face));
-        for (TopExp_Explorer w(face.Oriented(TopAbs_FORWARD), TopAbs_WIRE); w.More(); w.Next())
-            builder.Add(inner, w.Current().Moved(place.Inverted()));
-        builder.Add(shell, inner.Moved(place).Oriented(face.Orientation()));
-    }
-    TopoDS_Solid solid;
-    builder.MakeSolid(solid);
-    builder.Add(solid, shell);
-    return solid;
-}
-
-// A box fused with a sphere whose poles lie on the box's top face: each pole
-// is a degenerated edge whose vertex other faces share.
-TopoDS_Shape box_with_a_sphere()
-{
-    return BRepAlgoAPI_Fuse(BRepPrimAPI_MakeBox(40.0, 30.0, 20.0).Shape(),
-                            BRepPrimAPI_MakeSphere(gp_Ax2(gp_Pnt(20, 15, 20), gp::DX()), 8.0).Shape())
-        .Shape();
-}
-
-// A twisted blade (a B-spline patch of degree 5 over a long, narrow
-// parameter range) made a solid by extrusion. Its lower trimming curve dips
-// 3e-5 below the surface's parameter range, as the approximated trimming
-// curves of some writers do: BRepMesh's Delabella algorithm then leaves
-// triangles out along that edge.
-TopoDS_Shape blade_trimmed_outside_its_surface()
-{
-    TColgp_Array2OfPnt poles(1, 15, 1, 6);
-    for (int i = 1; i <= 15; ++i)
-        for (int j = 1; j <= 6; ++j) {
-            const double u = (i - 1) / 14.0, v = (j - 1) / 5.0, r = 10 + 20 * u, a = 0.2 * u + 0.6 * v * (1 - 0.5 * u);
-            poles(i, j) = gp_Pnt(r * std::cos(a), r * std::sin(a), 4 * v + 6 * std::sin(6 * u) * v);
-        }
-    TColStd_Array1OfReal u_knots(1, 5), v_knots(1, 2);
-    TColStd_Array1OfInteger u_mults(1, 5), v_mults(1, 2);
-    for (int k = 1; k <= 5; ++k) u_knots(k) = 25.0 * (k - 1) / 4, u_mults(k) = k == 1 || k == 5 ? 6 : 3;
-    v_knots(1) = 0, v_knots(2) = 1, v_mults(1) = v_mults(2) = 6;
-    Handle(Geom_BSplineSurface) surface = new Geom_BSplineSurface(poles, u_knots, v_knots, u_mults, v_mults, 5, 5);
-    auto edge = [&](const Handle(Geom2d_Curve)& curve, double from, double to) {
-        return BRepBuilderAPI_MakeEdge(curve, surface, from, to).Edge();
-    };
-    auto line = [&](gp_Pnt2d a, gp_Pnt2d b) { return edge(new Geom2d_Line(a, gp_Dir2d(gp_Vec2d(a, b))), 0, a.Distance(b)); };
-    TColgp_Array1OfPnt2d lower(1, 9);
-    for (int i = 1; i <= 9; ++i) {
-        const double t = (i - 1) / 8.0;
-        lower(i) = gp_Pnt2d(25 * t, i == 1 || i == 9 ? 0.0 : -3e-5 * std::sin(M_PI * t));
-    }
-    const Handle(Geom2d_BSplineCurve) dipping = Geom2dAPI_PointsToBSpline(lower, 3, 8, GeomAbs_C2, 1e-9).Curve();
-    BRepBuilderAPI_MakeWire wire(edge(dipping, dipping->FirstParameter(), dipping->LastParameter()),
-                                       line({25, 0}, {25, 1}), line({25, 1}, {0, 1}), line({0, 1}, {0, 0}));
-    TopoDS_Face face = BRepBuilderAPI_MakeFace(surface, wire.Wire(), true).Face();
-    BRepLib::BuildCurves3d(face);
-    ShapeFix_Face fix(face);
-    fix.Perform();
-    return BRepPrimAPI_MakePrism(fix.Face(), gp_Vec(0, 0, 5)).Shape();
-}
-
-// A box without its top face: a solid whose B-rep is open.
-TopoDS_Shape box_without_a_lid()
-{
-    BRep_Builder builder;
-    TopoDS_Shell shell;
-    builder.MakeShell(shell);
-    int n = 0;
-    for (TopExp_Explorer e(BRepPrimAPI_MakeBox(10.0, 10.0, 10.0).Shape(), TopAbs_FACE); e.More(); e.Next())
-        if (++n != 6) builder.Add(shell, e.Current());
-    TopoDS_Solid solid;
-    builder.MakeSolid(solid);
-    builder.Add(solid, shell);
-    return solid;
-}
-
 std::string temporary_folder()
 {
     const auto dir = std::filesystem::path(::testing::TempDir()) / ("mesh-" + std::to_string(::getpid()));
@@ -276,28 +155,9 @@ TEST(VertexIndex, TheExportsWalkGivesTheMapsGeometry)
 TEST(Meshing, ClosedSolidsComeOutWatertight)
 {
     const std::string dir = temporary_folder();
+    examples::write_edge_case_models(dir);
     const std::string located = dir + "/located.brep", step = dir + "/located.step", iges = dir + "/located.igs",
                       poles = dir + "/poles.brep", blade = dir + "/blade.brep", large = dir + "/large.brep";
-    // Faces with locations of their own; STEP and IGES keep none, so there
-    // the solid is placed turned.
-    ASSERT_TRUE(BRepTools::Write(with_located_faces(block_with_a_hole()), located.c_str()));
-    gp_Trsf turn;
-    turn.SetRotation(gp_Ax1(gp_Pnt(3, 2, 1), gp_Dir(1, 1, 2)), 0.9);
-    const TopoDS_Shape turned = block_with_a_hole().Moved(TopLoc_Location(turn));
-    Interface_Static::SetCVal("write.step.unit", "MM");
-    STEPControl_Writer step_writer;
-    step_writer.Transfer(turned, STEPControl_AsIs);
-    ASSERT_EQ(step_writer.Write(step.c_str()), IFSelect_RetDone);
-    IGESControl_Controller::Init();
-    IGESControl_Writer iges_writer("MM", 1);
-    iges_writer.AddShape(turned);
-    iges_writer.ComputeModel();
-    ASSERT_TRUE(iges_writer.Write(iges.c_str()));
-    // Poles whose vertices other faces share, the faces located as above.
-    ASSERT_TRUE(BRepTools::Write(with_located_faces(box_with_a_sphere()), poles.c_str()));
-    // A face BRepMesh's faster algorithm meshes with holes.
-    const TopoDS_Shape blade_solid = blade_trimmed_outside_its_surface();
-    ASSERT_TRUE(BRepTools::Write(blade_solid, blade.c_str()));
     // Every distinct part of the large model, side by side.
     TopoDS_Compound parts;
     BRep_Builder builder;
@@ -322,6 +182,7 @@ TEST(Meshing, ClosedSolidsComeOutWatertight)
             EXPECT_EQ(checked, solids) << path;
         }
     // The blade really is a case: BRepMesh's first algorithm alone leaves it open.
+    const TopoDS_Shape blade_solid = examples::blade_trimmed_outside_its_surface();
     occt::brep_mesh(blade_solid, occt::deflection_of(occt::MeshQuality::Coarse));
     EXPECT_GT(occt::open_edges(occt::joined_mesh(blade_solid)), 0u);
 }
@@ -329,8 +190,9 @@ TEST(Meshing, ClosedSolidsComeOutWatertight)
 // An open solid stays open, and the user hears of it once, by name.
 TEST(Meshing, AnOpenSolidIsNamedInOneWarning)
 {
-    const std::string path = temporary_folder() + "/lidless.brep";
-    ASSERT_TRUE(BRepTools::Write(box_without_a_lid(), path.c_str()));
+    const std::string dir = temporary_folder();
+    examples::write_edge_case_models(dir);
+    const std::string path = dir + "/lidless.brep";
     std::vector<std::string> warnings;
     occt::OcctHostOptions options;
     options.mesh_on_open = true;

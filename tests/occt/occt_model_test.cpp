@@ -9,18 +9,10 @@
 
 #include <BRepGProp.hxx>
 #include <BRepPrimAPI_MakeBox.hxx>
-#include <BRepTools.hxx>
 #include <GProp_GProps.hxx>
-#include <IGESControl_Controller.hxx>
-#include <IGESControl_Writer.hxx>
-#include <Interface_Static.hxx>
-#include <STEPControl_Writer.hxx>
-#include <TDataStd_Name.hxx>
-#include <TDocStd_Document.hxx>
 #include <XCAFApp_Application.hxx>
-#include <XCAFDoc_DocumentTool.hxx>
-#include <XCAFDoc_ShapeTool.hxx>
 
+#include "examples/xde_builder.h"
 #include "hosts/occt/occt_model.h"
 #include "served_model.h"
 
@@ -41,21 +33,12 @@ double volume(const TopoDS_Shape& s)
 // "Machine": a 10 mm cube "Shaft" placed `count` times, 100 mm apart.
 std::string write_machine(const std::string& name, int count)
 {
-    Handle(TDocStd_Document) doc;
-    XCAFApp_Application::GetApplication()->NewDocument("MDTV-XCAF", doc);
-    Handle(XCAFDoc_ShapeTool) tool = XCAFDoc_DocumentTool::ShapeTool(doc->Main());
-    const TDF_Label part = tool->AddShape(BRepPrimAPI_MakeBox(10.0, 10.0, 10.0).Shape(), false);
-    TDataStd_Name::Set(part, "Shaft");
-    const TDF_Label assembly = tool->NewShape();
-    TDataStd_Name::Set(assembly, "Machine");
-    for (int i = 0; i < count; ++i) {
-        gp_Trsf moved;
-        moved.SetTranslation(gp_Vec(100.0 * i, 0, 0));
-        tool->AddComponent(assembly, part, TopLoc_Location(moved));
-    }
-    tool->UpdateAssemblies();
+    velmora::examples::XdeBuilder b;
+    const TDF_Label part = b.part(BRepPrimAPI_MakeBox(10.0, 10.0, 10.0).Shape(), "Shaft");
+    const TDF_Label assembly = b.assembly("Machine");
+    for (int i = 0; i < count; ++i) b.place(assembly, part, velmora::examples::at(100.0 * i, 0, 0));
     const std::string path = temp_path(name);
-    EXPECT_TRUE(velmora::testing::write_step(doc, path));
+    b.write(path);
     return path;
 }
 
@@ -76,21 +59,13 @@ std::string encoded(const std::string& utf8, const char* page)
 // An assembly "N0" of `parts` cubes "N1", "N2"..., each placed once.
 std::string write_named_machine(const std::string& name, std::size_t parts)
 {
-    Handle(TDocStd_Document) doc;
-    XCAFApp_Application::GetApplication()->NewDocument("MDTV-XCAF", doc);
-    Handle(XCAFDoc_ShapeTool) tool = XCAFDoc_DocumentTool::ShapeTool(doc->Main());
-    const TDF_Label assembly = tool->NewShape();
-    TDataStd_Name::Set(assembly, "N0");
-    for (std::size_t i = 1; i <= parts; ++i) {
-        const TDF_Label part = tool->AddShape(BRepPrimAPI_MakeBox(10.0, 10.0, 10.0 + i).Shape(), false);
-        TDataStd_Name::Set(part, TCollection_ExtendedString(("N" + std::to_string(i)).c_str()));
-        gp_Trsf moved;
-        moved.SetTranslation(gp_Vec(20.0 * i, 0, 0));
-        tool->AddComponent(assembly, part, TopLoc_Location(moved));
-    }
-    tool->UpdateAssemblies();
+    velmora::examples::XdeBuilder b;
+    const TDF_Label assembly = b.assembly("N0");
+    for (std::size_t i = 1; i <= parts; ++i)
+        b.place(assembly, b.part(BRepPrimAPI_MakeBox(10.0, 10.0, 10.0 + i).Shape(), "N" + std::to_string(i)),
+                velmora::examples::at(20.0 * i, 0, 0));
     const std::string path = temp_path(name);
-    EXPECT_TRUE(velmora::testing::write_step(doc, path));
+    b.write(path);
     return path;
 }
 
@@ -111,16 +86,7 @@ TEST(OcctModel, EachFormatReadsInMetres)
     const TopoDS_Shape box = BRepPrimAPI_MakeBox(10.0, 20.0, 30.0).Shape();
     const std::string step = temp_path("box.step"), iges = temp_path("box.igs"), plain = temp_path("plain.brep"),
                       drawn = temp_path("drawn.brep");
-    Interface_Static::SetCVal("write.step.unit", "MM");
-    STEPControl_Writer step_writer;
-    step_writer.Transfer(box, STEPControl_AsIs);
-    ASSERT_EQ(step_writer.Write(step.c_str()), IFSelect_RetDone);
-    IGESControl_Controller::Init();
-    IGESControl_Writer iges_writer("MM", 1);  // BRep mode keeps the solid a solid
-    iges_writer.AddShape(box);
-    iges_writer.ComputeModel();
-    ASSERT_TRUE(iges_writer.Write(iges.c_str()));
-    BRepTools::Write(box, plain.c_str());
+    for (const auto& p : {step, iges, plain}) velmora::examples::write_shape(box, p);
     {
         std::ifstream in(plain);
         std::ofstream out(drawn);

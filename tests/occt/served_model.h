@@ -20,12 +20,6 @@
 #include "addin/export/zel_writer.h"
 #include "hosts/occt/occt_host.h"
 
-#include <IFSelect_ReturnStatus.hxx>
-#include <Interface_Static.hxx>
-#include <STEPCAFControl_Controller.hxx>
-#include <STEPCAFControl_Writer.hxx>
-#include <TDocStd_Document.hxx>
-#include <XCAFApp_Application.hxx>
 
 namespace velmora::testing {
 
@@ -35,18 +29,6 @@ inline std::string temp_path(const std::string& name)
     const auto dir = std::filesystem::path(::testing::TempDir()) / ("occt-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     return (dir / name).string();
-}
-
-// Writes an XDE document to a STEP file in millimetres and closes it.
-inline ::testing::AssertionResult write_step(Handle(TDocStd_Document) doc, const std::string& path)
-{
-    STEPCAFControl_Controller::Init();
-    Interface_Static::SetCVal("write.step.unit", "MM");
-    STEPCAFControl_Writer writer;
-    const bool written = writer.Transfer(doc, STEPControl_AsIs) && writer.Write(path.c_str()) == IFSelect_RetDone;
-    XCAFApp_Application::GetApplication()->Close(doc);
-    if (!written) return ::testing::AssertionFailure() << "could not write " << path;
-    return ::testing::AssertionSuccess();
 }
 
 // Rewrites the file at `path` as another CAD system would have written it:

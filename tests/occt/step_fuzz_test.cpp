@@ -13,16 +13,11 @@
 #include <random>
 #include <thread>
 
-#include <BRepAlgoAPI_Cut.hxx>
-#include <BRepPrimAPI_MakeBox.hxx>
-#include <BRepPrimAPI_MakeCylinder.hxx>
-#include <BRep_Builder.hxx>
-#include <STEPControl_Writer.hxx>
-#include <TopoDS_Compound.hxx>
-
 #include "addin/cad/cad_object_registry.h"
 #include "addin/cad/cad_tree_builder.h"
 #include "addin/cad/host/host.h"
+#include "examples/edge_case_models.h"
+#include "examples/xde_builder.h"
 #include "hosts/occt/occt_host.h"
 
 namespace fs = std::filesystem;
@@ -76,17 +71,7 @@ TEST(StepFuzz, DamagedFilesGiveATreeOrAClearError)
     const fs::path dir = fs::path(::testing::TempDir()) / ("step-fuzz-" + std::to_string(::getpid()));
     fs::create_directories(dir);
     const fs::path valid = dir / "valid.step";
-    {
-        TopoDS_Compound compound;
-        BRep_Builder builder;
-        builder.MakeCompound(compound);
-        builder.Add(compound, BRepAlgoAPI_Cut(BRepPrimAPI_MakeBox(40, 30, 20).Shape(),
-                                              BRepPrimAPI_MakeCylinder(5, 50).Shape()).Shape());
-        builder.Add(compound, BRepPrimAPI_MakeCylinder(3, 10).Shape());
-        STEPControl_Writer writer;
-        writer.Transfer(compound, STEPControl_AsIs);
-        ASSERT_EQ(writer.Write(valid.string().c_str()), IFSelect_RetDone);
-    }
+    velmora::examples::write_shape(velmora::examples::block_with_a_hole(), valid.string());
     const std::string text = read_text(valid);
     ASSERT_EQ(read_in_child(valid.string(), 60s), 0);
 
