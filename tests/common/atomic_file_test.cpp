@@ -15,9 +15,11 @@
 #include <thread>
 
 #include "common/atomic_file.h"
+#include "tests/scratch.h"
 
 using velmora::files::AtomicFile;
 using velmora::files::replace_file;
+using velmora::testing::read_text;
 namespace fs = std::filesystem;
 
 namespace {
@@ -33,13 +35,6 @@ struct Folder {
     std::string operator/(const std::string& name) const { return (path / name).string(); }
     std::size_t entries() const { return static_cast<std::size_t>(std::distance(fs::directory_iterator(path), {})); }
 };
-
-std::string read(const std::string& path)
-{
-    std::ostringstream s;
-    s << std::ifstream(path, std::ios::binary).rdbuf();
-    return s.str();
-}
 
 mode_t mode_of(const std::string& path)
 {
@@ -69,7 +64,7 @@ TEST(AtomicFile, ReplacesTheFileKeepingItsPermissions)
     std::ofstream(path) << "old";
     ::chmod(path.c_str(), 0600);
     replace_file(path, "new", "the ZEL file");
-    EXPECT_EQ(read(path), "new");
+    EXPECT_EQ(read_text(path), "new");
     EXPECT_EQ(mode_of(path), 0600u);
 
     // A new file gets what the umask allows.
@@ -110,7 +105,7 @@ TEST(AtomicFile, AFailureKeepsTheOldFileLeavesNothingAndSaysWhy)
         AtomicFile file(path, "the EMC file");
         file.write("half");
     }
-    EXPECT_EQ(read(path), "previous");
+    EXPECT_EQ(read_text(path), "previous");
     EXPECT_EQ(folder.entries(), 2u);  // the old file and the folder: no temporary file
 }
 
@@ -124,12 +119,12 @@ TEST(AtomicFile, PathsThatAreNoPlainFile)
     fs::create_symlink("real.zel", folder / "link.zel");
     replace_file(folder / "link.zel", "new", "the ZEL file");
     EXPECT_TRUE(fs::is_symlink(folder / "link.zel"));
-    EXPECT_EQ(read(folder / "real.zel"), "new");
+    EXPECT_EQ(read_text(folder / "real.zel"), "new");
 
     // A FIFO's reader gets the text.
     ASSERT_EQ(::mkfifo((folder / "pipe").c_str(), 0600), 0);
     std::string heard;
-    std::thread reader([&] { heard = read(folder / "pipe"); });
+    std::thread reader([&] { heard = read_text(folder / "pipe"); });
     replace_file(folder / "pipe", "through", "the ZEL file");
     reader.join();
     EXPECT_EQ(heard, "through");
@@ -157,7 +152,7 @@ TEST(AtomicFile, PathsThatAreNoPlainFile)
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
-    EXPECT_EQ(read(folder / "real.zel"), "new");
+    EXPECT_EQ(read_text(folder / "real.zel"), "new");
     for (const auto& entry : fs::directory_iterator(folder.path))
         EXPECT_EQ(entry.path().filename().string().find(".zel."), std::string::npos) << entry.path();
 }

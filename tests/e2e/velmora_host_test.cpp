@@ -32,22 +32,14 @@
 #include "cad_rpc_connection.h"
 #include "child_process.h"
 #include "zel_geometry.h"
+#include "tests/scratch.h"
 #include "hosts/occt/occt_model.h"
 
 using namespace std::chrono_literals;
-using velmora::testing::ChildProcess;
-using velmora::testing::children_of;
 using namespace velmora::testing;
 namespace fs = std::filesystem;
 
 namespace {
-
-fs::path scratch(const std::string& name)
-{
-    auto dir = fs::path(::testing::TempDir()) / ("velmora-host-" + std::to_string(::getpid())) / name;
-    fs::create_directories(dir);
-    return dir;
-}
 
 // Starts velmora-host --no-gui on `model` and returns the port it serves on.
 int start(ChildProcess& host)
@@ -209,9 +201,7 @@ TEST(VelmoraHost, TheGuiGetsThePortAndNoBlockedSignals)
     for (int i = 0; i < 500 && !fs::exists(report); ++i) std::this_thread::sleep_for(20ms);
     ::kill(host.pid(), SIGTERM);
     ASSERT_TRUE(host.wait(30s).has_value());
-    std::ifstream in(report.string());
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(text, "arguments 1\nport " + std::to_string(port) + "\nSIGINT open\nSIGTERM open\n");
+    EXPECT_EQ(read_text(report), "arguments 1\nport " + std::to_string(port) + "\nSIGINT open\nSIGTERM open\n");
 }
 
 namespace {
@@ -348,8 +338,7 @@ TEST(VelmoraHost, ABatchExportsEveryModelItCanAndReportsEachOne)
     EXPECT_NE(said[a.string()].find("wrote " + (out / "a.zel").string()), std::string::npos) << said[a.string()];
     EXPECT_NE(said[bad.string()].find("failed, exit 2"), std::string::npos) << said[bad.string()];
     // The options reach every model's export: nothing hidden with --all-visible.
-    std::ifstream in(out / "b.zel");
-    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    const std::string text = read_text(out / "b.zel");
     EXPECT_GT(text.size(), 10000u);
     EXPECT_EQ(text.find("visible=\"false\""), std::string::npos);
     EXPECT_FALSE(fs::exists(out / "bad.zel"));

@@ -20,8 +20,11 @@
 #include <fmt/format.h>
 
 #include "addin/export/zel_writer.h"
+#include "tests/scratch.h"
 
 using namespace velmora::zel;
+using velmora::testing::read_text;
+using velmora::testing::scratch;
 namespace fs = std::filesystem;
 
 namespace {
@@ -32,22 +35,6 @@ ZelDocument exported_header()
     d.inform = "ZEL SW Plugin";
     d.majorVersion = 1;
     return d;
-}
-
-std::string read_file(const std::string& path)
-{
-    std::ifstream f(path, std::ios::binary);
-    std::ostringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
-
-std::string temp_dir(const std::string& name)
-{
-    auto dir = fs::path(::testing::TempDir()) / (name + "-" + std::to_string(::getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    return dir.string();
 }
 
 // Names made of any bytes: markup, quotes, control characters, a NUL,
@@ -206,9 +193,9 @@ TEST(ZelWriter, PlacedMeshesAndLargeFiles)
     EXPECT_GT(text.size(), 3u << 20);
     EXPECT_NE(text.find(fmt::format("\n{:.8}, {:.8}, ", place(placement, vertices[0])[0], place(placement, vertices[0])[1])),
               std::string::npos);
-    const std::string dir = temp_dir("large");
+    const std::string dir = scratch("large");
     writeZelDocument(shared, dir + "/out.zel");
-    EXPECT_EQ(read_file(dir + "/out.zel"), text);
+    EXPECT_EQ(read_text(dir + "/out.zel"), text);
 
     // A disk that fills up after the first megabyte: the error names the
     // file and nothing is left (in a child, which alone gets the limit).
@@ -297,9 +284,9 @@ TEST(ZelWriter, WorkedExampleByteForByte)
         "</ZEL>\n";
     EXPECT_EQ(formatZelDocument(d), expected);
 
-    const std::string path = temp_dir("worked") + "/out.zel";
+    const std::string path = (scratch("worked") / "out.zel").string();
     writeZelDocument(d, path);
-    EXPECT_EQ(read_file(path), expected);
+    EXPECT_EQ(read_text(path), expected);
 }
 
 // Attributes in the order readers expect; numbers in eight significant
@@ -353,7 +340,7 @@ TEST(ZelWriter, NumbersAttributeOrderAndReferences)
 
 TEST(ZelWriter, BadDocumentsFailBeforeAnyFile)
 {
-    const std::string dir = temp_dir("bad");
+    const std::string dir = scratch("bad");
     const std::string path = dir + "/out.zel";
     ZelDocument missing = exported_header();
     missing.solids = {5};

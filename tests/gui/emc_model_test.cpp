@@ -25,19 +25,14 @@
 #include "gui/common/error_reporter.h"
 #include "gui/common/node_icons.h"
 #include "served_add_in.h"
+#include "tests/scratch.h"
 
 using tarvik::testing::ServedAddIn;
+using velmora::testing::read_text;
+using velmora::testing::write_text;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string read_text(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void write_text(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 const char* kHeader = "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\n<EMC>\n  <header minorVersion=\"0\" majorVersion=\"1\" />\n";
 
@@ -84,8 +79,7 @@ private slots:
     {
         load_node_icons();
         set_error_reporter([this](QWidget*, const QString&, const QString& text) { reports << text; });
-        folder = fs::temp_directory_path() / ("tarvik-emc-" + std::to_string(::getpid()));
-        fs::create_directories(folder);
+        folder = velmora::testing::scratch("tarvik-emc");
     }
     void cleanupTestCase() { fs::remove_all(folder); }
     void init() { reports.clear(); }

@@ -27,6 +27,7 @@
 #include "gui/shell/main_window.h"
 #include "gui/common/node_icons.h"
 #include "served_add_in.h"
+#include "tests/scratch.h"
 
 using tarvik::testing::ServedAddIn;
 namespace fs = std::filesystem;
@@ -118,8 +119,7 @@ private slots:
         child<QLineEdit>(*window, "ZEL_filepath")->setText(QString::fromStdString(out.string()));
         child<QPushButton>(*window, "export_button")->click();
         QVERIFY2(reports.isEmpty(), qPrintable(reports.join("; ")));
-        std::ifstream file(out);
-        const std::string text((std::istreambuf_iterator<char>(file)), {});
+        const std::string text = velmora::testing::read_text(out);
         QVERIFY2(text.find("name=\"New_CAE_item\"") != std::string::npos, text.c_str());
         QVERIFY(text.find("name=\"Bolt_M6\"") != std::string::npos);
         // A was not configured, so it is not exported.

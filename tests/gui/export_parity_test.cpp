@@ -28,16 +28,11 @@
 #include "examples/xde_builder.h"
 #include "hosts/occt/occt_host.h"
 #include "served_add_in.h"
+#include "tests/scratch.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string text_of(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 // Products "Bolt/M6" and "Bolt_M6" (one name once corrected) and "-> Bolt 1"
 // under "Rack", the bolts small (4 mm cylinders) beside a 100 mm plate.
@@ -110,7 +105,7 @@ class ExportParityTest : public QObject {
         const fs::path tarvik = export_from_tarvik(c, name), headless = export_headless(c, name);
         QVERIFY2(reports.isEmpty(), qPrintable(reports.join("; ")));
         QVERIFY2(fs::exists(tarvik) && fs::exists(headless), name.c_str());
-        const std::string a = text_of(tarvik), b = text_of(headless);
+        const std::string a = velmora::testing::read_text(tarvik), b = velmora::testing::read_text(headless);
         QVERIFY2(!a.empty(), name.c_str());
         QVERIFY2(a == b, name.c_str());
     }
@@ -147,8 +142,7 @@ private slots:
     {
         load_node_icons();
         set_error_reporter([this](QWidget*, const QString& title, const QString& text) { reports << title + " " + text; });
-        folder = fs::temp_directory_path() / ("export-parity-" + std::to_string(::getpid()));
-        fs::create_directories(folder);
+        folder = velmora::testing::scratch("export-parity");
     }
     void cleanupTestCase() { fs::remove_all(folder); }
 
@@ -157,7 +151,7 @@ private slots:
     void the_sample_with_templates()
     {
         expect_parity({SAMPLE_MODEL, false, false, {}, true}, "sample-templates");
-        QVERIFY(text_of(folder / "sample-templates-tarvik.zel").find("<solidRef") != std::string::npos);
+        QVERIFY(velmora::testing::read_text(folder / "sample-templates-tarvik.zel").find("<solidRef") != std::string::npos);
     }
 
     void names_that_need_correcting_and_repeat()
@@ -176,7 +170,7 @@ private slots:
         expect_parity({rack, false, false, emc}, "rack-emc");
         expect_parity({rack, true, false, emc}, "rack-emc-single");
         // The small bolts really became MIPs, one per parent in the second.
-        const std::string each = text_of(folder / "rack-emc-tarvik.zel"), single = text_of(folder / "rack-emc-single-tarvik.zel");
+        const std::string each = velmora::testing::read_text(folder / "rack-emc-tarvik.zel"), single = velmora::testing::read_text(folder / "rack-emc-single-tarvik.zel");
         QVERIFY2(each.find("Bolt_M6_1_$1") != std::string::npos, each.c_str());
         QVERIFY2(single.find("mipEmptySolid") != std::string::npos, single.c_str());
     }

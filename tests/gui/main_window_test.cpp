@@ -25,6 +25,7 @@
 #include "gui/emc/emc_tree_model.h"
 #include "gui/shell/main_window.h"
 #include "served_add_in.h"
+#include "tests/scratch.h"
 
 using tarvik::testing::ServedAddIn;
 namespace fs = std::filesystem;
@@ -44,12 +45,6 @@ QModelIndex find_row(const QAbstractItemModel& model, const QString& name)
     const QModelIndexList hits =
         model.match(model.index(0, 0), CAD_TreeModel::NameRole, name, 1, Qt::MatchExactly | Qt::MatchRecursive);
     return hits.isEmpty() ? QModelIndex() : hits.first();
-}
-
-std::string read(const fs::path& path)
-{
-    std::ifstream file(path);
-    return {(std::istreambuf_iterator<char>(file)), {}};
 }
 
 }  // namespace
@@ -93,8 +88,7 @@ private slots:
         set_error_reporter([this](QWidget*, const QString& title, const QString& text) { reports << title + ": " + text; });
         add_in = std::make_unique<ServedAddIn>();
         connection = std::make_unique<CAD_RPC::CAD_RPC_Connection>(add_in->port());
-        folder = fs::temp_directory_path() / ("tarvik-window-" + std::to_string(::getpid()));
-        fs::create_directories(folder);
+        folder = velmora::testing::scratch("tarvik-window");
     }
     void init() { reports.clear(); }
     void cleanupTestCase()
@@ -129,7 +123,7 @@ private slots:
         child<QRadioButton>(window, "all_as_visible")->setChecked(true);
         QTest::mouseClick(child<QPushButton>(window, "export_button"), Qt::LeftButton);
         QVERIFY2(reports.isEmpty(), qPrintable(reports.join('\n')));
-        const std::string text = read(out);
+        const std::string text = velmora::testing::read_text(out);
         QVERIFY(text.find("Body_$1") != std::string::npos);  // the corrected names
         QVERIFY(text.find("<line") == std::string::npos && text.find("visible=\"false\"") == std::string::npos);
         QCOMPARE(window.statusBar()->currentMessage(), QString("The ZEL export has been done."));

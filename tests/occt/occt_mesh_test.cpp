@@ -102,13 +102,6 @@ double mesh_volume(const occt::SolidMesh& mesh)
     return six_v / 6.0;
 }
 
-std::string temporary_folder()
-{
-    const auto dir = std::filesystem::path(::testing::TempDir()) / ("mesh-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    return dir.string();
-}
-
 }  // namespace
 
 TEST(Meshing, PartsMeshedInParallelGetTheSerialTriangles)
@@ -154,7 +147,7 @@ TEST(VertexIndex, TheExportsWalkGivesTheMapsGeometry)
 // closed solid comes out of the export watertight.
 TEST(Meshing, ClosedSolidsComeOutWatertight)
 {
-    const std::string dir = temporary_folder();
+    const std::string dir = velmora::testing::temp_path("edge-cases");
     examples::write_edge_case_models(dir);
     const std::string located = dir + "/located.brep", step = dir + "/located.step", iges = dir + "/located.igs",
                       poles = dir + "/poles.brep", blade = dir + "/blade.brep", large = dir + "/large.brep";
@@ -190,7 +183,7 @@ TEST(Meshing, ClosedSolidsComeOutWatertight)
 // An open solid stays open, and the user hears of it once, by name.
 TEST(Meshing, AnOpenSolidIsNamedInOneWarning)
 {
-    const std::string dir = temporary_folder();
+    const std::string dir = velmora::testing::temp_path("edge-cases");
     examples::write_edge_case_models(dir);
     const std::string path = dir + "/lidless.brep";
     std::vector<std::string> warnings;

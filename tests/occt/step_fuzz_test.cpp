@@ -19,17 +19,12 @@
 #include "examples/edge_case_models.h"
 #include "examples/xde_builder.h"
 #include "hosts/occt/occt_host.h"
+#include "tests/scratch.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 namespace {
-
-std::string read_text(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 // 0: a tree; 3: a clear error; anything else is a fault. -1: out of time.
 int read_in_child(const std::string& path, std::chrono::seconds limit)
@@ -68,11 +63,10 @@ int read_in_child(const std::string& path, std::chrono::seconds limit)
 
 TEST(StepFuzz, DamagedFilesGiveATreeOrAClearError)
 {
-    const fs::path dir = fs::path(::testing::TempDir()) / ("step-fuzz-" + std::to_string(::getpid()));
-    fs::create_directories(dir);
+    const fs::path dir = velmora::testing::scratch("step-fuzz");
     const fs::path valid = dir / "valid.step";
     velmora::examples::write_shape(velmora::examples::block_with_a_hole(), valid.string());
-    const std::string text = read_text(valid);
+    const std::string text = velmora::testing::read_text(valid);
     ASSERT_EQ(read_in_child(valid.string(), 60s), 0);
 
     std::mt19937 rng(7);

@@ -30,6 +30,7 @@
 #include "apps/velmora-host/notice_boxes.h"
 #include "cad_rpc_connection.h"
 #include "examples/sample_model.h"
+#include "tests/scratch.h"
 
 using namespace velmora;
 namespace fs = std::filesystem;
@@ -97,10 +98,9 @@ Difference compare(const QImage& before, const QImage& after)
 class CadWindowTest : public QObject {
     Q_OBJECT
 
-    fs::path folder = fs::temp_directory_path() / ("cad-window-" + std::to_string(::getpid()));
+    fs::path folder = velmora::testing::scratch("cad-window");
 
 private slots:
-    void initTestCase() { fs::create_directories(folder); }
     void cleanupTestCase() { fs::remove_all(folder); }
 
     // As the add-in highlights: on a thread of its own (the run's), through
