@@ -13,6 +13,7 @@
 #include <sstream>
 #include <cstdlib>
 #include <optional>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -159,5 +160,16 @@ private:
     std::string out_text_, err_text_;
     std::optional<int> status_;
 };
+
+// The port that a starting run announces ("serving on port N") on the
+// child's standard output; 0 when none comes in time.
+inline int serving_port(ChildProcess& child, std::chrono::seconds timeout = std::chrono::seconds(120))
+{
+    while (const auto line = child.read_line(timeout)) {
+        std::smatch m;
+        if (std::regex_search(*line, m, std::regex("serving on port (\\d+)"))) return std::stoi(m[1]);
+    }
+    return 0;
+}
 
 }  // namespace velmora::testing

@@ -7,7 +7,6 @@
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <netinet/in.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,19 +14,15 @@
 #include <csignal>
 #include <thread>
 
-#include <array>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <regex>
-#include <sstream>
 
 #include <BRepGProp.hxx>
 #include <GProp_GProps.hxx>
 #include <pugixml.hpp>
 
-#include <thrift/Thrift.h>
 
 #include "cad_rpc_connection.h"
 #include "child_process.h"
@@ -41,17 +36,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Starts velmora-host --no-gui on `model` and returns the port it serves on.
+// The port a started velmora-host serves on.
 int start(ChildProcess& host)
 {
-    for (int i = 0; i < 5; ++i) {
-        const auto line = host.read_line(60s);
-        if (!line) break;
-        std::smatch m;
-        if (std::regex_search(*line, m, std::regex("serving on port (\\d+)"))) return std::stoi(m[1]);
-    }
-    ADD_FAILURE() << "no port reported; stderr:\n" << host.error_text();
-    return 0;
+    const int port = serving_port(host);
+    if (port == 0) ADD_FAILURE() << "no port reported; stderr:\n" << host.error_text();
+    return port;
 }
 
 // OpenCASCADE's own volume of every solid of every placed part.
@@ -149,45 +139,76 @@ TEST(VelmoraHost, ExportsTheSampleOverRpcWatertightAndWithTheModelsVolume)
     EXPECT_EQ(zel.select_nodes("//point").size(), 2u);
 }
 
-TEST(VelmoraHost, BadArgumentsAndBadModelsExitWithTwoAndSayWhy)
+// Each way a run fails: bad arguments and bad models exit with 2, a failed
+// export or a run that ends in an exception (its port taken, its GUI
+// program missing) with 1; each says why and writes no file. On success the
+// headless export writes the file where asked and says so.
+TEST(VelmoraHost, EachFailureExitsWithItsCodeSaysWhyAndWritesNothing)
 {
     const fs::path dir = scratch("bad");
     const fs::path empty = dir / "empty.step", text = dir / "notes.step", shapeless = dir / "nothing.step";
-    std::ofstream(empty.string()).close();
-    std::ofstream(text.string()) << "these are not the droids\n";
+    const fs::path out = dir / "out.zel";
+    write_text(empty, "");
+    write_text(text, "these are not the droids\n");
     // A valid STEP file whose data section holds no shape.
-    std::ofstream(shapeless.string()) << "ISO-10303-21;\nHEADER;\nFILE_DESCRIPTION(('none'),'2;1');\n"
-                                         "FILE_NAME('nothing.step','',(''),(''),'','','');\n"
-                                         "FILE_SCHEMA(('AUTOMOTIVE_DESIGN { 1 0 10303 214 1 1 1 1 }'));\nENDSEC;\n"
-                                         "DATA;\nENDSEC;\nEND-ISO-10303-21;\n";
-    const std::string missing = (dir / "missing.step").string();
-    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-        {{}, "no model given"},
-        {{"--port"}, "--port needs a value"},
-        {{"--port", "70000", SAMPLE_MODEL}, "bad port"},
-        {{"--density", "-3", SAMPLE_MODEL}, "bad density"},
-        {{"--colour", SAMPLE_MODEL}, "unknown option --colour"},
-        {{"--no-gui", "--gui", "/bin/true", SAMPLE_MODEL}, "exclude each other"},
-        {{"--no-window", "--no-command", SAMPLE_MODEL}, "exclude each other"},
-        {{"--geometry", "800x600", SAMPLE_MODEL}, "bad geometry"},
-        {{SAMPLE_MODEL, SAMPLE_MODEL}, "more than one model"},
-        {{"--no-gui", missing}, missing},
-        {{"--no-gui", empty.string()}, empty.string()},
-        {{"--no-gui", text.string()}, text.string()},
-        {{"--no-gui", shapeless.string()}, shapeless.string()},
-        {{"--no-gui", "--addin", (dir / "none.so").string(), SAMPLE_MODEL}, "cannot load the add-in"},
-        {{"--single-mip", SAMPLE_MODEL}, "go with --export"},
-        {{"--export", (dir / "x.zel").string(), "--only", "faces", SAMPLE_MODEL}, "names none of"},
+    write_text(shapeless, "ISO-10303-21;\nHEADER;\nFILE_DESCRIPTION(('none'),'2;1');\n"
+                          "FILE_NAME('nothing.step','',(''),(''),'','','');\n"
+                          "FILE_SCHEMA(('AUTOMOTIVE_DESIGN { 1 0 10303 214 1 1 1 1 }'));\nENDSEC;\n"
+                          "DATA;\nENDSEC;\nEND-ISO-10303-21;\n");
+    const std::string missing = (dir / "missing.step").string(), bad_emc = (dir / "missing.emc").string();
+    const int taken = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(taken, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(taken, 1), 0);
+    socklen_t length = sizeof address;
+    ::getsockname(taken, reinterpret_cast<sockaddr*>(&address), &length);
+    const std::string port = std::to_string(ntohs(address.sin_port));
+    struct Case {
+        std::vector<std::string> args;
+        int code;
+        std::string says;
     };
-    for (const auto& [args, says] : cases) {
+    const Case cases[] = {
+        {{}, 2, "no model given"},
+        {{"--port"}, 2, "--port needs a value"},
+        {{"--port", "70000", SAMPLE_MODEL}, 2, "bad port"},
+        {{"--density", "-3", SAMPLE_MODEL}, 2, "bad density"},
+        {{"--colour", SAMPLE_MODEL}, 2, "unknown option --colour"},
+        {{"--no-gui", "--gui", "/bin/true", SAMPLE_MODEL}, 2, "exclude each other"},
+        {{"--no-window", "--no-command", SAMPLE_MODEL}, 2, "exclude each other"},
+        {{"--geometry", "800x600", SAMPLE_MODEL}, 2, "bad geometry"},
+        {{SAMPLE_MODEL, SAMPLE_MODEL}, 2, "more than one model"},
+        {{"--no-gui", missing}, 2, missing},
+        {{"--no-gui", empty.string()}, 2, empty.string()},
+        {{"--no-gui", text.string()}, 2, text.string()},
+        {{"--no-gui", shapeless.string()}, 2, shapeless.string()},
+        {{"--no-gui", "--addin", (dir / "none.so").string(), SAMPLE_MODEL}, 2, "cannot load the add-in"},
+        {{"--single-mip", SAMPLE_MODEL}, 2, "go with --export"},
+        {{"--export", out.string(), "--only", "faces", SAMPLE_MODEL}, 2, "names none of"},
+        {{"--export", out.string(), text.string()}, 2, text.string()},
+        {{"--export", out.string(), "--emc", bad_emc, SAMPLE_MODEL}, 2, "Unable to load EMC file!"},
+        {{"--export", (dir / "no" / "such" / "dir.zel").string(), SAMPLE_MODEL}, 1, "Unable to export a CAD tree!"},
+        {{"--no-window", "--no-gui", "--port", port, SAMPLE_MODEL}, 1, "Could not bind"},
+        {{"--no-window", "--port", "0", "--gui", "/nonexistent/gui", SAMPLE_MODEL}, 1, "Uncaught exception!"},
+    };
+    for (const Case& c : cases) {
         std::vector<std::string> argv{VELMORA_HOST};
-        argv.insert(argv.end(), args.begin(), args.end());
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
         ChildProcess host(argv);
-        const auto code = host.wait(60s);
-        ASSERT_TRUE(code.has_value()) << argv.back();
-        EXPECT_EQ(*code, 2) << argv.back();
-        EXPECT_NE(host.error_text().find(says), std::string::npos) << host.error_text();
+        EXPECT_EQ(host.wait(60s), std::optional<int>(c.code)) << c.says << ": " << host.error_text();
+        EXPECT_NE(host.error_text().find(c.says), std::string::npos) << host.error_text();
+        EXPECT_FALSE(fs::exists(out) || fs::exists(dir / "no")) << c.says;
     }
+    ::close(taken);
+
+    ChildProcess host({VELMORA_HOST, "--export", out.string(), SAMPLE_MODEL});
+    ASSERT_EQ(host.wait(60s), std::optional<int>(0)) << host.error_text();
+    EXPECT_EQ(host.read_line(5s), std::optional<std::string>("velmora-host: wrote " + out.string()));
+    EXPECT_GT(fs::file_size(out), 10000u);
+    // Not a terminal: no progress lines.
+    EXPECT_EQ(host.error_text(), "");
 }
 
 TEST(VelmoraHost, TheGuiGetsThePortAndNoBlockedSignals)
@@ -282,43 +303,6 @@ TEST(VelmoraHost, OnlyLoopbackReachesTheService)
     EXPECT_EQ(host.wait(60s), std::optional<int>(0));
 }
 
-// The headless export: the file where asked on success; on any failure the
-// message Tarvik would show, a non-zero exit and no file at all.
-TEST(VelmoraHost, TheHeadlessExportWritesTheFileOrNothing)
-{
-    const fs::path dir = scratch("headless");
-    const fs::path out = dir / "out.zel", notes = dir / "notes.step";
-    std::ofstream(notes.string()) << "not a model\n";
-    const std::string bad_emc = (dir / "missing.emc").string();
-    struct Case {
-        std::vector<std::string> args;
-        int code;
-        std::string says;
-    };
-    const std::vector<Case> cases = {
-        {{"--export", out.string(), notes.string()}, 2, notes.string()},
-        {{"--export", out.string(), "--emc", bad_emc, SAMPLE_MODEL}, 2, "Unable to load EMC file!"},
-        {{"--export", (dir / "no" / "such" / "dir.zel").string(), SAMPLE_MODEL}, 1, "Unable to export a CAD tree!"},
-    };
-    for (const Case& c : cases) {
-        std::vector<std::string> argv{VELMORA_HOST};
-        argv.insert(argv.end(), c.args.begin(), c.args.end());
-        ChildProcess host(argv);
-        const auto code = host.wait(60s);
-        ASSERT_TRUE(code.has_value()) << c.says;
-        EXPECT_EQ(*code, c.code) << host.error_text();
-        EXPECT_NE(host.error_text().find(c.says), std::string::npos) << host.error_text();
-        EXPECT_FALSE(fs::exists(out)) << c.says;
-        EXPECT_FALSE(fs::exists(dir / "no")) << c.says;
-    }
-    ChildProcess host({VELMORA_HOST, "--export", out.string(), SAMPLE_MODEL});
-    ASSERT_EQ(host.wait(60s), std::optional<int>(0)) << host.error_text();
-    EXPECT_EQ(host.read_line(5s), std::optional<std::string>("velmora-host: wrote " + out.string()));
-    EXPECT_GT(fs::file_size(out), 10000u);
-    // Not a terminal: no progress lines.
-    EXPECT_EQ(host.error_text(), "");
-}
-
 // A batch: every model in a process of its own, one line each; a model that
 // fails spoils no other, and the batch says so with its exit code.
 TEST(VelmoraHost, ABatchExportsEveryModelItCanAndReportsEachOne)
@@ -342,34 +326,6 @@ TEST(VelmoraHost, ABatchExportsEveryModelItCanAndReportsEachOne)
     EXPECT_GT(text.size(), 10000u);
     EXPECT_EQ(text.find("visible=\"false\""), std::string::npos);
     EXPECT_FALSE(fs::exists(out / "bad.zel"));
-}
-
-// A run that ends in an exception is no success: its port taken, or its
-// GUI program missing, velmora-host says so and exits 1.
-TEST(VelmoraHost, ARunThatFailsExitsWithOne)
-{
-    const int taken = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(taken, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(taken, 1), 0);
-    socklen_t length = sizeof address;
-    ::getsockname(taken, reinterpret_cast<sockaddr*>(&address), &length);
-    const std::string port = std::to_string(ntohs(address.sin_port));
-    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-        {{"--no-window", "--no-gui", "--port", port}, "Could not bind"},
-        {{"--no-window", "--port", "0", "--gui", "/nonexistent/gui"}, "Uncaught exception!"},
-    };
-    for (const auto& [args, says] : cases) {
-        std::vector<std::string> argv{VELMORA_HOST};
-        argv.insert(argv.end(), args.begin(), args.end());
-        argv.push_back(SAMPLE_MODEL);
-        ChildProcess host(argv);
-        EXPECT_EQ(host.wait(60s), std::optional<int>(1)) << host.error_text();
-        EXPECT_NE(host.error_text().find(says), std::string::npos) << host.error_text();
-    }
-    ::close(taken);
 }
 
 // A batch under a parent that ignores SIGCHLD ends; a model whose name

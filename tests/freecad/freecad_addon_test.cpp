@@ -13,7 +13,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <regex>
 #include <set>
 
 #include <QJsonArray>
@@ -100,12 +99,9 @@ protected:
         // The run before may still be ending.
         settled([](const QJsonObject& s) { return !s["running"].toBool(); });
         freecad_->send("run");
-        while (auto line = freecad_->read_line(60s)) {
-            std::smatch m;
-            if (std::regex_search(*line, m, std::regex("^Velmora: serving on port (\\d+)"))) return std::stoi(m[1]);
-        }
-        ADD_FAILURE() << "no port; FreeCAD's errors:\n" << freecad_->error_text();
-        return 0;
+        const int port = serving_port(*freecad_, 60s);
+        if (port == 0) ADD_FAILURE() << "no port; FreeCAD's errors:\n" << freecad_->error_text();
+        return port;
     }
     static QJsonObject state() { return ask("state", "state").toObject(); }
     // The state once `done` holds of it (FreeCAD takes the run's events on
@@ -356,14 +352,7 @@ TEST_F(FreecadAddon, TheSampleGivesWhatItsStepGivesInVelmoraHost)
     export_everything(port, from_freecad);
     // The same export of the STEP file in velmora-host.
     ChildProcess host({VELMORA_HOST, "--no-window", "--no-gui", "--port", "0", (dir_ / "sample.step").string()});
-    int host_port = 0;
-    while (auto line = host.read_line(120s)) {
-        std::smatch m;
-        if (std::regex_search(*line, m, std::regex("serving on port (\\d+)"))) {
-            host_port = std::stoi(m[1]);
-            break;
-        }
-    }
+    const int host_port = serving_port(host);
     ASSERT_GT(host_port, 0) << host.error_text();
     export_everything(host_port, from_step);
     EXPECT_EQ(host.wait(60s), 0) << host.error_text();
