@@ -59,7 +59,15 @@ inline double mesh_volume(const std::vector<Point>& v, const std::vector<Triangl
     return six_v / 6.0;
 }
 
-// A <solid> element as numbers.
+// `p` placed by a reference's MCS (r0..r8, t0..t2).
+inline Point placed(const std::vector<double>& mcs, const Point& p)
+{
+    Point q{};
+    for (std::size_t r = 0; r < 3; ++r) q[r] = mcs.at(3 * r) * p[0] + mcs.at(3 * r + 1) * p[1] + mcs.at(3 * r + 2) * p[2] + mcs.at(9 + r);
+    return q;
+}
+
+// A <solid> (or <templateSolid>) element as numbers.
 struct ZelSolid {
     std::string name;
     std::vector<Point> vertices;

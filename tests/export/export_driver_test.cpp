@@ -5,7 +5,6 @@
 #include <functional>
 #include <map>
 #include <set>
-#include <sstream>
 
 #include <pugixml.hpp>
 
@@ -14,6 +13,7 @@
 #include "addin/export/export_driver.h"
 #include "addin/export/zel_writer.h"
 #include "hosts/memory/memory_model.h"
+#include "tests/e2e/zel_geometry.h"
 
 using namespace velmora;
 using memory::Facet;
@@ -230,30 +230,6 @@ TEST(ExportDriver, MirroredPlacementsAndTemplateKeys)
     cad::build_cad_tree(registry, tree);
     exporter::BodyGeometryCache cache;
     auto settings = all_flags();
-    auto numbers = [](const pugi::xml_node& node, const char* child) {
-        std::vector<double> out;
-        std::istringstream in(node.child(child).text().get());
-        for (std::string w; in >> w;) out.push_back(std::stod(w));
-        return out;
-    };
-    // The signed volume of the triangles over the vertices, each vertex
-    // placed by `mcs` (r0..r8, t0..t2) where given.
-    auto volume = [&](const pugi::xml_node& solid, const std::vector<double>& mcs) {
-        const auto v = numbers(solid, "vertices"), f = numbers(solid, "faces");
-        auto at = [&](double n) {
-            const double* p = &v[3 * (static_cast<std::size_t>(n) - 1)];
-            if (mcs.empty()) return std::array<double, 3>{p[0], p[1], p[2]};
-            std::array<double, 3> q{};
-            for (int r = 0; r < 3; ++r) q[r] = mcs[3 * r] * p[0] + mcs[3 * r + 1] * p[1] + mcs[3 * r + 2] * p[2] + mcs[9 + r];
-            return q;
-        };
-        double six_v = 0;
-        for (std::size_t i = 0; i + 2 < f.size(); i += 3) {
-            const auto a = at(f[i]), b = at(f[i + 1]), c = at(f[i + 2]);
-            six_v += a[0] * (b[1] * c[2] - b[2] * c[1]) - a[1] * (b[0] * c[2] - b[2] * c[0]) + a[2] * (b[0] * c[1] - b[1] * c[0]);
-        }
-        return six_v / 6;
-    };
     for (const auto templates : {CAD_RPC::TemplatesSettings::SimpleObjectEnumeration, CAD_RPC::TemplatesSettings::SearchForTemplates}) {
         settings.templates_settings = templates;
         const std::string text = zel::formatZelDocument(exporter::buildZelDocument(tree, settings, registry, cache, doc));
@@ -264,17 +240,17 @@ TEST(ExportDriver, MirroredPlacementsAndTemplateKeys)
         std::size_t solids = 0;
         std::set<std::string> plain;
         for (const auto& s : zel.select_nodes("//solid")) {
-            EXPECT_NEAR(volume(s.node(), {}), 1.0 / 6, 1e-12) << s.node().parent().attribute("name").value();
+            EXPECT_NEAR(velmora::testing::zel_solid(s.node()).volume(), 1.0 / 6, 1e-12) << s.node().parent().attribute("name").value();
             plain.insert(s.node().parent().attribute("name").value());
             ++solids;
         }
         std::set<std::string> used;
         for (const auto& r : zel.select_nodes("//solidRef")) {
-            std::vector<double> mcs;
-            std::istringstream in(std::string(r.node().attribute("MCS").value()).substr(4));
-            for (std::string w; std::getline(in, w, ',');) mcs.push_back(std::stod(w));
+            const std::vector<double> mcs = velmora::testing::numbers_after_tag(r.node().attribute("MCS").value());
             const std::string name = r.node().attribute("template").value();
-            EXPECT_NEAR(volume(by_name.at(name), mcs), 1.0 / 6, 1e-12) << name;
+            velmora::testing::ZelSolid t = velmora::testing::zel_solid(by_name.at(name));
+            for (auto& v : t.vertices) v = velmora::testing::placed(mcs, v);
+            EXPECT_NEAR(t.volume(), 1.0 / 6, 1e-12) << name;
             used.insert(name);
             ++solids;
         }

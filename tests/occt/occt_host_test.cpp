@@ -19,6 +19,7 @@
 #include "addin/cad/node_identity.h"
 #include "addin/export/mass_properties.h"
 #include "examples/xde_builder.h"
+#include "tests/e2e/zel_geometry.h"
 #include "hosts/occt/occt_state.h"
 #include "served_model.h"
 
@@ -236,40 +237,28 @@ TEST(Templates, ReferencesExpandToThePlainExportsSolids)
         pugi::xml_document a, b;
         ASSERT_TRUE(a.load_string(plain.c_str()));
         ASSERT_TRUE(b.load_string(templated.c_str()));
-        auto numbers = [](std::string text) {
-            for (char& c : text)
-                if (c == ',' || c == ';') c = ' ';
-            std::istringstream in(text);
+        using velmora::testing::placed;
+        auto flat = [](const std::vector<velmora::testing::Point>& points) {
             std::vector<double> out;
-            for (std::string word; in >> word;)
-                if (std::isdigit(static_cast<unsigned char>(word.back()))) out.push_back(std::stod(word));
+            for (const auto& p : points) out.insert(out.end(), p.begin(), p.end());
             return out;
         };
-        // The plain file's solids by name (several may share one): vertices and MIP.
-        std::multimap<std::string, std::pair<std::vector<double>, std::vector<double>>> plain_solids;
+        // The plain file's solids by name (several may share one).
+        std::multimap<std::string, velmora::testing::ZelSolid> plain_solids;
         for (const auto& x : a.select_nodes("//solid"))
-            plain_solids.emplace(x.node().attribute("name").value(),
-                                 std::pair{numbers(x.node().child("vertices").text().get()), numbers(x.node().attribute("MIP").value())});
+            plain_solids.emplace(x.node().attribute("name").value(), velmora::testing::zel_solid(x.node()));
         std::map<std::string, pugi::xml_node> templates;
         for (const auto& x : b.select_nodes("/ZEL/templateSolid")) templates[x.node().attribute("name").value()] = x.node();
         std::size_t refs = 0;
         for (const auto& x : b.select_nodes("//solidRef")) {
-            const pugi::xml_node t = templates.at(x.node().attribute("template").value());
-            const std::vector<double> m = numbers(x.node().attribute("MCS").value());
+            const std::vector<double> m = velmora::testing::numbers_after_tag(x.node().attribute("MCS").value());
             ASSERT_EQ(m.size(), 12u);
-            auto place = [&m](const double* p) {
-                std::array<double, 3> out{};
-                for (int r = 0; r < 3; ++r) out[r] = m[3 * r] * p[0] + m[3 * r + 1] * p[1] + m[3 * r + 2] * p[2] + m[9 + r];
-                return out;
-            };
-            const std::vector<double> local = numbers(t.child("vertices").text().get());
-            std::vector<double> placed;
-            for (std::size_t i = 0; i + 2 < local.size(); i += 3)
-                for (double v : place(&local[i])) placed.push_back(v);
+            velmora::testing::ZelSolid t = velmora::testing::zel_solid(templates.at(x.node().attribute("template").value()));
+            for (auto& v : t.vertices) v = placed(m, v);
             // The MIP: the centre placed, the tensor turned (R I R^T; off-diagonals as the file keeps them).
-            std::vector<double> mip = numbers(t.attribute("MIP").value());
+            std::vector<double>& mip = t.mip;
             ASSERT_EQ(mip.size(), 10u);
-            const auto centre = place(&mip[0]);
+            const auto centre = placed(m, {mip[0], mip[1], mip[2]});
             std::copy(centre.begin(), centre.end(), mip.begin());
             const double I[3][3] = {{mip[4], mip[7], mip[8]}, {mip[7], mip[5], mip[9]}, {mip[8], mip[9], mip[6]}};
             double J[3][3] = {};
@@ -286,11 +275,13 @@ TEST(Templates, ReferencesExpandToThePlainExportsSolids)
                 return true;
             };
             bool found = false;
-            for (auto [it, end] = plain_solids.equal_range(x.node().attribute("name").value()); it != end && !found; ++it)
-                found = near(placed, it->second.first, 1.0) && it->second.second.size() == 10 &&
-                        near({mip.begin(), mip.begin() + 4}, {it->second.second.begin(), it->second.second.begin() + 4}, 1.0) &&
-                        near({mip.begin() + 4, mip.end()}, {it->second.second.begin() + 4, it->second.second.end()},
+            for (auto [it, end] = plain_solids.equal_range(x.node().attribute("name").value()); it != end && !found; ++it) {
+                const std::vector<double>& want = it->second.mip;
+                found = near(flat(t.vertices), flat(it->second.vertices), 1.0) && want.size() == 10 &&
+                        near({mip.begin(), mip.begin() + 4}, {want.begin(), want.begin() + 4}, 1.0) &&
+                        near({mip.begin() + 4, mip.end()}, {want.begin() + 4, want.end()},
                              *std::max_element(mip.begin() + 4, mip.begin() + 7));
+            }
             EXPECT_TRUE(found) << path << ": " << x.node().attribute("name").value();
             ++refs;
         }
