@@ -114,7 +114,7 @@ protected:
     }
     bool ended_within(std::chrono::seconds s) { return run.wait_for(s) == std::future_status::ready; }
 
-    // How the fake GUI was started: its pid, argument count and arguments.
+    // How the fake GUI was started: its pid, argument count, arguments and signals.
     // It writes them whole, once it runs.
     std::vector<std::string> gui_record()
     {
@@ -184,9 +184,10 @@ TEST_F(ExportRun, TheGuiGetsThePortAndDismissingTheNoticeEndsItAndTheRun)
     const int port = start();
     ASSERT_GT(port, 0);
     const auto rec = gui_record();
-    ASSERT_EQ(rec.size(), 3u);
+    ASSERT_EQ(rec.size(), 4u);
     EXPECT_EQ(rec[1], "1");  // one argument: the port
     EXPECT_EQ(rec[2], std::to_string(port));
+    EXPECT_EQ(rec[3], "signals open");
     const pid_t gui = std::stoi(rec[0]);
     ASSERT_EQ(::kill(gui, 0), 0);
 

@@ -1,6 +1,8 @@
-// Plays the GUI in tests: records how it was started, then acts as told by
-// FAKE_GUI_MODE: "stop" connects and calls stop_rpc_service, "wait" sleeps
-// until it is killed.
+// Plays the GUI in tests: records how it was started (its pid, arguments,
+// and whether it may be interrupted: SIGINT or SIGTERM blocked or not), then
+// acts as told by FAKE_GUI_MODE: "stop" connects and calls stop_rpc_service,
+// "wait" sleeps until it is killed.
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -20,7 +22,10 @@ int main(int argc, char** argv)
             std::ofstream f(part);
             f << ::getpid() << "\n" << (argc - 1);
             for (int i = 1; i < argc; ++i) f << "\n" << argv[i];
-            f << "\n";
+            sigset_t mask;
+            ::sigprocmask(SIG_SETMASK, nullptr, &mask);
+            const bool blocked = ::sigismember(&mask, SIGINT) || ::sigismember(&mask, SIGTERM);
+            f << "\n" << (blocked ? "signals blocked" : "signals open") << "\n";
         }
         std::rename(part.c_str(), out);
     }
