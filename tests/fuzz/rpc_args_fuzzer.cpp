@@ -13,31 +13,6 @@
 #include "CAD_RPC_Service.h"
 #include "cad_rpc_connection.h"
 
-namespace {
-
-class IdleHandler : public CAD_RPC::CAD_RPC_ServiceIf {
-public:
-    void stop_rpc_service() override {}
-    void get_cad_tree(CAD_RPC::Tree&) override {}
-    void set_highlight_status_of_ids(const std::vector<int32_t>&, bool) override {}
-    void refresh_display() override {}
-    void get_persistent_ids(std::vector<std::string>& out, const std::vector<int32_t>& ids) override
-    {
-        out.assign(ids.size(), std::string());
-    }
-    void get_node_ids(std::vector<int32_t>& out, const std::vector<std::string>& ids) override
-    {
-        out.assign(ids.size(), -1);
-    }
-    void get_min_size_comparison_results(std::vector<bool>& out, double, const std::vector<int32_t>& ids) override
-    {
-        out.assign(ids.size(), true);
-    }
-    void export_zel(const CAD_RPC::Tree&, const CAD_RPC::Settings&) override {}
-};
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     using namespace apache::thrift;
@@ -51,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     auto read = std::make_shared<protocol::TBinaryProtocol>(in, CAD_RPC::kMaxStringSize, CAD_RPC::kMaxContainerSize,
                                                             true, true);
     auto write = std::make_shared<protocol::TBinaryProtocol>(out);
-    CAD_RPC::CAD_RPC_ServiceProcessor processor(std::make_shared<IdleHandler>());
+    CAD_RPC::CAD_RPC_ServiceProcessor processor(std::make_shared<CAD_RPC::CAD_RPC_ServiceNull>());
     try {
         while (in->available_read() > 0 && processor.process(read, write, nullptr)) {
         }

@@ -302,7 +302,7 @@ TEST_F(FuzzedRun, MalformedMessagesAreDroppedAndTheServerKeepsServing)
 namespace {
 
 // Answers get_cad_tree with a flat tree of `count` solids under one root.
-class BigTreeHandler : public CAD_RPC::CAD_RPC_ServiceIf {
+class BigTreeHandler : public CAD_RPC::CAD_RPC_ServiceNull {
 public:
     explicit BigTreeHandler(int32_t count)
     {
@@ -318,13 +318,7 @@ public:
             root.children_ids.push_back(id);
         }
     }
-    void stop_rpc_service() override {}
     void get_cad_tree(CAD_RPC::Tree& tree) override { tree = tree_; }
-    void set_highlight_status_of_ids(const std::vector<int32_t>&, bool) override {}
-    void refresh_display() override {}
-    void get_persistent_ids(std::vector<std::string>&, const std::vector<int32_t>&) override {}
-    void get_node_ids(std::vector<int32_t>&, const std::vector<std::string>&) override {}
-    void get_min_size_comparison_results(std::vector<bool>&, double, const std::vector<int32_t>&) override {}
     void export_zel(const CAD_RPC::Tree& tree, const CAD_RPC::Settings&) override { received = tree.nodes.size(); }
     std::size_t received = 0;
 
