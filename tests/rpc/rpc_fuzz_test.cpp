@@ -47,32 +47,24 @@ Bytes call_bytes(Send send)
     return buffer->getBufferAsString();
 }
 
-// Hand-made pieces of the binary protocol.
-void put_i32(Bytes& b, int32_t v)
-{
-    const uint32_t n = htonl(static_cast<uint32_t>(v));
-    b.append(reinterpret_cast<const char*>(&n), 4);
-}
-void put_i16(Bytes& b, int16_t v)
-{
-    const uint16_t n = htons(static_cast<uint16_t>(v));
-    b.append(reinterpret_cast<const char*>(&n), 2);
-}
-Bytes header(const std::string& name, int type = 1)
-{
-    Bytes b;
-    put_i32(b, static_cast<int32_t>(0x80010000u | static_cast<uint32_t>(type)));
-    put_i32(b, static_cast<int32_t>(name.size()));
-    b += name;
-    put_i32(b, 1);
-    return b;
-}
-void field(Bytes& b, char type, int16_t id)
-{
-    b += type;
-    put_i16(b, id);
-}
-constexpr char T_STOP = 0, T_I32 = 8, T_STRING = 11, T_STRUCT = 12, T_MAP = 13, T_LIST = 15;
+// A message written piece by piece with the binary protocol, for pieces no
+// client would send; raw() appends bytes as they are.
+struct Message {
+    std::shared_ptr<apache::thrift::transport::TMemoryBuffer> buffer =
+        std::make_shared<apache::thrift::transport::TMemoryBuffer>();
+    apache::thrift::protocol::TBinaryProtocol out{buffer};
+    explicit Message(const std::string& call = {}, int type = apache::thrift::protocol::T_CALL)
+    {
+        if (!call.empty()) out.writeMessageBegin(call, static_cast<apache::thrift::protocol::TMessageType>(type), 1);
+    }
+    Message& raw(const std::string& bytes)
+    {
+        buffer->write(reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<uint32_t>(bytes.size()));
+        return *this;
+    }
+    Bytes bytes() const { return buffer->getBufferAsString(); }
+};
+using namespace apache::thrift::protocol;
 
 class FuzzedRun : public ::testing::Test {
 protected:
@@ -195,66 +187,61 @@ TEST_F(FuzzedRun, MalformedMessagesAreDroppedAndTheServerKeepsServing)
         {"huge counts", [&] {
              const int32_t counts[] = {0x7fffffff, -1, -0x7fffffff, 0x10000000, 0x05f5e0ff /* just below 100 MB */};
              const int32_t count = counts[pick(5)];
-             Bytes b;
              switch (pick(4)) {
-             case 0:  // the method name
-                 put_i32(b, static_cast<int32_t>(0x80010001u));
-                 put_i32(b, count);
-                 b += "get_cad_tree";
-                 break;
-             case 1:  // a list of ids
-                 b = header("get_persistent_ids");
-                 field(b, T_LIST, 1);
-                 b += T_I32;
-                 put_i32(b, count);
-                 put_i32(b, 7);
-                 break;
-             case 2:  // a string inside a list
-                 b = header("get_node_ids");
-                 field(b, T_LIST, 1);
-                 b += T_STRING;
-                 put_i32(b, 1);
-                 put_i32(b, count);
-                 b += "abc";
-                 break;
-             default:  // the tree's map of nodes
-                 b = header("export_zel");
-                 field(b, T_STRUCT, 1);
-                 field(b, T_I32, 1);
-                 put_i32(b, 0);
-                 field(b, T_MAP, 2);
-                 b += T_I32;
-                 b += T_STRUCT;
-                 put_i32(b, count);
-                 break;
+             case 0: {  // the method name
+                 Message m;
+                 m.out.writeI32(static_cast<int32_t>(0x80010001u));
+                 m.out.writeI32(count);
+                 return m.raw("get_cad_tree").bytes();
              }
-             return b;
+             case 1: {  // a list of ids
+                 Message m("get_persistent_ids");
+                 m.out.writeFieldBegin("", T_LIST, 1);
+                 m.out.writeListBegin(T_I32, static_cast<uint32_t>(count));
+                 m.out.writeI32(7);
+                 return m.bytes();
+             }
+             case 2: {  // a string inside a list
+                 Message m("get_node_ids");
+                 m.out.writeFieldBegin("", T_LIST, 1);
+                 m.out.writeListBegin(T_STRING, 1);
+                 m.out.writeI32(count);
+                 return m.raw("abc").bytes();
+             }
+             default: {  // the tree's map of nodes
+                 Message m("export_zel");
+                 m.out.writeFieldBegin("", T_STRUCT, 1);
+                 m.out.writeFieldBegin("", T_I32, 1);
+                 m.out.writeI32(0);
+                 m.out.writeFieldBegin("", T_MAP, 2);
+                 m.out.writeMapBegin(T_I32, T_STRUCT, static_cast<uint32_t>(count));
+                 return m.bytes();
+             }
+             }
          }},
         {"deep nesting", [&] {
-             Bytes b = header(pick(2) ? "get_cad_tree" : "refresh_display");
+             Message m(pick(2) ? "get_cad_tree" : "refresh_display");
              const std::size_t depth = 65 + pick(5000);
              const bool lists = pick(2);
-             field(b, lists ? T_LIST : T_STRUCT, 99);
+             m.out.writeFieldBegin("", lists ? T_LIST : T_STRUCT, 99);
              for (std::size_t d = 0; d < depth; ++d) {
-                 if (lists) {
-                     b += T_LIST;
-                     put_i32(b, 1);
-                 } else {
-                     field(b, T_STRUCT, 1);
-                 }
+                 if (lists)
+                     m.out.writeListBegin(T_LIST, 1);
+                 else
+                     m.out.writeFieldBegin("", T_STRUCT, 1);
              }
-             return b;
+             return m.bytes();
          }},
         {"wrong field types", [&] {
-             const char types[] = {T_STRING, T_STRUCT, T_MAP, T_I32, 2 /* bool */, 4 /* double */, 10 /* i64 */, 99};
-             Bytes b = header(pick(2) ? "set_highlight_status_of_ids" : "get_node_ids");
-             field(b, types[pick(8)], 1);
-             for (std::size_t k = 0; k < 16; ++k) b += static_cast<char>(pick(256));
-             b += T_STOP;
-             return b;
+             const int types[] = {T_STRING, T_STRUCT, T_MAP, T_I32, T_BOOL, T_DOUBLE, T_I64, 99};
+             Message m(pick(2) ? "set_highlight_status_of_ids" : "get_node_ids");
+             m.out.writeFieldBegin("", static_cast<TType>(types[pick(8)]), 1);
+             for (std::size_t k = 0; k < 16; ++k) m.raw(std::string(1, static_cast<char>(pick(256))));
+             m.out.writeFieldStop();
+             return m.bytes();
          }},
         {"unknown messages", [&] {
-             if (pick(2)) return header("no_such_call_" + std::to_string(pick(1000)));
+             if (pick(2)) return Message("no_such_call_" + std::to_string(pick(1000))).bytes();
              Bytes b = calls[pick(calls.size())];
              b[3] = static_cast<char>(pick(2) ? 0 : 5 + pick(250));  // message type
              return b;
