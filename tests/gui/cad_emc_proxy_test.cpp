@@ -12,6 +12,7 @@
 #include "gui/common/error_reporter.h"
 #include "gui/common/node_icons.h"
 #include "served_add_in.h"
+#include "tree_rows.h"
 
 using tarvik::testing::ServedAddIn;
 using velmora::memory::MemoryModel;
@@ -52,13 +53,7 @@ class CadEmcProxyTest : public QObject {
     CAD_TreeModel cad_model;
     QStringList reports;
 
-    QModelIndex cad_row(const char* name) const
-    {
-        return cad_model
-            .match(cad_model.index(0, 0), CAD_TreeModel::NameRole, QString(name), 1, Qt::MatchExactly | Qt::MatchRecursive)
-            .value(0);
-    }
-    int32_t id_of(const char* name) const { return cad_row(name).data(CAD_TreeModel::IdRole).toInt(); }
+    int32_t id_of(const char* name) const { return tarvik::testing::cad_row(cad_model, name).data(CAD_TreeModel::IdRole).toInt(); }
 
     // Adds a CAE item with these CAD objects (the proxy reads the model's configuration).
     void add_item(EMC_TreeModel& emc, int method, double min_size_mm, const std::vector<const char*>& objects)

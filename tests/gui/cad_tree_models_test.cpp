@@ -2,7 +2,6 @@
 // real handler served and over small trees made for one case each.
 #include <QAbstractItemModelTester>
 #include <QDataStream>
-#include <QMimeData>
 #include <QStandardItemModel>
 #include <QtTest>
 
@@ -13,6 +12,7 @@
 #include "gui/cadtree/name_correction_proxy_model.h"
 #include "gui/common/node_icons.h"
 #include "served_add_in.h"
+#include "tree_rows.h"
 
 using tarvik::testing::ServedAddIn;
 
@@ -49,13 +49,6 @@ QStringList shown_names(const QAbstractItemModel& model, const QModelIndex& pare
     QStringList names;
     for (int row = 0; row < model.rowCount(parent); ++row) names << model.index(row, 0, parent).data().toString();
     return names;
-}
-
-QModelIndex find_row(const QAbstractItemModel& model, const QString& name, const QModelIndex& parent = {})
-{
-    const QModelIndexList hits =
-        model.match(model.index(0, 0, parent), CAD_TreeModel::NameRole, name, 1, Qt::MatchExactly | Qt::MatchRecursive);
-    return hits.isEmpty() ? QModelIndex() : hits.first();
 }
 
 // The top level of `tree` as a plain item model with the CAD tree's roles,
@@ -104,7 +97,7 @@ private slots:
         QAbstractItemModelTester proxy_test(&proxy, QAbstractItemModelTester::FailureReportingMode::QtTest);
 
         QCOMPARE(shown_names(model), (QStringList{"A", "B", "Axis"}));
-        const QModelIndex a = find_row(model, "A");
+        const QModelIndex a = tarvik::testing::cad_row(model, "A");
         QCOMPARE(shown_names(model, a), (QStringList{"Body", "Body", "Point 1"}));
         QCOMPARE(shown_names(proxy, proxy.mapFromSource(a)), (QStringList{"Body", "Body_$1", "Point_1"}));
     }

@@ -25,6 +25,7 @@
 #include "gui/common/error_reporter.h"
 #include "gui/common/node_icons.h"
 #include "served_add_in.h"
+#include "tree_rows.h"
 #include "tests/scratch.h"
 
 using tarvik::testing::ServedAddIn;
@@ -49,21 +50,8 @@ struct Session {
         cad_model.set_tree(&tree);
         control.set_dialog_runner([](QDialog&) { return true; });
     }
-    QModelIndex cad_row(const QString& name) const
-    {
-        const QModelIndexList hits = cad_model.match(cad_model.index(0, 0), CAD_TreeModel::NameRole, name, 1,
-                                                     Qt::MatchExactly | Qt::MatchRecursive);
-        return hits.value(0);
-    }
-    // Drops these CAD rows onto a CAE row, as a drag from the CAD tree does.
-    bool drop(const QStringList& names, const QModelIndex& onto)
-    {
-        QModelIndexList rows;
-        for (const QString& name : names) rows << cad_row(name);
-        std::unique_ptr<QMimeData> mime(cad_model.mimeData(rows));
-        return emc.dropMimeData(mime.get(), Qt::CopyAction, -1, 0, onto);
-    }
-    int32_t id_of(const QString& name) const { return cad_row(name).data(CAD_TreeModel::IdRole).toInt(); }
+    bool drop(const QStringList& names, const QModelIndex& onto) { return tarvik::testing::drop(cad_model, emc, names, onto); }
+    int32_t id_of(const QString& name) const { return tarvik::testing::cad_row(cad_model, name).data(CAD_TreeModel::IdRole).toInt(); }
 };
 
 }  // namespace

@@ -10,7 +10,6 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
@@ -27,9 +26,11 @@
 #include "gui/shell/main_window.h"
 #include "gui/common/node_icons.h"
 #include "served_add_in.h"
+#include "tree_rows.h"
 #include "tests/scratch.h"
 
 using tarvik::testing::ServedAddIn;
+using tarvik::testing::child;
 namespace fs = std::filesystem;
 
 class EmcWindowTest : public QObject {
@@ -55,24 +56,9 @@ class EmcWindowTest : public QObject {
         window->get_emc()->set_dialog_runner([](QDialog&) { return true; });
         return window;
     }
-    template <class T>
-    static T* child(QWidget& window, const char* name)
-    {
-        return window.findChild<T*>(QString::fromLatin1(name));
-    }
-    static QModelIndex cad_row(MainWindow& window, const QString& name)
-    {
-        const CAD_TreeModel* model = window.get_cad_tree_model();
-        return model->match(model->index(0, 0), CAD_TreeModel::NameRole, name, 1, Qt::MatchExactly | Qt::MatchRecursive)
-            .value(0);
-    }
-    // A drag of CAD rows dropped on a row of the EMC tree.
     static bool drop(MainWindow& window, const QStringList& names, const QModelIndex& onto)
     {
-        QModelIndexList rows;
-        for (const QString& name : names) rows << cad_row(window, name);
-        std::unique_ptr<QMimeData> mime(window.get_cad_tree_model()->mimeData(rows));
-        return window.get_emc_model()->dropMimeData(mime.get(), Qt::CopyAction, -1, 0, onto);
+        return tarvik::testing::drop(*window.get_cad_tree_model(), *window.get_emc_model(), names, onto);
     }
 
 private slots:

@@ -9,7 +9,6 @@
 #include <QDialog>
 #include <QGroupBox>
 #include <QLineEdit>
-#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
@@ -25,27 +24,13 @@
 #include "gui/emc/emc_tree_model.h"
 #include "gui/shell/main_window.h"
 #include "served_add_in.h"
+#include "tree_rows.h"
 #include "tests/scratch.h"
 
-using tarvik::testing::ServedAddIn;
+using namespace tarvik::testing;
 namespace fs = std::filesystem;
 
 namespace {
-
-template <class T>
-T* child(QWidget& window, const char* name)
-{
-    T* widget = window.findChild<T*>(QString::fromLatin1(name));
-    if (!widget) qFatal("no widget %s", name);
-    return widget;
-}
-
-QModelIndex find_row(const QAbstractItemModel& model, const QString& name)
-{
-    const QModelIndexList hits =
-        model.match(model.index(0, 0), CAD_TreeModel::NameRole, name, 1, Qt::MatchExactly | Qt::MatchRecursive);
-    return hits.isEmpty() ? QModelIndex() : hits.first();
-}
 
 }  // namespace
 
@@ -61,7 +46,7 @@ class MainWindowTest : public QObject {
     void click(MainWindow& window, const QString& name, Qt::KeyboardModifiers modifiers = {})
     {
         auto* view = child<QTreeView>(window, "CAD_tree_view");
-        const QModelIndex index = find_row(*view->model(), name);
+        const QModelIndex index = cad_row(*view->model(), name);
         QVERIFY2(index.isValid(), qPrintable(name));
         view->scrollTo(index);
         QTest::mouseClick(view->viewport(), Qt::LeftButton, modifiers, view->visualRect(index).center());
@@ -162,15 +147,14 @@ private slots:
             return true;
         });
         emc->add_item();
-        std::unique_ptr<QMimeData> mime(gone.get_cad_tree_model()->mimeData({find_row(*gone.get_cad_tree_model(), "Bolt M6")}));
-        QVERIFY(model->dropMimeData(mime.get(), Qt::CopyAction, -1, 0, model->index(0, 0)));
+        QVERIFY(drop(*gone.get_cad_tree_model(), *model, {"Bolt M6"}, model->index(0, 0)));
         const QString emc_file = QString::fromStdString((folder / "gone.emc").string());
         QVERIFY(emc->save(emc_file));
         short_lived.stop();
         reports.clear();
         gone.export_cad();
         click(gone, "A");
-        model->dropMimeData(mime.get(), Qt::CopyAction, -1, 0, model->index(0, 0));
+        drop(*gone.get_cad_tree_model(), *model, {"Bolt M6"}, model->index(0, 0));
         QVERIFY(!emc->load(emc_file));
         child<QGroupBox>(gone, "EMC_settings_groupbox")->setChecked(true);
         const QStringList sentences{"Unable to export a CAD tree!\n", "Unable to set highlight!\n",
