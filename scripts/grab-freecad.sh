@@ -13,8 +13,6 @@ mkdir -p "$out_dir"
 BUILD_DIR=$build "$root/scripts/build.sh" >/dev/null
 grab="$build/tools/grab-screen"
 
-display=$("$root/scripts/free-display.sh")
-
 xvfb_pid=
 run_pid=
 # FreeCAD in a home of its own: the picture does not depend on the user's
@@ -24,16 +22,14 @@ home=$(mktemp -d)
 cleanup() {
   # FreeCAD, the add-in's Tarvik and everything else the run started.
   [[ -n $run_pid ]] && kill -TERM -- "-$run_pid" 2>/dev/null && wait "$run_pid" 2>/dev/null || true
-  [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null || true
+  [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null || true
   rm -rf "$home"
 }
 trap cleanup EXIT
 export HOME=$home XDG_DATA_HOME=$home/.local/share XDG_CONFIG_HOME=$home/.config XDG_CACHE_HOME=$home/.cache TMPDIR=$home
 
-Xvfb ":$display" -screen 0 2824x720x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 1 100); do [[ -e /tmp/.X11-unix/X$display ]] && break; sleep 0.1; done
-export DISPLAY=":$display"
+read -r display xvfb_pid < <("$root/scripts/virtual-screen.sh" 2824x720)
+export DISPLAY=$display
 
 # The sample document, then the macro that places FreeCAD and runs the command.
 sample=$build/examples/sample_assembly.FCStd

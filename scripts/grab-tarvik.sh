@@ -14,21 +14,17 @@ mkdir -p "$out_dir"
 BUILD_DIR=$build "$root/scripts/build.sh" >/dev/null
 grab="$build/tools/grab-screen"
 
-display=$("$root/scripts/free-display.sh")
-
 xvfb_pid=
 host_pid=
 cleanup() {
   [[ -n $host_pid ]] && kill "$host_pid" 2>/dev/null && wait "$host_pid" 2>/dev/null || true
-  [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null || true
+  [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null || true
 }
 trap cleanup EXIT
 
 # Two windows of 1024 x 720 side by side fill the screen.
-Xvfb ":$display" -screen 0 2048x720x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 1 100); do [[ -e /tmp/.X11-unix/X$display ]] && break; sleep 0.1; done
-export DISPLAY=":$display" QT_QPA_PLATFORM=xcb
+read -r display xvfb_pid < <("$root/scripts/virtual-screen.sh" 2048x720)
+export DISPLAY=$display QT_QPA_PLATFORM=xcb
 
 grab() {
   local language=$1 png=$2
