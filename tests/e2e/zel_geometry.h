@@ -14,25 +14,19 @@ namespace velmora::testing {
 using Point = std::array<double, 3>;
 using Triangle = std::array<long, 3>;
 
-inline std::vector<Point> parse_points(const char* text)
+// Rows of three numbers, "x, y, z;" each, as vertices and faces are written.
+template <class Row>
+std::vector<Row> parse_rows(const char* text)
 {
-    std::vector<Point> out;
+    std::vector<Row> out;
     std::istringstream in(text);
-    Point p;
+    Row r;
     char sep;
-    while (in >> p[0] >> sep >> p[1] >> sep >> p[2] >> sep) out.push_back(p);
+    while (in >> r[0] >> sep >> r[1] >> sep >> r[2] >> sep) out.push_back(r);
     return out;
 }
-
-inline std::vector<Triangle> parse_triangles(const char* text)
-{
-    std::vector<Triangle> out;
-    std::istringstream in(text);
-    Triangle t;
-    char sep;
-    while (in >> t[0] >> sep >> t[1] >> sep >> t[2] >> sep) out.push_back(t);
-    return out;
-}
+inline std::vector<Point> parse_points(const char* text) { return parse_rows<Point>(text); }
+inline std::vector<Triangle> parse_triangles(const char* text) { return parse_rows<Triangle>(text); }
 
 // Every directed edge once and its reverse once: closed and consistently oriented.
 template <class T>

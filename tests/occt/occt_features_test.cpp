@@ -2,11 +2,8 @@
 // OpenCASCADE host, read back from real files.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
 
 #include <cmath>
-#include <filesystem>
-#include <fstream>
 
 #include <BRepBuilderAPI_MakeEdge.hxx>
 #include <BRepBuilderAPI_MakeVertex.hxx>
@@ -30,7 +27,6 @@
 using namespace velmora;
 using velmora::testing::Served;
 using velmora::testing::temp_path;
-namespace fs = std::filesystem;
 
 namespace {
 

@@ -2,7 +2,6 @@
 // properties of real shapes.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <map>
 
 #include <BRepBuilderAPI_Transform.hxx>
@@ -28,7 +27,6 @@
 using namespace velmora;
 using velmora::testing::Served;
 using velmora::testing::temp_path;
-namespace fs = std::filesystem;
 
 TEST(OcctHost, AssemblyPlacementsAndPersistentIds)
 {

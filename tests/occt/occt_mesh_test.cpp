@@ -2,7 +2,6 @@
 // triangles and the same numbers as the plain, serial way.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
 
 #include <cmath>
 #include <filesystem>

@@ -2,9 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <iconv.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <fstream>
 
 #include <BRepGProp.hxx>
@@ -19,7 +17,6 @@
 using namespace velmora::occt;
 using velmora::testing::rewrite;
 using velmora::testing::temp_path;
-namespace fs = std::filesystem;
 
 namespace {
 
