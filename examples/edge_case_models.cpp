@@ -107,6 +107,32 @@ TopoDS_Shape blade_trimmed_outside_its_surface()
     return BRepPrimAPI_MakePrism(fix.Face(), gp_Vec(0, 0, 5)).Shape();
 }
 
+TopoDS_Shape block_with_touching_holes()
+{
+    const TopoDS_Shape block = BRepPrimAPI_MakeBox(gp_Pnt(-30, -20, 0), 60.0, 40.0, 10.0).Shape();
+    const TopoDS_Shape small = BRepPrimAPI_MakeCylinder(gp_Ax2(gp_Pnt(-8, 0, -1), gp::DZ()), 8.0, 12.0).Shape();
+    const TopoDS_Shape large = BRepPrimAPI_MakeCylinder(gp_Ax2(gp_Pnt(12, 0, -1), gp::DZ()), 12.0, 12.0).Shape();
+    return BRepAlgoAPI_Cut(BRepAlgoAPI_Cut(block, small).Shape(), large).Shape();
+}
+
+TopoDS_Shape boss_with_a_bore_touching_its_side()
+{
+    const TopoDS_Shape boss = BRepPrimAPI_MakeCylinder(gp_Ax2(gp_Pnt(0, 0, 0), gp::DZ()), 20.0, 10.0).Shape();
+    const TopoDS_Shape bore = BRepPrimAPI_MakeCylinder(gp_Ax2(gp_Pnt(12, 0, -1), gp::DZ()), 8.0, 12.0).Shape();
+    return BRepAlgoAPI_Cut(boss, bore).Shape();
+}
+
+TopoDS_Shape cube_faces(int count)
+{
+    TopoDS_Compound faces;
+    BRep_Builder builder;
+    builder.MakeCompound(faces);
+    int n = 0;
+    for (TopExp_Explorer e(BRepPrimAPI_MakeBox(10.0, 10.0, 10.0).Shape(), TopAbs_FACE); e.More() && n < count; e.Next(), ++n)
+        builder.Add(faces, e.Current());
+    return faces;
+}
+
 TopoDS_Shape box_without_a_lid()
 {
     BRep_Builder builder;
@@ -151,8 +177,19 @@ void write_edge_case_models(const std::string& dir)
     write_shape(turned, (d / "located.igs").string());
     write_shape(with_located_faces(box_with_a_sphere()), (d / "poles.brep").string());
     write_shape(blade_trimmed_outside_its_surface(), (d / "blade.brep").string());
+    write_shape(block_with_touching_holes(), (d / "touching.brep").string());
+    write_shape(boss_with_a_bore_touching_its_side(), (d / "cusp.brep").string());
     write_shape(box_without_a_lid(), (d / "lidless.brep").string());
     write_shape(reference_geometry(), (d / "reference.brep").string());
+    write_shape(cube_faces(6), (d / "faces.igs").string());
+    write_shape(cube_faces(6), (d / "faces.step").string());
+    write_shape(cube_faces(5), (d / "sheet.brep").string());
+    TopoDS_Compound curves;
+    BRep_Builder builder;
+    builder.MakeCompound(curves);
+    for (TopExp_Explorer e(reference_geometry(), TopAbs_VERTEX, TopAbs_EDGE); e.More(); e.Next()) builder.Add(curves, e.Current());
+    for (TopExp_Explorer e(reference_geometry(), TopAbs_WIRE, TopAbs_FACE); e.More(); e.Next()) builder.Add(curves, e.Current());
+    write_shape(curves, (d / "curves.brep").string());
 }
 
 }  // namespace velmora::examples

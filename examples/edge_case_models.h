@@ -28,6 +28,20 @@ TopoDS_Shape box_with_a_sphere();
 // triangles out along that edge.
 TopoDS_Shape blade_trimmed_outside_its_surface();
 
+// A 60 x 40 x 10 block with two round holes through it that touch each
+// other along a line: the solid is as thin as nothing there, and the faces
+// of both holes may put a triangle edge on that line.
+TopoDS_Shape block_with_touching_holes();
+
+// A round boss with a bore that touches its side along a line: its top and
+// bottom faces end in a cusp, where the chords of two circles that meet at a
+// tangent cut each other.
+TopoDS_Shape boss_with_a_bore_touching_its_side();
+
+// The first `count` faces of a 10 mm cube, loose (no shell, no solid):
+// six close into a volume, fewer are an open sheet.
+TopoDS_Shape cube_faces(int count);
+
 // A box without its top face: a solid whose B-rep is open.
 TopoDS_Shape box_without_a_lid();
 
@@ -39,7 +53,11 @@ TopoDS_Shape reference_geometry();
 // Writes each of them into `dir`: located.brep (the block, faces located),
 // located.step and located.igs (the block turned: these formats keep no
 // face locations), poles.brep (the sphere on the box, faces located),
-// blade.brep, lidless.brep and reference.brep. Throws when it cannot write.
+// blade.brep, touching.brep, cusp.brep, lidless.brep, reference.brep,
+// faces.igs and faces.step (the cube's six faces: IGES keeps each as an
+// entity of its own, STEP as one shape), sheet.brep (five of them) and
+// curves.brep (the reference geometry without its cube). Throws when it
+// cannot write.
 void write_edge_case_models(const std::string& dir);
 
 }  // namespace velmora::examples

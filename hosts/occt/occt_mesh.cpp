@@ -12,6 +12,9 @@
 #include <unordered_map>
 
 #include <BRepBndLib.hxx>
+#include <BRepGProp.hxx>
+#include <GProp_GProps.hxx>
+#include "surface_repair.h"
 #include <BRepMesh_IncrementalMesh.hxx>
 #include <BRepTools.hxx>
 #include <Bnd_Box.hxx>
@@ -25,12 +28,13 @@ namespace velmora::occt {
 Deflection deflection_of(MeshQuality quality)
 {
     switch (quality) {
+    // Coarse is for a light file: its volumes are what its chords leave.
     case MeshQuality::Coarse: return {0.004, 0.6};
-    case MeshQuality::Standard: return {0.001, 0.25};
-    case MeshQuality::Fine: return {0.0004, 0.12};
-    case MeshQuality::ExtraFine: return {0.0002, 0.07};
+    case MeshQuality::Standard: return {0.001, 0.25, 0.005};
+    case MeshQuality::Fine: return {0.0004, 0.12, 0.005};
+    case MeshQuality::ExtraFine: return {0.0002, 0.07, 0.005};
     }
-    return {0.001, 0.25};
+    return {0.001, 0.25, 0.005};
 }
 
 std::optional<MeshQuality> quality_named(const std::string& name)
@@ -65,50 +69,90 @@ IMeshTools_Parameters parameters_of(const TopoDS_Shape& shape, Deflection deflec
 
 void brep_mesh(const TopoDS_Shape& shape, Deflection deflection, bool in_parallel)
 {
-    BRepMesh_IncrementalMesh(shape, parameters_of(shape, deflection, in_parallel));
+    const IMeshTools_Parameters parameters = parameters_of(shape, deflection, in_parallel);
+    BRepMesh_IncrementalMesh(shape, parameters);
 }
+
+namespace {
+
+// The solid's faces joined, checked and, where its B-rep is closed and the
+// mesh is not, repaired if that leaves fewer faults.
+MeshedSolid joined_solid(const TopoDS_Shape& solid, const IMeshTools_Parameters& parameters)
+{
+    MeshedSolid out;
+    out.brep_closed = brep_closed(solid);
+    auto mesh = std::make_shared<SolidMesh>(joined_mesh(solid, parameters.Deflection, parameters.Angle));
+    out.faults = out.joined = check_surface(*mesh);
+    // A repair's filling may itself meet a fault (a triangle it repeats):
+    // another repair takes that out, while each leaves fewer.
+    RepairedSurface done;
+    for (int round = 0; round < 3 && out.brep_closed && !out.faults.none(); ++round) {
+        auto repaired = repaired_surface(*mesh);
+        if (!repaired) break;
+        const SurfaceFaults left = check_surface(repaired->mesh);
+        if (left.total() >= out.faults.total()) break;
+        out.faults = left;
+        done.taken_out += repaired->taken_out;
+        done.holes += repaired->holes;
+        out.repair = describe(done);
+        *mesh = std::move(repaired->mesh);
+    }
+    out.mesh = std::move(mesh);
+    return out;
+}
+
+// The solid's volume to a thousandth: BRepGProp's adaptive integration,
+// which a helical or B-spline solid needs (its default is 1.3 % off for a
+// screw's thread, and slower on B-spline solids).
+double volume_of(const TopoDS_Shape& solid)
+{
+    GProp_GProps props;
+    BRepGProp::VolumeProperties(solid, props, 1e-3);
+    return props.Mass();
+}
+
+// How far the mesh's volume is from the solid's `volume`, as a fraction of it.
+double volume_error(const SolidMesh& mesh, double volume)
+{
+    return volume > 0 ? std::abs(enclosed_volume(mesh) / volume - 1) : 0;
+}
+
+}  // namespace
 
 std::vector<MeshedSolid> mesh_part(const TopoDS_Shape& shape, Deflection deflection, bool in_parallel)
 {
-    const IMeshTools_Parameters first = parameters_of(shape, deflection, in_parallel);
-    std::vector<IMeshTools_Parameters> tries(3, first);
-    tries[1].MeshAlgo = tries[2].MeshAlgo = IMeshTools_MeshAlgoType_Watson;
-    tries[2].ControlSurfaceDeflection = false;
-
     std::vector<TopoDS_Shape> solids;
     for (TopExp_Explorer e(shape, TopAbs_SOLID); e.More(); e.Next()) solids.push_back(e.Current());
-    std::vector<MeshedSolid> out(solids.size());
-    for (std::size_t i = 0; i < solids.size(); ++i) out[i].brep_closed = brep_closed(solids[i]);
-
-    // Each try meshes the whole part, so that faces that share an edge share
-    // its nodes; the triangles of the try before go first.
-    auto mesh_with = [&](const IMeshTools_Parameters& parameters, bool clean) {
-        if (clean) BRepTools::Clean(shape);
+    IMeshTools_Parameters parameters = parameters_of(shape, deflection, in_parallel);
+    // A thin, curved solid (a plate bent along its length, say) can lose
+    // more of its volume between its chords than a simulation allows: the
+    // part is meshed again, twice as fine each time, while that helps (a
+    // file whose curves stray from their surfaces by its tolerance bounds
+    // no volume closer than that, however fine the mesh).
+    std::vector<MeshedSolid> best;
+    double best_error = HUGE_VAL;
+    std::vector<double> volumes(solids.size(), -1);
+    for (int pass = 0; pass < 3; ++pass) {
+        if (pass > 0) {
+            BRepTools::Clean(shape);
+            parameters.Deflection /= 2;
+            parameters.Angle /= 2;
+        }
+        // The whole part at once, so that faces that share an edge share its nodes.
         BRepMesh_IncrementalMesh(shape, parameters);
-        std::size_t open = 0;
+        std::vector<MeshedSolid> out;
+        double error = 0;
         for (std::size_t i = 0; i < solids.size(); ++i) {
-            out[i].mesh = std::make_shared<const SolidMesh>(joined_mesh(solids[i]));
-            out[i].open_edges = occt::open_edges(*out[i].mesh);
-            if (out[i].brep_closed) open += out[i].open_edges;
+            out.push_back(joined_solid(solids[i], parameters));
+            if (deflection.volume == 0 || !out.back().brep_closed || !out.back().faults.none()) continue;
+            if (volumes[i] < 0) volumes[i] = volume_of(solids[i]);
+            error = std::max(error, volume_error(*out.back().mesh, volumes[i]));
         }
-        return open;
-    };
-    // A try may also fail outright (BRepMesh throws on some such faces);
-    // only when every try fails does the part.
-    std::size_t best = 0, fewest = SIZE_MAX;
-    std::exception_ptr failure;
-    for (std::size_t t = 0; t < tries.size(); ++t) {
-        try {
-            const std::size_t open = mesh_with(tries[t], t > 0);
-            if (open == 0) return out;
-            if (open < fewest) best = t, fewest = open;
-        } catch (const Standard_Failure&) {
-            if (!failure) failure = std::current_exception();
-        }
+        const bool better = error < 0.75 * best_error;
+        if (error < best_error) best = std::move(out), best_error = error;
+        if (best_error <= deflection.volume || !better) break;
     }
-    if (fewest == SIZE_MAX) std::rethrow_exception(failure);
-    if (best + 1 < tries.size()) mesh_with(tries[best], true);
-    return out;
+    return best;
 }
 
 std::vector<std::vector<MeshedSolid>> mesh_parts(const std::vector<TopoDS_Shape>& shapes, unsigned threads,

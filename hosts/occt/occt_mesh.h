@@ -19,6 +19,9 @@ enum class MeshQuality { Coarse, Standard, Fine, ExtraFine };
 struct Deflection {
     double chord;
     double angle;  // radians
+    // How far a closed solid's mesh may enclose another volume than the
+    // solid, as a fraction of it; 0: as BRepMesh's chords leave it.
+    double volume = 0;
 };
 
 Deflection deflection_of(MeshQuality quality);
@@ -34,17 +37,17 @@ void brep_mesh(const TopoDS_Shape& shape, Deflection deflection = deflection_of(
 // One solid of a part, meshed and joined (see joined_mesh).
 struct MeshedSolid {
     std::shared_ptr<const SolidMesh> mesh;
-    bool brep_closed = true;     // its B-rep encloses a volume
-    std::size_t open_edges = 0;  // of its mesh (see open_edges)
+    bool brep_closed = true;  // its B-rep encloses a volume
+    SurfaceFaults joined;     // what kept the joined mesh from enclosing one
+    std::string repair;       // what was done about it, if anything
+    SurfaceFaults faults;     // what still keeps the mesh from enclosing one
 };
 
 // Meshes the part with brep_mesh and joins each of its solids (in explorer
-// order). BRepMesh's faster algorithm (Delabella) leaves some faces of
-// curved, trimmed surfaces with triangles missing along their edges, or
-// with none; where that leaves a solid with a closed B-rep open, the part is
-// meshed again with its other algorithm, and then without the surface
-// deflection check, until every such solid closes (else the try that left
-// the fewest open edges stays).
+// order). Where a solid with a closed B-rep still does not close, its mesh
+// is repaired (see repaired_surface) if that leaves fewer faults. Where a
+// closed mesh's volume is off by more than `deflection.volume`, the part is
+// meshed again at half the chord and angle, up to twice, while that helps.
 std::vector<MeshedSolid> mesh_part(const TopoDS_Shape& shape, Deflection deflection = deflection_of(MeshQuality::Standard),
                                    bool in_parallel = false);
 

@@ -1,6 +1,7 @@
 #include "occt_model.h"
 #include "occt_materials.h"
 #include "occt_names.h"
+#include "occt_surfaces.h"
 
 #include <signal.h>
 
@@ -308,7 +309,10 @@ public:
             TDF_Label referred;
             if (!XCAFDoc_ShapeTool::GetReferredShape(component, referred)) continue;
             const std::string product = product_name(referred);
-            const std::string instance = given_name(component, names_, true);
+            std::string instance = given_name(component, names_, true);
+            // Some writers name every instance after the assembly that holds
+            // it, which says nothing of the part.
+            if (instance == parent.name || instance == label_name(assembly, names_)) instance.clear();
             if (!XCAFDoc_ShapeTool::IsAssembly(referred)) {
                 const TopoDS_Shape shape = XCAFDoc_ShapeTool::GetShape(referred);
                 if (is_reference_only(shape)) {
@@ -550,7 +554,11 @@ OcctModel read_model(const std::string& path, const ReadOptions& options)
     if (!fs::is_regular_file(path, ec)) fail(path, "no such file");
     if (fs::file_size(path, ec) == 0) fail(path, "the file is empty");
     const std::string ext = lower_extension(path);
-    if (ext == ".brep") return read_brep(path);
+    if (ext == ".brep") {
+        OcctModel model = read_brep(path);
+        close_surfaces(model, fs::path(path).stem().string(), options.warn);
+        return model;
+    }
 
     // The application registers every document it makes; a failed read must
     // close it as a good one does, or it stays with the application.
@@ -588,6 +596,10 @@ OcctModel read_model(const std::string& path, const ReadOptions& options)
         ~Setting() { Interface_Static::SetCVal(name, previous.c_str()); }
     };
     const Setting unit("xstep.cascade.unit", "M");
+    // The readers may grow an edge's tolerance up to this, in the unit
+    // above: its default, 1, was meant for millimetres, and a metre lets
+    // IGES edges swell to the size of the part (and its mesh to as coarse).
+    const Setting largest_tolerance("read.maxprecision.val", "0.001");
     // Names byte for byte (one character per byte), so that the decoder
     // can tell UTF-8 from a code page's text; STEP's escapes are decoded.
     const Setting codepage("read.step.codepage", "iso8859-1");
@@ -641,7 +653,9 @@ OcctModel read_model(const std::string& path, const ReadOptions& options)
         if (plain.IsNull() || !TopExp_Explorer(plain, TopAbs_VERTEX).More()) throw std::runtime_error(xde_failure);
         if (options.warn)
             options.warn(xde_failure + "; its geometry was read again without names and colours, which are lost");
-        return single_part(plain, fs::path(path).stem().string(), "plain");
+        OcctModel model = single_part(plain, fs::path(path).stem().string(), "plain");
+        close_surfaces(model, fs::path(path).stem().string(), options.warn);
+        return model;
     }
     // The code page: the user's, else the one the names themselves tell,
     // else the locale language's.
@@ -650,6 +664,7 @@ OcctModel read_model(const std::string& path, const ReadOptions& options)
     NameDecoder names(chosen ? *chosen : detected ? *detected : locale_code_page(),
                       chosen ? PageChoice::User : detected ? PageChoice::Detected : PageChoice::Locale);
     OcctModel model = from_document(doc, path, names, materials, solid_names, options.warn);
+    close_surfaces(model, fs::path(path).stem().string(), options.warn);
     if (names.read_unchosen() && options.warn)
         options.warn("names in '" + path + "' are not UTF-8: read as " + names.page().name +
                      (detected ? ", the code page detected from them"

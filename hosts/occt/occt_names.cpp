@@ -6,6 +6,7 @@
 #include <wctype.h>
 
 #include <algorithm>
+#include <regex>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -313,7 +314,13 @@ bool is_placeholder_name(const std::string& name)
     if (n.size() > 4 && n.compare(0, 4, "NAUO") == 0 && std::all_of(n.begin() + 4, n.end(), ::isdigit)) return true;
     // OpenCASCADE's writer names an unnamed instance after the entry of what
     // it refers to.
-    return n.rfind("=>[", 0) == 0 && n.back() == ']';
+    if (n.rfind("=>[", 0) == 0 && n.back() == ']') return true;
+    // Readers and writers name what has no name after its kind of shape,
+    // counted ("SOLID_1", IGES's "FACE_$2"), or after themselves ("Open
+    // CASCADE STEP translator 7.5 1", with spaces or underscores).
+    static const std::regex kind("(COMPOUND|COMPSOLID|SOLID|SHELL|FACE|WIRE|EDGE|VERTEX)([ _]?\\$?[0-9]+)?");
+    static const std::regex translator("OPEN[ _]CASCADE[ _](STEP|IGES)[ _]TRANSLATOR([ _].*)?");
+    return std::regex_match(n, kind) || std::regex_match(n, translator);
 }
 
 bool is_generated_instance_name(const std::string& name)

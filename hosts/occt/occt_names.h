@@ -64,8 +64,10 @@ private:
 
 // True for a name that says nothing to the user: empty, blank, a placeholder
 // that some writers put in every product ("NONE", "UNIDENTIFIED_PRODUCT",
-// "UNKNOWN"), an occurrence's identifier ("NAUO12") or OpenCASCADE's
-// "=>[0:1:1:2]".
+// "UNKNOWN"), an occurrence's identifier ("NAUO12"), OpenCASCADE's
+// "=>[0:1:1:2]", a kind of shape that a reader or writer named it after
+// ("SOLID", "COMPOUND_1", "FACE_$2") or the translator's own name ("Open
+// CASCADE STEP translator 7.5 1").
 bool is_placeholder_name(const std::string& name);
 // True for an occurrence's name that says nothing: a placeholder, or digits
 // that a writer counts up ("35"). Only for occurrences: a product named by

@@ -76,14 +76,18 @@ void ModelState::keep(int part, const std::vector<MeshedSolid>& solids)
     const OcctPart& p = model.parts[static_cast<std::size_t>(part)];
     for (std::size_t s = 0; s < solids.size() && s < p.solids.size(); ++s) {
         solid_meshes_[{part, static_cast<int>(s)}] = solids[s].mesh;
-        if (!options.warn || solids[s].open_edges == 0) continue;
+        const MeshedSolid& solid = solids[s];
+        if (!options.warn || solid.joined.none()) continue;
         const std::string which = "solid '" + solid_name(p, s) + "' of part '" + p.name + "'";
-        if (!solids[s].brep_closed)
+        if (!solid.brep_closed)
             options.warn(which + " is not closed in the file (some of its edges bound a face on one side only), "
                          "so its mesh is open too");
+        else if (solid.faults.none())
+            options.warn(which + ": its mesh did not close (" + solid.joined.describe() + ") and was repaired (" +
+                         solid.repair + ")");
         else
-            options.warn(which + " is closed, but its mesh could not be closed: " +
-                         std::to_string(solids[s].open_edges) + " open edges");
+            options.warn(which + " is closed, but its mesh could not be closed: " + solid.faults.describe() +
+                         (solid.repair.empty() ? "" : " (after a repair: " + solid.repair + ")"));
     }
 }
 
@@ -101,7 +105,8 @@ const cad::MassPropertiesResult& ModelState::mass_properties(int part, int solid
     if (!fresh) return it->second;
     const TopoDS_Shape& shape = model.parts[static_cast<std::size_t>(part)].solids[static_cast<std::size_t>(solid)];
     GProp_GProps volume, surface;
-    BRepGProp::VolumeProperties(shape, volume);
+    // Adaptive: BRepGProp's default precision is 1.3 % off for a screw's thread.
+    BRepGProp::VolumeProperties(shape, volume, 1e-4);
     BRepGProp::SurfaceProperties(shape, surface);
     if (!(volume.Mass() > 0)) {
         it->second = {1, {}};

@@ -1,5 +1,5 @@
-// Meshing parts in parallel and numbering their vertices: the same
-// triangles and the same numbers as the plain, serial way.
+// Meshing: parts in parallel give the serial triangles, the export numbers
+// vertices as a map would, and every closed solid comes out closed.
 #include <gtest/gtest.h>
 
 
@@ -91,16 +91,6 @@ exporter::BodyGeometry walked_by_map(const cad::BodyPtr& body)
     return g;
 }
 
-double mesh_volume(const occt::SolidMesh& mesh)
-{
-    double six_v = 0;
-    for (const auto& t : mesh.triangles) {
-        const auto &p = mesh.points[t[0]], &q = mesh.points[t[1]], &r = mesh.points[t[2]];
-        six_v += p[0] * (q[1] * r[2] - q[2] * r[1]) - p[1] * (q[0] * r[2] - q[2] * r[0]) + p[2] * (q[0] * r[1] - q[1] * r[0]);
-    }
-    return six_v / 6.0;
-}
-
 }  // namespace
 
 TEST(Meshing, PartsMeshedInParallelGetTheSerialTriangles)
@@ -142,41 +132,56 @@ TEST(VertexIndex, TheExportsWalkGivesTheMapsGeometry)
     EXPECT_EQ(bodies, 11u);
 }
 
-// Each class of crack, in a model of its own, at two qualities: every
-// closed solid comes out of the export watertight.
-TEST(Meshing, ClosedSolidsComeOutWatertight)
+// What meshing `path` at `quality` told the user; every solid whose B-rep
+// is closed checked: a closed surface (see check_surface), and, at standard
+// and finer, its volume within `slack` of the solid's.
+std::vector<std::string> expect_closed(const std::string& path, occt::MeshQuality quality, double slack = 0.005)
+{
+    std::vector<std::string> warnings;
+    occt::ModelState state;
+    state.options.warn = [&](const std::string& w) { warnings.push_back(w); };
+    state.model = occt::read_model(path, {{}, {}, state.options.warn});
+    state.options.quality = quality;
+    for (std::size_t p = 0; p < state.model.parts.size(); ++p)
+        for (std::size_t s = 0; s < state.model.parts[p].solids.size(); ++s) {
+            const TopoDS_Shape& solid = state.model.parts[p].solids[s];
+            const occt::SolidMesh& mesh = state.solid_mesh(static_cast<int>(p), static_cast<int>(s));
+            if (!occt::brep_closed(solid)) continue;
+            const std::string which = path + " part " + std::to_string(p) + " solid " + std::to_string(s) + " quality " +
+                                      std::to_string(int(quality));
+            EXPECT_EQ(occt::check_surface(mesh).describe(), "") << which;
+            if (quality == occt::MeshQuality::Coarse) continue;
+            // Precise enough for a helical or B-spline solid.
+            GProp_GProps exact;
+            BRepGProp::VolumeProperties(solid, exact, 1e-5);
+            EXPECT_NEAR(occt::enclosed_volume(mesh) / exact.Mass(), 1.0, slack) << which;
+        }
+    return warnings;
+}
+
+// Each class of crack, in a model of its own, at every quality: every
+// closed solid comes out closed, with its volume, and without a word.
+TEST(Meshing, ClosedSolidsComeOutClosed)
 {
     const std::string dir = velmora::testing::temp_path("edge-cases");
     examples::write_edge_case_models(dir);
-    const std::string located = dir + "/located.brep", step = dir + "/located.step", iges = dir + "/located.igs",
-                      poles = dir + "/poles.brep", blade = dir + "/blade.brep", large = dir + "/large.brep";
+    for (const char* model : {"located.brep", "located.step", "located.igs", "poles.brep", "blade.brep", "touching.brep",
+                              "cusp.brep"})
+        for (int q = 0; q < 4; ++q)
+            // The blade's trimming curve leaves its surface, where BRepGProp's
+            // volume moves by 7 % with the precision asked of it.
+            EXPECT_EQ(expect_closed(dir + "/" + model, static_cast<occt::MeshQuality>(q),
+                                    std::string(model) == "blade.brep" ? 0.1 : 0.005),
+                      std::vector<std::string>{})
+                << model;
     // Every distinct part of the large model, side by side.
     TopoDS_Compound parts;
     BRep_Builder builder;
     builder.MakeCompound(parts);
     for (int i = 0; i < 150; ++i) builder.Add(parts, examples::large_model_part(i));
+    const std::string large = dir + "/large.brep";
     ASSERT_TRUE(BRepTools::Write(parts, large.c_str()));
-
-    const std::pair<std::string, unsigned> models[] = {{located, 1}, {step, 1}, {iges, 1}, {poles, 1}, {blade, 1}, {large, 150}};
-    for (const auto quality : {occt::MeshQuality::Coarse, occt::MeshQuality::Standard})
-        for (const auto& [path, solids] : models) {
-            if (path == large && quality == occt::MeshQuality::Coarse) continue;
-            occt::OcctHostOptions options;
-            options.quality = quality;
-            velmora::testing::Served served(path, options);
-            unsigned checked = 0;
-            for (const auto& [id, node] : served.tree.nodes) {
-                if (node.type != CAD_RPC::NodeType::Solid) continue;
-                const auto geometry = exporter::tessellateBody(served.registry.object_at(id)->as_body());
-                EXPECT_TRUE(velmora::testing::watertight(geometry.faces)) << path << " " << node.name << " quality " << int(quality);
-                ++checked;
-            }
-            EXPECT_EQ(checked, solids) << path;
-        }
-    // The blade really is a case: BRepMesh's first algorithm alone leaves it open.
-    const TopoDS_Shape blade_solid = examples::blade_trimmed_outside_its_surface();
-    occt::brep_mesh(blade_solid, occt::deflection_of(occt::MeshQuality::Coarse));
-    EXPECT_GT(occt::open_edges(occt::joined_mesh(blade_solid)), 0u);
+    EXPECT_EQ(expect_closed(large, occt::MeshQuality::Standard), std::vector<std::string>{});
 }
 
 // An open solid stays open, and the user hears of it once, by name.
@@ -196,26 +201,27 @@ TEST(Meshing, AnOpenSolidIsNamedInOneWarning)
         << warnings[0];
 }
 
-// Real files from other CAD systems whose solids BRepMesh's first algorithm
-// left open (these two at coarse and standard): closed, their volume within
-// 0.5 % at standard.
-TEST(Meshing, RealSolidsComeOutClosed)
+// Real files from about twenty CAD systems (see the corpus's README): every
+// solid with a closed B-rep closed at every quality, with its volume.
+class RealSolids : public ::testing::TestWithParam<int> {};
+
+TEST_P(RealSolids, ComeOutClosed)
 {
     const std::filesystem::path corpus = REAL_MODELS;
     if (!std::filesystem::is_directory(corpus)) GTEST_SKIP() << "no real models at " << corpus;
-    for (const char* name : {"11752.stp", "Ventilator.stp"})
-        for (int q = 0; q < 2; ++q) {
-            occt::ModelState state;
-            state.model = occt::read_model((corpus / name).string());
-            state.options.quality = static_cast<occt::MeshQuality>(q);
-            for (std::size_t p = 0; p < state.model.parts.size(); ++p)
-                for (std::size_t s = 0; s < state.model.parts[p].solids.size(); ++s) {
-                    const occt::SolidMesh& mesh = state.solid_mesh(static_cast<int>(p), static_cast<int>(s));
-                    EXPECT_EQ(occt::open_edges(mesh), 0u) << name << " quality " << q;
-                    if (q != 1) continue;
-                    GProp_GProps exact;
-                    BRepGProp::VolumeProperties(state.model.parts[p].solids[s], exact);
-                    EXPECT_NEAR(mesh_volume(mesh) / exact.Mass(), 1.0, 0.005) << name;
-                }
-        }
+    // Files whose own precision bounds no volume closer: Rhino's edges stray
+    // from their faces by up to 87 um (the mesh and BRepGProp, each right
+    // within that, differ by 0.78 % at every quality); the impeller's 277
+    // surfaces are sewn across gaps of up to 0.3 mm.
+    const std::map<std::string, double> imprecise = {{"axom_boxed_sphere_rhino8.step", 0.01},
+                                                     {"pyiges_impeller_sw2010.igs", 0.015}};
+    for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
+        const std::string name = entry.path().filename().string(), ext = entry.path().extension().string();
+        if (ext == ".md" || ext == ".tsv") continue;
+        const auto slack = imprecise.find(name);
+        expect_closed(entry.path().string(), static_cast<occt::MeshQuality>(GetParam()),
+                      slack == imprecise.end() ? 0.005 : slack->second);
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(EachQuality, RealSolids, ::testing::Range(0, 4));
