@@ -10,6 +10,7 @@
 #include <GProp_GProps.hxx>
 #include <XCAFApp_Application.hxx>
 
+#include "examples/edge_case_models.h"
 #include "examples/xde_builder.h"
 #include "hosts/occt/occt_model.h"
 #include "served_model.h"
@@ -155,6 +156,9 @@ TEST(OcctModel, GeneratedIdentifiersAreNoNames)
                    {occurrence, "NEXT_ASSEMBLY_USAGE_OCCURRENCE('5','Left bearing'"}});
     EXPECT_EQ(child_names(read_model(path)),
               (std::vector<std::string>{"Shaft-1", "Shaft-2", "Shaft-3", "Shaft-4", "Left bearing"}));
+    // Some writers name every instance after the assembly that holds it.
+    rewrite(path, {{"'Left bearing'", "'Machine'"}});
+    EXPECT_EQ(child_names(read_model(path)).back(), "Shaft-5");
 
     // A root known only by an identifier is named after the file; a product
     // named by digits has a part number for its name.
@@ -164,7 +168,10 @@ TEST(OcctModel, GeneratedIdentifiersAreNoNames)
     EXPECT_EQ(child_names(model)[0], "6205-1");
     EXPECT_EQ(model.parts.at(0).name, "6205");
     // Placeholders that writers put in every product are no names either.
-    for (const char* placeholder : {"NONE", "UNIDENTIFIED_PRODUCT", "Unknown", ""}) {
+    // So are the kinds of shape and the translators' own names that readers
+    // and writers put where no name was given.
+    for (const char* placeholder : {"NONE", "UNIDENTIFIED_PRODUCT", "Unknown", "", "SOLID", "COMPOUND_1", "FACE_$$2" /* "$" */,
+                                    "Open CASCADE STEP translator 7.5 1", "Open_CASCADE_STEP_translator_6_8_1_1_1_1"}) {
         rewrite(path, {{"PRODUCT\\('NAUO1'", "PRODUCT('NAUO1'"}, {"PRODUCT\\('[^']*'", std::string("PRODUCT('") + placeholder + "'"}});
         EXPECT_EQ(read_model(path).parts.at(0).name, "Part") << placeholder;
     }
@@ -269,4 +276,37 @@ TEST(OcctModel, BodiesNamedAsInTheFile)
     EXPECT_EQ(solid_name(model.parts[0], 0), "Boss-Extrude1");
     EXPECT_EQ(solid_name(model.parts[1], 0), "ボディ1");
     EXPECT_EQ(solid_name(model.parts[2], 0), "Body1");
+}
+
+// The export takes solids: loose faces that close are sewn into one, the
+// rest left out by name, and a model with no solid says so.
+TEST(OcctModel, FacesOfNoSolidCloseOrAreNamed)
+{
+    const std::string dir = temp_path("surfaces");
+    velmora::examples::write_edge_case_models(dir);
+    struct Case {
+        const char* file;
+        std::size_t solids;
+        std::vector<std::string> warnings;
+    };
+    const Case cases[] = {
+        // IGES keeps each face an entity of its own: they are sewn together.
+        {"faces.igs", 1, {"6 faces of part 'Part' close into 1 solid"}},
+        {"faces.step", 1, {"6 faces of 'faces' close into 1 solid"}},
+        {"sheet.brep", 0, {"5 faces of part 'sheet' were left out: they close no volume, and the export takes solids",
+                           "the model holds no solid, curve or point: there is nothing to export"}},
+        {"curves.brep", 0, {"the model holds no solid: only its curves and points are exported"}},
+        {"reference.brep", 1, {}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> warnings;
+        const OcctModel model = read_model(dir + "/" + c.file, {{}, {}, [&](const std::string& w) { warnings.push_back(w); }});
+        std::size_t solids = 0;
+        for (const auto& part : model.parts) {
+            solids += part.solids.size();
+            for (const auto& solid : part.solids) EXPECT_NEAR(volume(solid), 1e-6, 1e-12) << c.file;
+        }
+        EXPECT_EQ(solids, c.solids) << c.file;
+        EXPECT_EQ(warnings, c.warnings) << c.file;
+    }
 }
