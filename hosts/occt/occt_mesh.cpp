@@ -101,16 +101,6 @@ MeshedSolid joined_solid(const TopoDS_Shape& solid, const IMeshTools_Parameters&
     return out;
 }
 
-// The solid's volume to a thousandth: BRepGProp's adaptive integration,
-// which a helical or B-spline solid needs (its default is 1.3 % off for a
-// screw's thread, and slower on B-spline solids).
-double volume_of(const TopoDS_Shape& solid)
-{
-    GProp_GProps props;
-    BRepGProp::VolumeProperties(solid, props, 1e-3);
-    return props.Mass();
-}
-
 // How far the mesh's volume is from the solid's `volume`, as a fraction of it.
 double volume_error(const SolidMesh& mesh, double volume)
 {
@@ -118,6 +108,13 @@ double volume_error(const SolidMesh& mesh, double volume)
 }
 
 }  // namespace
+
+std::shared_ptr<const GProp_GProps> volume_properties(const TopoDS_Shape& solid)
+{
+    auto props = std::make_shared<GProp_GProps>();
+    BRepGProp::VolumeProperties(solid, *props, 1e-3);
+    return props;
+}
 
 std::vector<MeshedSolid> mesh_part(const TopoDS_Shape& shape, Deflection deflection, bool in_parallel)
 {
@@ -131,7 +128,7 @@ std::vector<MeshedSolid> mesh_part(const TopoDS_Shape& shape, Deflection deflect
     // no volume closer than that, however fine the mesh).
     std::vector<MeshedSolid> best;
     double best_error = HUGE_VAL;
-    std::vector<double> volumes(solids.size(), -1);
+    std::vector<std::shared_ptr<const GProp_GProps>> volumes(solids.size());
     for (int pass = 0; pass < 3; ++pass) {
         if (pass > 0) {
             BRepTools::Clean(shape);
@@ -145,8 +142,9 @@ std::vector<MeshedSolid> mesh_part(const TopoDS_Shape& shape, Deflection deflect
         for (std::size_t i = 0; i < solids.size(); ++i) {
             out.push_back(joined_solid(solids[i], parameters));
             if (deflection.volume == 0 || !out.back().brep_closed || !out.back().faults.none()) continue;
-            if (volumes[i] < 0) volumes[i] = volume_of(solids[i]);
-            error = std::max(error, volume_error(*out.back().mesh, volumes[i]));
+            if (!volumes[i]) volumes[i] = volume_properties(solids[i]);
+            out.back().volume = volumes[i];
+            error = std::max(error, volume_error(*out.back().mesh, volumes[i]->Mass()));
         }
         const bool better = error < 0.75 * best_error;
         if (error < best_error) best = std::move(out), best_error = error;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <set>
@@ -91,8 +92,11 @@ public:
 
     SolidMesh take()
     {
-        turn_shared_diagonals();
-        drop_back_to_back();
+        // Both below untangle edges used more than twice; most solids have none.
+        if (any_edge_used_more_than_twice()) {
+            turn_shared_diagonals();
+            drop_back_to_back();
+        }
         return std::move(mesh_);
     }
 
@@ -108,6 +112,19 @@ private:
         while (!positions_.insert(p).second) p[0] = std::nextafter(p[0], HUGE_VAL);
         mesh_.points.push_back(p);
         return static_cast<int>(mesh_.points.size()) - 1;
+    }
+
+    bool any_edge_used_more_than_twice() const
+    {
+        std::unordered_map<std::uint64_t, int> uses;
+        uses.reserve(mesh_.triangles.size() * 2);
+        for (const auto& t : mesh_.triangles)
+            for (int k = 0; k < 3; ++k) {
+                const auto a = static_cast<std::uint32_t>(t[static_cast<std::size_t>(k)]);
+                const auto b = static_cast<std::uint32_t>(t[static_cast<std::size_t>((k + 1) % 3)]);
+                if (++uses[a < b ? std::uint64_t{a} << 32 | b : std::uint64_t{b} << 32 | a] > 2) return true;
+            }
+        return false;
     }
 
     // Where two faces touch along a line between two nodes (two cylinders

@@ -76,6 +76,7 @@ void ModelState::keep(int part, const std::vector<MeshedSolid>& solids)
     const OcctPart& p = model.parts[static_cast<std::size_t>(part)];
     for (std::size_t s = 0; s < solids.size() && s < p.solids.size(); ++s) {
         solid_meshes_[{part, static_cast<int>(s)}] = solids[s].mesh;
+        if (solids[s].volume) volumes_[{part, static_cast<int>(s)}] = solids[s].volume;
         const MeshedSolid& solid = solids[s];
         if (!options.warn || solid.joined.none()) continue;
         const std::string which = "solid '" + solid_name(p, s) + "' of part '" + p.name + "'";
@@ -104,9 +105,10 @@ const cad::MassPropertiesResult& ModelState::mass_properties(int part, int solid
     auto [it, fresh] = mass_properties_.try_emplace({part, solid, density});
     if (!fresh) return it->second;
     const TopoDS_Shape& shape = model.parts[static_cast<std::size_t>(part)].solids[static_cast<std::size_t>(solid)];
-    GProp_GProps volume, surface;
-    // Adaptive: BRepGProp's default precision is 1.3 % off for a screw's thread.
-    BRepGProp::VolumeProperties(shape, volume, 1e-4);
+    const auto found = volumes_.find({part, solid});
+    const std::shared_ptr<const GProp_GProps> props = found != volumes_.end() ? found->second : volume_properties(shape);
+    const GProp_GProps& volume = *props;
+    GProp_GProps surface;
     BRepGProp::SurfaceProperties(shape, surface);
     if (!(volume.Mass() > 0)) {
         it->second = {1, {}};

@@ -68,6 +68,7 @@ private:
 
     std::vector<bool> meshed_;
     std::map<std::pair<int, int>, std::shared_ptr<const SolidMesh>> solid_meshes_;
+    std::map<std::pair<int, int>, std::shared_ptr<const GProp_GProps>> volumes_;  // where meshing computed them
     std::map<std::tuple<int, int, double>, cad::MassPropertiesResult> mass_properties_;
 };
 
