@@ -54,8 +54,8 @@ TopoDS_Shape reference_geometry();
 // located.step and located.igs (the block turned: these formats keep no
 // face locations), poles.brep (the sphere on the box, faces located),
 // blade.brep, touching.brep, cusp.brep, lidless.brep, reference.brep,
-// faces.igs and faces.step (the cube's six faces: IGES keeps each as an
-// entity of its own, STEP as one shape), sheet.brep (five of them) and
+// faces.igs and faces.step (the cube's six faces: OpenCASCADE writes them
+// to IGES as one shape, to STEP as six), sheet.brep (five of them) and
 // curves.brep (the reference geometry without its cube). Throws when it
 // cannot write.
 void write_edge_case_models(const std::string& dir);

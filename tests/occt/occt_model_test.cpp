@@ -290,7 +290,7 @@ TEST(OcctModel, FacesOfNoSolidCloseOrAreNamed)
         std::vector<std::string> warnings;
     };
     const Case cases[] = {
-        // IGES keeps each face an entity of its own: they are sewn together.
+        // One shape of six faces, and six shapes of one face, sewn together.
         {"faces.igs", 1, {"6 faces of part 'Part' close into 1 solid"}},
         {"faces.step", 1, {"6 faces of 'faces' close into 1 solid"}},
         {"sheet.brep", 0, {"5 faces of part 'sheet' were left out: they close no volume, and the export takes solids",
