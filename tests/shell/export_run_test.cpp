@@ -305,9 +305,11 @@ TEST_F(ExportRun, OnlyTheUsersOwnProgramsAreServed)
         EXPECT_EQ(refused, std::vector<std::string>{"refused a connection from user 65534"});
     }
     EXPECT_GT(served(), 0u);
-    // The server closes its end of a served connection once the client has
-    // gone: wait for that, then nothing of any connection is left.
-    for (int i = 0; i < 500 && open_descriptors() != descriptors; ++i) std::this_thread::sleep_for(10ms);
+    // The server closes its end of a served connection, and its thread
+    // ends, once the client has gone: wait for that (a loaded machine takes
+    // its time), then nothing of any connection is left.
+    for (int i = 0; i < 500 && (open_descriptors() != descriptors || thread_count() != threads); ++i)
+        std::this_thread::sleep_for(10ms);
     EXPECT_EQ(open_descriptors(), descriptors);
     EXPECT_EQ(thread_count(), threads);
     CAD_RPC::CAD_RPC_Connection(port).client().stop_rpc_service();
