@@ -9,6 +9,7 @@
 #include "addin/cad/host/document.h"
 #include "addin/platform/lock_notice.h"
 #include "current_server.h"
+#include "host_words.h"
 #include "rpc_constants.h"
 
 namespace velmora::shell {
@@ -19,6 +20,7 @@ CAD_RPC_ServiceHandler::CAD_RPC_ServiceHandler(cad::ApplicationPtr application)
     if (application_) document_ = application_->get_active_document();
     if (!document_) throw std::runtime_error("Unable to get Model!");
     registry_.set_host(document_, application_);
+    notice_caption_ = lock_notice_words(application_).caption;
 }
 
 CAD_RPC_ServiceHandler::~CAD_RPC_ServiceHandler() = default;
@@ -26,7 +28,7 @@ CAD_RPC_ServiceHandler::~CAD_RPC_ServiceHandler() = default;
 void CAD_RPC_ServiceHandler::stop_rpc_service()
 {
     stop_current_server();
-    platform::close_notice_titled(kLockCaption);
+    platform::close_notice_titled(notice_caption_);
 }
 
 void CAD_RPC_ServiceHandler::get_cad_tree(CAD_RPC::Tree& tree)

@@ -39,6 +39,7 @@ private:
     cad::CAD_ObjectRegistry registry_;
     exporter::BodyGeometryCache geometry_cache_;
     cad::BodySizeCache size_cache_;
+    std::string notice_caption_;  // the run's lock notice, which stop_rpc_service closes
 };
 
 }  // namespace velmora::shell

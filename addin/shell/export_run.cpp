@@ -27,6 +27,7 @@
 #include "addin/platform/terminal_notice.h"
 #include "cad_rpc_service_handler.h"
 #include "current_server.h"
+#include "host_words.h"
 #include "loopback_server_socket.h"
 
 namespace velmora::shell {
@@ -75,10 +76,11 @@ namespace {
 // The notice's thread: show until dismissed or closed, then stop the server.
 class MessageThread {
 public:
-    explicit MessageThread(std::unique_ptr<platform::LockNotice> notice) : notice_(std::move(notice))
+    MessageThread(std::unique_ptr<platform::LockNotice> notice, LockNoticeWords words)
+        : notice_(std::move(notice)), words_(std::move(words))
     {
         thread_ = std::thread([this] {
-            notice_->show(kLockCaption, kLockText);
+            notice_->show(words_.caption, words_.text);
             stop_current_server();
         });
     }
@@ -92,6 +94,7 @@ public:
 
 private:
     std::unique_ptr<platform::LockNotice> notice_;
+    const LockNoticeWords words_;
     std::thread thread_;
 };
 
@@ -184,7 +187,7 @@ void run(const cad::ApplicationPtr& application, const ExportRunOptions& options
     document->lock();
     std::optional<bp::child> gui;
     try {
-        MessageThread message_thread(make_notice(options));
+        MessageThread message_thread(make_notice(options), lock_notice_words(application));
         try {
             if (options.start_gui) {
                 const std::string program = options.gui_program.empty()

@@ -6,6 +6,7 @@
 #include "addin/cad/host/host.h"
 #include "addin/cad/host/host_text.h"
 #include "addin_ids.h"
+#include "host_words.h"
 
 namespace velmora::shell {
 namespace {
@@ -46,7 +47,7 @@ void C_Velmora::create_command_group()
 {
     bitmap_handler_ = std::make_unique<CBitmapHandler>();
     if (!command_manager_) return;
-    const std::u16string title = kGroupTitle, hint = kGroupHint;
+    const std::u16string title = command_group_title(application_), hint = kGroupHint;
 
     const auto stored = command_manager_->get_group_data_from_registry(0);
     bool ignore_previous = false;

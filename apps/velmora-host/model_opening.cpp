@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 #include <iostream>
 
 #include <Message.hxx>
@@ -46,6 +48,15 @@ private:
 
 bool progress_shown() { return ::isatty(STDERR_FILENO) == 1; }
 
+std::u16string locale_language()
+{
+    // As the C library picks the language of messages.
+    for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"})
+        if (const char* value = std::getenv(variable); value && *value)
+            return std::string(value).rfind("ru", 0) == 0 ? u"russian" : u"english";
+    return u"english";
+}
+
 cad::ApplicationPtr open_model(const Arguments& a, Progress also)
 {
     // OpenCASCADE reports its translation on stdout, where the port goes;
@@ -55,6 +66,7 @@ cad::ApplicationPtr open_model(const Arguments& a, Progress also)
     try {
         auto progress = std::make_shared<ProgressLine>();
         occt::OcctHostOptions host;
+        host.language = locale_language();
         host.density = a.density;
         host.codepage = a.codepage;
         host.quality = a.quality;

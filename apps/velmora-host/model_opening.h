@@ -15,6 +15,10 @@ namespace velmora::host {
 // Progress is for a person at a terminal; a script's log stays quiet.
 bool progress_shown();
 
+// The language the user's locale chooses, as the host names it to the
+// add-in: "russian" for a Russian locale, else "english".
+std::u16string locale_language();
+
 using Progress = std::function<void(const std::string& stage, double fraction)>;
 
 // Reads and meshes the model, showing how far it has come (on the terminal,

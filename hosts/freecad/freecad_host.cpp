@@ -125,8 +125,20 @@ std::unique_ptr<platform::NoticeBox> EventBoxes::open(const std::string& caption
     return std::make_unique<EventBox>(shared_from_this(), box);
 }
 
-FreecadHost::FreecadHost(const std::string& addin_path)
-    : boxes_(std::make_shared<EventBoxes>()), application_(occt::occt_application())
+namespace {
+
+occt::OcctHostOptions freecad_options(const std::u16string& language)
+{
+    occt::OcctHostOptions options;
+    options.display_name = u"FreeCAD";
+    options.language = language;
+    return options;
+}
+
+}  // namespace
+
+FreecadHost::FreecadHost(const std::string& addin_path, const std::u16string& language)
+    : boxes_(std::make_shared<EventBoxes>()), application_(occt::occt_application(freecad_options(language)))
 {
     session_ = std::make_unique<occt::HostSession>(addin_path, application_, shell::ExportRunOptions{});
 }

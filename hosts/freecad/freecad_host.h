@@ -48,8 +48,10 @@ class EventBoxes;
 
 class FreecadHost {
 public:
-    // Throws std::runtime_error when the add-in cannot be loaded or does not connect.
-    explicit FreecadHost(const std::string& addin_path);
+    // `language`: of FreeCAD's interface, as FreeCAD names it ("English",
+    // "Russian"), which the add-in speaks. Throws std::runtime_error when the
+    // add-in cannot be loaded or does not connect.
+    FreecadHost(const std::string& addin_path, const std::u16string& language = u"English");
     ~FreecadHost();  // ends a run as close_boxes() does and waits for it
 
     // The add-in's command group (its title, icons and commands).

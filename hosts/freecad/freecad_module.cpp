@@ -109,7 +109,10 @@ PYBIND11_MODULE(velmora_freecad, m)
     py::register_exception<std::invalid_argument>(m, "SettingsError", PyExc_ValueError);
 
     py::class_<freecad::FreecadHost>(m, "Host")
-        .def(py::init<const std::string&>(), py::arg("addin_path"))
+        .def(py::init([](const std::string& addin_path, const std::string& language) {
+                 return std::make_unique<freecad::FreecadHost>(addin_path, cad::utf16_from_utf8(language));
+             }),
+             py::arg("addin_path"), py::arg("language") = "English")
         .def("command_group", [](const freecad::FreecadHost& h) { return group_of(h.command_group()); })
         .def_property_readonly("running", &freecad::FreecadHost::running)
         .def(

@@ -141,11 +141,23 @@ public:
         record("Application::get_revision_number");
         return revision;
     }
+    std::u16string get_display_name() override
+    {
+        record("Application::get_display_name");
+        return display_name;
+    }
+    std::u16string get_current_language() override
+    {
+        record("Application::get_current_language");
+        return language;
+    }
     std::shared_ptr<MemoryDocument> active_document;
     std::shared_ptr<MemoryArrayReader> array_reader;
     std::shared_ptr<MemoryCommandManager> command_manager;
     cad::HostObjectPtr callback_target;
     std::u16string revision = u"31.1.0";
+    // It stands for SolidWorks, as the add-in knows it.
+    std::u16string display_name = u"SolidWorks", language = u"russian";
     int last_cookie = 0;
 };
 

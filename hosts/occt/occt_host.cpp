@@ -30,6 +30,8 @@ public:
     cad::CommandManagerPtr get_command_manager(int) override { return commands; }
     bool set_addin_callback_info(std::int32_t, cad::HostObjectPtr, int) override { return true; }
     std::u16string get_revision_number() override { return u"31.0.0"; }
+    std::u16string get_display_name() override { return own->options.display_name; }
+    std::u16string get_current_language() override { return own->options.language; }
 };
 
 }  // namespace

@@ -31,6 +31,10 @@ struct OcctHostOptions {
     std::string codepage;
     // Told what the user should know about the model as it is read.
     std::function<void(const std::string& message)> warn;
+    // The CAD system the host plays, and the language of its user
+    // interface ("english", "russian"...), which the add-in speaks.
+    std::u16string display_name = u"velmora-host";
+    std::u16string language = u"english";
 };
 
 // A command that an add-in put into one of the host's command groups.

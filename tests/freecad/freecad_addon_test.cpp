@@ -20,7 +20,6 @@
 #include <QJsonObject>
 #include <pugixml.hpp>
 
-#include "addin/shell/rpc_constants.h"
 #include "cad_rpc_connection.h"
 #include "e2e/child_process.h"
 #include "e2e/zel_geometry.h"
@@ -38,21 +37,26 @@ protected:
     static void SetUpTestSuite()
     {
         dir_ = fs::path(::testing::TempDir()) / ("velmora-freecad-" + std::to_string(::getpid()));
-        fs::remove_all(dir_);
-        // A home of its own: FreeCAD's first start, the add-on linked into
-        // its user Mod folder as scripts/run-freecad.sh links it.
-        const fs::path mods = dir_ / "home/.local/share/FreeCAD/Mod";
+        freecad_ = start_freecad(dir_);
+        ready_ = answer("ready", 180s).has_value();
+    }
+    // FreeCAD with the driver, in a home of its own under `dir` (FreeCAD's
+    // first start), the add-on linked into its user Mod folder as
+    // scripts/run-freecad.sh links it; `more` adds to its environment.
+    static ChildProcess* start_freecad(const fs::path& dir, std::vector<std::string> more = {})
+    {
+        fs::remove_all(dir);
+        const fs::path mods = dir / "home/.local/share/FreeCAD/Mod";
         fs::create_directories(mods);
         fs::create_directory_symlink(ADDON_DIR, mods / "Velmora");
-        const std::string home = (dir_ / "home").string();
-        freecad_ = new ChildProcess({FREECAD, DRIVER},
-                                    {"HOME=" + home, "XDG_DATA_HOME=" + home + "/.local/share",
-                                     "XDG_CONFIG_HOME=" + home + "/.config", "XDG_CACHE_HOME=" + home + "/.cache",
-                                     "TMPDIR=" + home, "VELMORA_TEST_DIR=" + dir_.string(),
-                                     "VELMORA_TEST_SOURCES=" TEST_SOURCES, "VELMORA_EXAMPLES=" EXAMPLES,
-                                     "VELMORA_GUI=none", "VELMORA_PORT=0", "QTWEBENGINE_CHROMIUM_FLAGS=--no-sandbox"},
-                                    /*piped_input=*/true);
-        ready_ = answer("ready", 180s).has_value();
+        const std::string home = (dir / "home").string();
+        std::vector<std::string> environment = {
+            "HOME=" + home, "XDG_DATA_HOME=" + home + "/.local/share", "XDG_CONFIG_HOME=" + home + "/.config",
+            "XDG_CACHE_HOME=" + home + "/.cache", "TMPDIR=" + home, "VELMORA_TEST_DIR=" + dir.string(),
+            "VELMORA_TEST_SOURCES=" TEST_SOURCES, "VELMORA_EXAMPLES=" EXAMPLES, "VELMORA_GUI=none", "VELMORA_PORT=0",
+            "QTWEBENGINE_CHROMIUM_FLAGS=--no-sandbox"};
+        environment.insert(environment.end(), more.begin(), more.end());
+        return new ChildProcess({FREECAD, DRIVER}, environment, /*piped_input=*/true);
     }
     static void TearDownTestSuite()
     {
@@ -72,10 +76,11 @@ protected:
     }
 
     // The next answer of that kind, as JSON (null for none).
-    static std::optional<QJsonValue> answer(const std::string& kind, std::chrono::seconds timeout = 60s)
+    static std::optional<QJsonValue> answer(const std::string& kind, std::chrono::seconds timeout = 60s,
+                                            ChildProcess* from = freecad_)
     {
         const std::string prefix = kAnswer + kind + " ";
-        while (auto line = freecad_->read_line(timeout)) {
+        while (auto line = from->read_line(timeout)) {
             if (line->rfind(kAnswer + std::string("error"), 0) == 0) {
                 ADD_FAILURE() << *line;
                 return std::nullopt;
@@ -85,7 +90,7 @@ protected:
                     .array()
                     .at(0);
         }
-        ADD_FAILURE() << "FreeCAD gave no " << kind << "; its errors:\n" << freecad_->error_text();
+        ADD_FAILURE() << "FreeCAD gave no " << kind << "; its errors:\n" << from->error_text();
         return std::nullopt;
     }
     static QJsonValue ask(const std::string& command, const std::string& kind)
@@ -167,8 +172,8 @@ TEST_F(FreecadAddon, TheCommandIsInEveryWorkbenchWithItsIcon)
 {
     for (const char* workbench : {"PartWorkbench", "PartDesignWorkbench", "SketcherWorkbench"}) {
         const QJsonObject shown = ask(std::string("workbench ") + workbench, "workbench").toObject();
-        EXPECT_TRUE(shown["toolbars"].toArray().contains("ZEL SW Plugin")) << workbench;
-        EXPECT_TRUE(shown["menus"].toArray().contains("ZEL SW Plugin")) << workbench;
+        EXPECT_TRUE(shown["toolbars"].toArray().contains("ZEL export")) << workbench;
+        EXPECT_TRUE(shown["menus"].toArray().contains("ZEL export")) << workbench;
         EXPECT_TRUE(shown["icon"].toBool()) << workbench;
         EXPECT_TRUE(shown["enabled"].toBool()) << workbench;
     }
@@ -186,8 +191,10 @@ TEST_F(FreecadAddon, ARunServesWhatFreecadShowsAndLocksTheDocument)
     EXPECT_FALSE(during["enabled"].toBool()) << "the command is enabled during its run";
     ASSERT_EQ(during["boxes"].toArray().size(), 1);
     const QJsonArray box = during["boxes"].toArray()[0].toArray();
-    EXPECT_EQ(box[0].toString().toStdString(), velmora::shell::kLockCaption);
-    EXPECT_EQ(box[1].toString().toStdString(), velmora::shell::kLockText);
+    EXPECT_EQ(box[0].toString().toStdString(), "FreeCAD is locked.");
+    EXPECT_EQ(box[1].toString().toStdString(),
+              "Do not close this dialog until you have finished working with the plugin.\n"
+              "FreeCAD is unlocked when the dialog is closed.");
     EXPECT_TRUE(box[2].toBool()) << "the notice is not modal";
 
     CAD_RPC::Tree tree;
@@ -381,4 +388,27 @@ TEST_F(FreecadAddon, TheSampleGivesWhatItsStepGivesInVelmoraHost)
     };
     EXPECT_EQ(names_of(from_freecad, "//line"), names_of(from_step, "//line"));
     EXPECT_EQ(names_of(from_freecad, "//point"), names_of(from_step, "//point"));
+}
+
+// In a FreeCAD whose interface speaks Russian, so does the add-in.
+TEST_F(FreecadAddon, SpeaksTheLanguageOfFreecadsInterface)
+{
+    const std::unique_ptr<ChildProcess> russian(
+        start_freecad(dir_.string() + "-ru", {"LANG=ru_RU.UTF-8", "LC_ALL=ru_RU.UTF-8"}));
+    auto ask_it = [&](const std::string& command, const std::string& kind) {
+        russian->send(command);
+        return answer(kind, 60s, russian.get()).value_or(QJsonValue());
+    };
+    ASSERT_TRUE(answer("ready", 180s, russian.get()));
+    EXPECT_TRUE(ask_it("workbench PartWorkbench", "workbench").toObject()["menus"].toArray().contains("Экспорт ZEL"));
+    ask_it("run", "ran");
+    QJsonArray boxes;
+    for (int i = 0; i < 100 && boxes.isEmpty(); ++i, ::usleep(50000))
+        boxes = ask_it("state", "state").toObject()["boxes"].toArray();
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes[0].toArray()[0].toString(), QString("Интерфейс FreeCAD заблокирован."));
+    ask_it("close-box", "closed");
+    russian->send("quit");
+    russian->wait(30s);
+    fs::remove_all(dir_.string() + "-ru");
 }

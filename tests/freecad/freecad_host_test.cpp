@@ -13,7 +13,6 @@
 #include <BRep_Builder.hxx>
 #include <TopoDS_Compound.hxx>
 
-#include "addin/shell/rpc_constants.h"
 #include "cad_rpc_connection.h"
 #include "hosts/freecad/freecad_host.h"
 
@@ -101,6 +100,7 @@ TEST(FreecadHost, ARunTellsItsBoxHighlightsAndEndByEvents)
 {
     freecad::FreecadHost host(ADDIN_MODULE);
     Events events(host);
+    EXPECT_EQ(host.command_group().title, u"ZEL export");
     EXPECT_EQ(host.command_group().commands.at(0).name, u"Export ZEL");
     freecad::RunSettings settings;
     settings.start_gui = false;
@@ -110,7 +110,8 @@ TEST(FreecadHost, ARunTellsItsBoxHighlightsAndEndByEvents)
     ASSERT_TRUE(serving);
     const auto box = events.next(freecad::RunEvent::BoxOpened);
     ASSERT_TRUE(box);
-    EXPECT_EQ(box->caption, shell::kLockCaption);
+    // FreeCAD's own name, which stop_rpc_service below finds the box by.
+    EXPECT_EQ(box->caption, "FreeCAD is locked.");
     {
         CAD_RPC::CAD_RPC_Connection connection(serving->number);
         CAD_RPC::Tree tree;

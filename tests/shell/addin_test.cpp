@@ -6,7 +6,9 @@
 #include <fstream>
 
 #include "addin/platform/registry.h"
+#include "addin/shell/host_words.h"
 #include "addin/shell/registration.h"
+#include "addin/shell/rpc_constants.h"
 #include "addin/shell/velmora_addin.h"
 #include "hosts/memory/memory_model.h"
 
@@ -130,4 +132,35 @@ TEST(Registration, TwiceReplacesOursAndUnregisterRemovesOnlyOurs)
     const auto* title = registry.value(other, "Title");
     ASSERT_TRUE(title);
     EXPECT_EQ(std::get<std::string>(*title), "Other add-in");
+}
+
+// The add-in names the CAD system it runs in, in its user's language;
+// SolidWorks keeps the texts it always had.
+TEST(Addin, SpeaksTheHostsNameInItsLanguage)
+{
+    struct Case {
+        std::u16string host, language;
+        const char* caption;
+        const char* text_ends;
+        std::u16string title;
+    };
+    const Case cases[] = {
+        {u"FreeCAD", u"English", "FreeCAD is locked.", "FreeCAD is unlocked when the dialog is closed.", u"ZEL export"},
+        {u"FreeCAD", u"Russian", "Интерфейс FreeCAD заблокирован.", "интерфейс FreeCAD будет разблокирован.", u"Экспорт ZEL"},
+        {u"velmora-host", u"russian", "Интерфейс velmora-host заблокирован.", "будет разблокирован.", u"Экспорт ZEL"},
+        {u"velmora-host", u"C", "velmora-host is locked.", "is unlocked when the dialog is closed.", u"ZEL export"},
+        {u"SolidWorks", u"english", shell::kLockCaption, "интерфейс SolidWorks будет разблокирован.", u"ZEL SW Plugin"},
+    };
+    for (const auto& c : cases) {
+        memory::MemoryModel model;
+        model.application->display_name = c.host;
+        model.application->language = c.language;
+        const auto words = shell::lock_notice_words(model.application);
+        EXPECT_EQ(words.caption, c.caption);
+        EXPECT_TRUE(words.text.ends_with(c.text_ends)) << words.text;
+        auto addin = make_addin();
+        ASSERT_TRUE(addin->connect(model.application, 1));
+        EXPECT_EQ(model.application->command_manager->groups.at(0)->title, c.title);
+        addin->disconnect();
+    }
 }

@@ -22,7 +22,6 @@
 #include "addin/cad/cad_tree_builder.h"
 #include "addin/cad/host/host.h"
 #include "addin/cad/node_identity.h"
-#include "addin/shell/rpc_constants.h"
 #include "apps/velmora-host/cad_window.h"
 #include "hosts/occt/host_session.h"
 #include "apps/velmora-host/model_scene.h"
@@ -177,7 +176,7 @@ private slots:
         auto lock_box = [] {
             for (QWidget* w : QApplication::topLevelWidgets())
                 if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible() &&
-                                                               box->windowTitle() == QString(shell::kLockCaption))
+                                                               box->windowTitle() == "velmora-host is locked.")
                     return box;
             return static_cast<QMessageBox*>(nullptr);
         };
@@ -187,7 +186,7 @@ private slots:
         command->trigger();
         QVERIFY(!command->isEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(lock_box(), 20000);
-        QVERIFY(lock_box()->text().startsWith("Не закрывайте диалог"));
+        QVERIFY(lock_box()->text().startsWith("Do not close this dialog"));
         lock_box()->close();
         QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 1, 20000);
         QVERIFY(command->isEnabled());

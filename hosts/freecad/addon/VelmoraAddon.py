@@ -201,7 +201,8 @@ def install():
     global host, command
     if host is not None:
         return
-    host = velmora_freecad.Host(velmora_freecad.default_addin_path())
+    # The add-in speaks the language of FreeCAD's interface.
+    host = velmora_freecad.Host(velmora_freecad.default_addin_path(), Gui.getLocale())
     group = host.command_group()
     entry = group["commands"][0]
     command = ExportCommand(group, entry)
