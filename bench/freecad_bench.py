@@ -14,7 +14,7 @@ import FreeCAD as App
 import FreeCADGui as Gui
 import Mesh
 import MeshPart
-from PySide2 import QtCore
+from PySide import QtCore
 
 env = os.environ
 reps = int(env.get("VELMORA_BENCH_REPS", "3"))

@@ -3,7 +3,7 @@
 # document from above at an angle, and runs "Export ZEL", which starts
 # Tarvik on the left.
 import FreeCADGui as Gui
-from PySide2 import QtCore
+from PySide import QtCore
 
 window = Gui.getMainWindow()
 window.showNormal()

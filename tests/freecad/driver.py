@@ -9,7 +9,7 @@ import sys
 import FreeCAD as App
 import FreeCADGui as Gui
 import Part
-from PySide2 import QtCore, QtWidgets
+from PySide import QtCore, QtGui
 
 sys.path[:0] = [os.environ["VELMORA_TEST_SOURCES"], os.environ["VELMORA_EXAMPLES"]]
 import sample_document  # noqa: E402
@@ -25,12 +25,12 @@ def answer(what, value=None):
 
 def settle():
     for _ in range(5):
-        QtWidgets.QApplication.processEvents()
+        QtGui.QApplication.processEvents()
 
 
 def tree_top(doc):
     """The labels FreeCAD's model tree shows below the document."""
-    for tree in Gui.getMainWindow().findChildren(QtWidgets.QTreeWidget):
+    for tree in Gui.getMainWindow().findChildren(QtGui.QTreeWidget):
         items = [tree.topLevelItem(i) for i in range(tree.topLevelItemCount())]
         while items:
             item = items.pop(0)
@@ -83,7 +83,7 @@ def command_widgets():
     """Where "Export ZEL" shows: toolbars and menus holding its action."""
     window = Gui.getMainWindow()
     found = {"toolbars": [], "menus": [], "icon": False, "enabled": False}
-    for bar in window.findChildren(QtWidgets.QToolBar):
+    for bar in window.findChildren(QtGui.QToolBar):
         for action in bar.actions():
             if action.text().replace("&", "") == COMMAND_TEXT and bar.isVisible():
                 found["toolbars"].append(bar.windowTitle())
@@ -96,8 +96,8 @@ def command_widgets():
 
 
 def boxes():
-    return [w for w in QtWidgets.QApplication.topLevelWidgets()
-            if isinstance(w, QtWidgets.QMessageBox) and w.isVisible()]
+    return [w for w in QtGui.QApplication.topLevelWidgets()
+            if isinstance(w, QtGui.QMessageBox) and w.isVisible()]
 
 
 class Driver:
@@ -138,8 +138,8 @@ class Driver:
 
     def do_state(self):
         settle()
-        import VelmoraAddon
-        answer("state", {"running": VelmoraAddon.command.run is not None,
+        addon = sys.modules.get("VelmoraAddon")
+        answer("state", {"running": addon is not None and addon.running(),
                          "enabled": command_widgets()["enabled"],
                          "boxes": [[b.windowTitle(), b.text(), b.isModal()] for b in boxes()],
                          "modified": Gui.getDocument(self.doc.Name).Modified,
@@ -152,7 +152,7 @@ class Driver:
 
     def do_close_box(self):
         for box in boxes():
-            box.button(QtWidgets.QMessageBox.Ok).click()
+            box.button(QtGui.QMessageBox.Ok).click()
         answer("closed")
 
     def do_reopen(self):
@@ -170,6 +170,33 @@ class Driver:
         objects = [self.doc.getObjectsByLabel(label)[0] for label in tree_top(self.doc)]
         Import.export(objects, os.path.join(folder, "sample.step"))
         answer("sample", truth_of(self.doc))
+
+    def do_addon(self):
+        """Whether the add-in is loaded, what the add-on's files import, and
+        the command's texts as the add-on has them and as the add-in gives them."""
+        import ast
+        import VelmoraCommand
+        folder = os.path.dirname(VelmoraCommand.__file__)
+        imported = set()
+        for name in os.listdir(folder):
+            if name.endswith(".py"):
+                for node in ast.walk(ast.parse(open(os.path.join(folder, name)).read())):
+                    if isinstance(node, ast.Import):
+                        imported.update(a.name for a in node.names)
+                    elif isinstance(node, ast.ImportFrom):
+                        imported.add(node.module)
+        addon = sys.modules.get("VelmoraAddon")
+        group = addon.host.command_group() if addon is not None else None
+        answer("addon", {"loaded": "velmora_freecad" in sys.modules, "imports": sorted(imported),
+                         "own": [VelmoraCommand.group_title(), VelmoraCommand.NAME, VelmoraCommand.HINT],
+                         "addin": [group["title"], group["commands"][0]["name"], group["commands"][0]["hint"]]
+                         if group else None})
+
+    def do_quit_window(self):
+        """Quits as a user does, so that FreeCAD saves its settings."""
+        for name in list(App.listDocuments()):
+            App.closeDocument(name)
+        QtCore.QTimer.singleShot(0, Gui.getMainWindow().close)
 
     def do_quit(self):
         os._exit(0)

@@ -60,7 +60,7 @@ protected:
     }
     static void TearDownTestSuite()
     {
-        freecad_->send("quit");
+        if (!freecad_->wait(0s)) freecad_->send("quit");
         freecad_->wait(30s);
         delete freecad_;
         fs::remove_all(dir_);
@@ -167,6 +167,24 @@ void export_everything(int port, const fs::path& out)
 double size_of(const std::array<double, 6>& b) { return std::hypot(b[3] - b[0], b[4] - b[1], b[5] - b[2]); }
 
 }  // namespace
+
+// FreeCAD starts without the add-in (the command's texts and icon are the
+// add-on's own, and agree with the add-in's); its first use loads it. The
+// add-on takes Qt through FreeCAD's own PySide, as on FreeCAD's Qt 6 builds.
+TEST_F(FreecadAddon, LoadsTheAddinOnFirstUseThroughFreecadsPySide)
+{
+    const QJsonObject before = ask("addon", "addon").toObject();
+    EXPECT_FALSE(before["loaded"].toBool());
+    for (const auto& module : before["imports"].toArray())
+        EXPECT_FALSE(module.toString().startsWith("PySide2") || module.toString().contains("QtWidgets")) << module.toString().toStdString();
+    ASSERT_GT(run(), 0);
+    const QJsonObject after = ask("addon", "addon").toObject();
+    EXPECT_TRUE(after["loaded"].toBool());
+    EXPECT_EQ(after["own"], after["addin"]);
+    settled([](const QJsonObject& s) { return !s["boxes"].toArray().isEmpty(); });
+    ask("close-box", "closed");
+    EXPECT_TRUE(settled([](const QJsonObject& s) { return !s["running"].toBool() && s["enabled"].toBool(); })["enabled"].toBool());
+}
 
 TEST_F(FreecadAddon, TheCommandIsInEveryWorkbenchWithItsIcon)
 {
@@ -411,4 +429,22 @@ TEST_F(FreecadAddon, SpeaksTheLanguageOfFreecadsInterface)
     russian->send("quit");
     russian->wait(30s);
     fs::remove_all(dir_.string() + "-ru");
+}
+
+// Quit as a user quits: FreeCAD saves its settings, and nothing of the
+// add-on is in them (an uninstalled add-on leaves no toolbar behind).
+TEST_F(FreecadAddon, LeavesNothingInFreecadsSettings)
+{
+    freecad_->send("quit-window");
+    EXPECT_EQ(freecad_->wait(60s), 0) << freecad_->error_text();
+    ready_ = false;  // no FreeCAD to ask any more
+    int settings = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(dir_ / "home"))
+        if (entry.path().filename() == "user.cfg") {
+            ++settings;
+            std::ifstream in(entry.path());
+            const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            EXPECT_EQ(text.find("Velmora"), std::string::npos) << entry.path();
+        }
+    EXPECT_EQ(settings, 1);
 }

@@ -1,12 +1,12 @@
-# FreeCAD runs this file when its GUI starts: Velmora loads the add-in and
-# shows its command in every workbench.
+# FreeCAD runs this file when its GUI starts: Velmora shows its command in
+# every workbench (VelmoraCommand); the add-in loads when it is first used.
 def _start_velmora():
     import FreeCAD
     try:
-        import VelmoraAddon
-        VelmoraAddon.install()
-    except Exception as error:  # FreeCAD must start whatever the add-in does
-        FreeCAD.Console.PrintError("Velmora: the add-in could not be loaded: {}\n".format(error))
+        import VelmoraCommand
+        VelmoraCommand.install()
+    except Exception as error:  # FreeCAD must start whatever the add-on does
+        FreeCAD.Console.PrintError("Velmora: the command could not be added: {}\n".format(error))
 
 
 _start_velmora()

@@ -1,61 +1,37 @@
-# The add-in in FreeCAD: loaded once when the GUI starts, its command group
-# shown as a toolbar and a menu in every workbench, its command run on a
-# snapshot of the active document. FreeCAD's document and GUI are touched
-# on its main thread only: the run's serving thread leaves what FreeCAD must
-# show (the lock notice, highlights) as events that a timer here takes.
-import atexit
-import os
-import tempfile
-
+# The add-in in FreeCAD, loaded when its command is first used and then
+# kept for FreeCAD's lifetime, as a CAD system keeps its add-ins: its
+# command run on a snapshot of the active document. FreeCAD's document and
+# GUI are touched on its main thread only: the run's serving thread leaves
+# what FreeCAD must show (the lock notice, highlights) as events that a
+# timer here takes.
 import FreeCAD as App
 import FreeCADGui as Gui
-from PySide2 import QtCore, QtGui, QtWidgets
+from PySide import QtCore, QtGui
 
 import velmora_freecad
+import VelmoraCommand
 import VelmoraSnapshot
 
-COMMAND = "Velmora_ExportZEL"
 _POLL_MS = 50
 
-host = None          # the loaded add-in
-command = None       # the command FreeCAD knows as Velmora_ExportZEL
+# The add-in speaks the language of FreeCAD's interface.
+host = velmora_freecad.Host(velmora_freecad.default_addin_path(), Gui.getLocale())
+run = None  # the active run
 
 
 def _main_window():
     return Gui.getMainWindow()
 
 
-def _update_commands():
-    # FreeCAD refreshes its commands' state on document and selection
-    # changes; a run starting or ending is neither.
-    QtCore.QMetaObject.invokeMethod(_main_window(), "_updateActions")
-
-
-def _command_icon(strips, index, size=32):
-    """The command's image from the add-in's strips (the one nearest `size`),
-    as a PNG file FreeCAD can load."""
-    best = None
-    for path in strips:
-        strip = QtGui.QImage(path)
-        if not strip.isNull() and (best is None or abs(strip.height() - size) < abs(best.height() - size)):
-            best = strip
-    if best is None:
-        return ""
-    side = best.height()
-    folder = os.path.join(App.getUserCachePath() if hasattr(App, "getUserCachePath") else tempfile.gettempdir(),
-                          "Velmora")
-    os.makedirs(folder, exist_ok=True)
-    path = os.path.join(folder, "command{}.png".format(index))
-    best.copy(index * side, 0, side, side).save(path, "PNG")
-    return path
+def running():
+    return run is not None
 
 
 class Run:
     """One run of the command: the notice box, the highlights, its end."""
 
-    def __init__(self, doc, on_end):
+    def __init__(self, doc):
         self.doc = doc.Name
-        self.on_end = on_end
         self.port = None     # once the run listens
         self.boxes = {}
         self.before = [(s.ObjectName, sub) for s in Gui.Selection.getSelectionEx(doc.Name, 0)
@@ -83,8 +59,7 @@ class Run:
 
     def open_box(self, box, caption, text):
         # Application-modal: FreeCAD keeps drawing, but nothing can be changed.
-        shown = QtWidgets.QMessageBox(QtWidgets.QMessageBox.Warning, caption, text, QtWidgets.QMessageBox.Ok,
-                                      _main_window())
+        shown = QtGui.QMessageBox(QtGui.QMessageBox.Warning, caption, text, QtGui.QMessageBox.Ok, _main_window())
         shown.setWindowModality(QtCore.Qt.ApplicationModal)
         shown.finished.connect(lambda _result, box=box: self.box_finished(box))
         self.boxes[box] = shown
@@ -102,13 +77,14 @@ class Run:
                 Gui.Selection.addSelection(self.doc, root, sub + element)
 
     def end(self):
+        global run
         self.timer.stop()
         for shown in self.boxes.values():
             shown.done(0)
         self.boxes.clear()
         host.finish()
-        self.on_end()
-        _update_commands()
+        run = None
+        VelmoraCommand.refresh()
         # The user's selection as it was, in a document a script may have closed meanwhile.
         doc = App.listDocuments().get(self.doc)
         if doc is not None:
@@ -118,95 +94,29 @@ class Run:
                     Gui.Selection.addSelection(self.doc, name, sub)
 
 
-class ExportCommand:
-    def __init__(self, group, entry):
-        self.group = group
-        self.entry = entry
-        self.icon = _command_icon(group["icons"], entry["image_index"])
-        self.run = None
-
-    def GetResources(self):
-        return {"Pixmap": self.icon, "MenuText": self.entry["name"], "ToolTip": self.entry["tooltip"],
-                "StatusTip": self.entry["hint"], "WhatsThis": self.entry["hint"]}
-
-    def IsActive(self):
-        return self.run is None and App.ActiveDocument is not None
-
-    def Activated(self):
-        doc = App.ActiveDocument
-        if self.run is not None or doc is None:
-            return
-        try:
-            velmora_freecad.check_settings()
-            QtWidgets.QApplication.setOverrideCursor(QtCore.Qt.WaitCursor)
-            try:
-                snapshot = VelmoraSnapshot.Snapshot(doc).as_dict()
-                host.start(self.entry["name"], snapshot)
-            finally:
-                QtWidgets.QApplication.restoreOverrideCursor()
-        except Exception as error:
-            App.Console.PrintError("Velmora: {}\n".format(error))
-            QtWidgets.QMessageBox.critical(_main_window(), self.group["title"], str(error))
-            return
-        self.run = Run(doc, self.ended)
-        _update_commands()
-
-    def ended(self):
-        self.run = None
-
-
-def _global_toolbar(title):
-    """The add-in's toolbar in every workbench: one of FreeCAD's global custom
-    toolbars, made once and kept in the user's parameters."""
-    toolbars = App.ParamGet("User parameter:BaseApp/Workbench/Global/Toolbar")
-    for name in toolbars.GetGroups():
-        if toolbars.GetGroup(name).GetString("Name") == title:
-            group = toolbars.GetGroup(name)
-            break
-    else:
-        number = 1
-        while "Custom_{}".format(number) in toolbars.GetGroups():
-            number += 1
-        group = toolbars.GetGroup("Custom_{}".format(number))
-        group.SetString("Name", title)
-    group.SetBool("Active", True)
-    group.SetString(COMMAND, "FreeCAD")
-
-
-def _add_menu(title):
-    """The add-in's menu in the menu bar; FreeCAD rebuilds the bar for each
-    workbench, so it is added again each time."""
-    bar = _main_window().menuBar()
-    if any(action.text() == title for action in bar.actions()):
+def export(doc):
+    """The command: a run on the document as it is now."""
+    global run
+    if run is not None or doc is None:
         return
-    actions = Gui.Command.get(COMMAND).getAction()
-    if not actions:
-        return
-    menu = QtWidgets.QMenu(title, bar)
-    menu.setObjectName("Velmora")
-    for action in actions:
-        menu.addAction(action)
-    # Before the Help menu, as workbench menus are.
-    bar.insertMenu(bar.actions()[-1] if bar.actions() else None, menu)
-
-
-def _shutdown():
-    # FreeCAD is closing: a run ends as if its box were closed.
-    if host is not None:
-        host.close_boxes()
-        host.finish()
-
-
-def install():
-    global host, command
-    if host is not None:
-        return
-    # The add-in speaks the language of FreeCAD's interface.
-    host = velmora_freecad.Host(velmora_freecad.default_addin_path(), Gui.getLocale())
     group = host.command_group()
-    entry = group["commands"][0]
-    command = ExportCommand(group, entry)
-    Gui.addCommand(COMMAND, command)
-    _global_toolbar(group["title"])
-    _main_window().workbenchActivated.connect(lambda _name: _add_menu(group["title"]))
-    atexit.register(_shutdown)
+    try:
+        velmora_freecad.check_settings()
+        QtGui.QApplication.setOverrideCursor(QtCore.Qt.WaitCursor)
+        try:
+            snapshot = VelmoraSnapshot.Snapshot(doc).as_dict()
+            host.start(group["commands"][0]["name"], snapshot)
+        finally:
+            QtGui.QApplication.restoreOverrideCursor()
+    except Exception as error:
+        App.Console.PrintError("Velmora: {}\n".format(error))
+        QtGui.QMessageBox.critical(_main_window(), group["title"], str(error))
+        return
+    run = Run(doc)
+    VelmoraCommand.refresh()
+
+
+def shutdown():
+    """FreeCAD is quitting: a run ends as if its box were closed."""
+    host.close_boxes()
+    host.finish()
