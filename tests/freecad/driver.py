@@ -187,7 +187,9 @@ class Driver:
                         imported.add(node.module)
         addon = sys.modules.get("VelmoraAddon")
         group = addon.host.command_group() if addon is not None else None
-        answer("addon", {"loaded": "velmora_freecad" in sys.modules, "imports": sorted(imported),
+        loaded = sys.modules.get("velmora_freecad")
+        answer("addon", {"loaded": loaded is not None, "imports": sorted(imported), "folder": os.path.realpath(folder),
+                         "addin_path": loaded.default_addin_path() if loaded else None,
                          "own": [VelmoraCommand.group_title(), VelmoraCommand.NAME, VelmoraCommand.HINT],
                          "addin": [group["title"], group["commands"][0]["name"], group["commands"][0]["hint"]]
                          if group else None})

@@ -43,12 +43,15 @@ protected:
     // FreeCAD with the driver, in a home of its own under `dir` (FreeCAD's
     // first start), the add-on linked into its user Mod folder as
     // scripts/run-freecad.sh links it; `more` adds to its environment.
-    static ChildProcess* start_freecad(const fs::path& dir, std::vector<std::string> more = {})
+    // `addon`: the add-on folder linked into the home's user Mod folder
+    // (by default the build's).
+    static ChildProcess* start_freecad(const fs::path& dir, std::vector<std::string> more = {},
+                                       const std::string& addon = {})
     {
         fs::remove_all(dir);
         const fs::path mods = dir / "home/.local/share/FreeCAD/Mod";
         fs::create_directories(mods);
-        fs::create_directory_symlink(ADDON_DIR, mods / "Velmora");
+        fs::create_directory_symlink(addon.empty() ? std::string(ADDON_DIR) : addon, mods / "Velmora");
         const std::string home = (dir / "home").string();
         std::vector<std::string> environment = {
             "HOME=" + home, "XDG_DATA_HOME=" + home + "/.local/share", "XDG_CONFIG_HOME=" + home + "/.config",
@@ -429,6 +432,50 @@ TEST_F(FreecadAddon, SpeaksTheLanguageOfFreecadsInterface)
     russian->send("quit");
     russian->wait(30s);
     fs::remove_all(dir_.string() + "-ru");
+}
+
+// The Debian package as users install it: it links its add-on into
+// FreeCAD's system Mod folder and its programs onto the PATH; unpacked into
+// a folder of the test's (its add-on linked as the package links it), FreeCAD
+// finds the command there, and its run loads the package's own add-in.
+TEST_F(FreecadAddon, RunsFromItsDebianPackage)
+{
+    const fs::path packaged = dir_.string() + "-package", root = packaged / "root";
+    fs::remove_all(packaged);
+    ChildProcess cpack({CPACK, "-G", "DEB", "-B", packaged.string(), "--config", BUILD_DIR "/CPackConfig.cmake"});
+    ASSERT_EQ(cpack.wait(300s), 0) << cpack.error_text();
+    std::string deb;
+    for (const auto& entry : fs::directory_iterator(packaged))
+        if (entry.path().extension() == ".deb") deb = entry.path().string();
+    ASSERT_FALSE(deb.empty());
+    ChildProcess list({"/usr/bin/dpkg-deb", "--contents", deb});
+    std::string contents;
+    while (auto line = list.read_line(30s)) contents += *line + "\n";
+    for (const char* entry : {"./usr/share/freecad/Mod/Velmora -> /opt/velmora/FreeCAD/Mod/Velmora",
+                              "./usr/bin/velmora-host -> /opt/velmora/bin/velmora-host",
+                              "./opt/velmora/Tarvik/translations/Tarvik_ru.qm", "./opt/velmora/FreeCAD/Mod/Velmora/package.xml"})
+        EXPECT_NE(contents.find(entry), std::string::npos) << entry;
+    ChildProcess unpack({"/usr/bin/dpkg-deb", "--extract", deb, root.string()});
+    ASSERT_EQ(unpack.wait(60s), 0) << unpack.error_text();
+
+    const std::string addon = (root / "opt/velmora/FreeCAD/Mod/Velmora").string();
+    const std::unique_ptr<ChildProcess> freecad(start_freecad(dir_.string() + "-installed", {}, addon));
+    auto ask_it = [&](const std::string& command, const std::string& kind) {
+        freecad->send(command);
+        return answer(kind, 60s, freecad.get()).value_or(QJsonValue());
+    };
+    ASSERT_TRUE(answer("ready", 180s, freecad.get()));
+    EXPECT_TRUE(ask_it("workbench PartWorkbench", "workbench").toObject()["enabled"].toBool());
+    ask_it("run", "ran");
+    const QJsonObject loaded = ask_it("addon", "addon").toObject();
+    EXPECT_EQ(loaded["folder"].toString().toStdString(), addon);
+    EXPECT_EQ(loaded["addin_path"].toString().toStdString(), (root / "opt/velmora/Velmora/lib/libVelmora.so").string());
+    for (int i = 0; i < 100 && ask_it("state", "state").toObject()["boxes"].toArray().isEmpty(); ++i) ::usleep(50000);
+    ask_it("close-box", "closed");
+    freecad->send("quit");
+    freecad->wait(30s);
+    fs::remove_all(packaged);
+    fs::remove_all(dir_.string() + "-installed");
 }
 
 // Quit as a user quits: FreeCAD saves its settings, and nothing of the
