@@ -26,6 +26,19 @@ CHORD, ANGLE = 0.001, 0.25
 times = {"velmora-host": [], "freecad": [], "mesh": [], "zel_mb": 0.0, "obj_mb": 0.0, "triangles": 0}
 
 
+def fail_fast(step):
+    """A fault in a timer's step ends FreeCAD at once with its trace,
+    instead of leaving it waiting for the bench's timeout."""
+    def guarded(*args):
+        try:
+            step(*args)
+        except BaseException:
+            import traceback
+            traceback.print_exc()
+            os._exit(1)
+    return guarded
+
+
 def host_run():
     start = time.monotonic()
     host = subprocess.Popen([os.path.join(bin_dir, "velmora-host"), "--no-window", "--no-gui", "--port", "0", step],
@@ -104,8 +117,9 @@ class FreecadRun:
         self.timer.timeout.connect(self.poll)
         self.timer.start(5)
 
+    @fail_fast
     def poll(self):
-        run = self.addon.command.run
+        run = self.addon.run
         if self.client is None and run is not None and run.port:
             self.client = subprocess.Popen([os.path.join(bin_dir, "velmora-client"), "--port", str(run.port),
                                             os.path.join(work, "freecad.zel")], stdout=subprocess.DEVNULL)
@@ -116,6 +130,7 @@ class FreecadRun:
             self.done()
 
 
+@fail_fast
 def rep(left):
     if left == 0:
         with open(env["VELMORA_BENCH_RESULT"], "w") as out:

@@ -33,7 +33,7 @@ HOME=$home XDG_DATA_HOME=$home/.local/share XDG_CONFIG_HOME=$home/.config XDG_CA
   QTWEBENGINE_CHROMIUM_FLAGS=--no-sandbox \
   VELMORA_GUI=none VELMORA_PORT=0 VELMORA_BENCH_REPS=$reps VELMORA_BENCH_BIN=$build/bin VELMORA_BENCH_WORK=$work \
   VELMORA_BENCH_STEP=$step VELMORA_BENCH_RESULT=$work/result.json \
-  timeout 3600 xvfb-run -a -s "-screen 0 1280x1024x24" freecad "$document" "$root/bench/freecad_bench.py" \
+  timeout $((300 + 120 * reps)) xvfb-run -a -s "-screen 0 1280x1024x24" freecad "$document" "$root/bench/freecad_bench.py" \
   >"$work/freecad.log" 2>&1 || true
 if [[ ! -s $work/result.json ]]; then
   cat "$work/freecad.log" >&2
