@@ -59,18 +59,16 @@ def leaves(doc):
     import VelmoraSnapshot
     out = []
 
-    def walk(root, sub):
-        obj = root.getSubObject(sub, retType=1) if sub else root
+    def walk(obj, placed):
+        # Each child from its parent, as the add-on walks.
         children = obj.getSubObjects()
-        if children:
-            for child in children:
-                walk(root, sub + child)
-            return
-        found, placed = root.getSubObject(sub, retType=1, matrix=App.Matrix(), transform=True)
-        out.append(found.getLinkedObject(True, placed, False))
+        for child in children:
+            walk(*obj.getSubObject(child, retType=1, matrix=App.Matrix(placed), transform=False))
+        if not children:
+            out.append(obj.getLinkedObject(True, placed, False))
 
     for top in VelmoraSnapshot.top_objects(doc):
-        walk(top, "")
+        walk(*top.getSubObject("", retType=1, matrix=App.Matrix(), transform=True))
     return out
 
 

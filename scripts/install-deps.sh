@@ -7,7 +7,7 @@ packages=(
   build-essential cmake pkg-config
   thrift-compiler libthrift-dev
   qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-translations-l10n libgl-dev fonts-dejavu-core
-  libpugixml-dev libfmt-dev libuchardet-dev libcgal-dev
+  libpugixml-dev libfmt-dev libuchardet-dev libcgal-dev nlohmann-json3-dev
   libboost-dev libboost-filesystem-dev libboost-system-dev
   libocct-foundation-dev libocct-modeling-data-dev libocct-modeling-algorithms-dev
   libocct-data-exchange-dev libocct-ocaf-dev libocct-visualization-dev libtbb-dev

@@ -21,8 +21,9 @@ constexpr const char* kUsage =
     "       velmora-host --export OUT.zel [--only LIST] [--all-visible] [--emc CONFIG.emc] [--single-mip] [--templates]\n"
     "                    [--density D] [--quality Q] [--codepage NAME] [--addin PATH] [--verbose] [--] MODEL\n"
     "       velmora-host --export-dir DIR [-j N] [the options of --export] [--] MODEL...\n"
-    "  MODEL         a .step/.stp, .igs/.iges or .brep file (BREP in millimetres); after --, a\n"
-    "                model even where its name starts with -\n"
+    "  MODEL         a .step/.stp, .igs/.iges or .brep file (BREP in millimetres), or a FreeCAD\n"
+    "                document (.FCStd, read by FreeCAD's freecadcmd); after --, a model even\n"
+    "                where its name starts with -\n"
     "  --port N      port to serve on (default 9090; 0 takes a free one)\n"
     "  --no-gui      start no GUI: print the port and serve any client\n"
     "  --gui PATH    the GUI program to start (default: Tarvik next to the add-in)\n"
@@ -174,6 +175,7 @@ Arguments parse_arguments(int argc, char** argv)
     if (a.export_path.empty() && (!a.exported.emc_path.empty() || a.exported.settings != tarvik::ExportOptions().settings))
         bad_usage("--only, --all-visible, --emc, --single-mip and --templates go with --export");
     if (a.addin_path.empty()) a.addin_path = occt::addin_module_in(own_directory() + "/..");
+    a.freecad_addon = occt::freecad_addon_in(own_directory() + "/..");
     return a;
 }
 

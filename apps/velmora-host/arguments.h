@@ -14,6 +14,7 @@ struct Arguments {
     int port = 9090;
     bool no_gui = false, verbose = false, no_window = false, no_command = false;
     std::string gui, model_path, addin_path, codepage;
+    std::string freecad_addon;  // the FreeCAD add-on that reads .FCStd models
     // The headless export: where to, and Tarvik's settings.
     std::string export_path;
     tarvik::ExportOptions exported;

@@ -3,13 +3,16 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cctype>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <iostream>
 
 #include <Message.hxx>
 #include <Message_PrinterOStream.hxx>
 
+#include "hosts/freecad/freecad_reading.h"
 #include "hosts/occt/occt_host.h"
 
 namespace velmora::host {
@@ -43,6 +46,13 @@ private:
     bool open_ = false;
     std::string stage_;
 };
+
+bool is_freecad_document(const std::string& path)
+{
+    std::string extension = std::filesystem::path(path).extension().string();
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return extension == ".fcstd";
+}
 
 }  // namespace
 
@@ -80,7 +90,15 @@ cad::ApplicationPtr open_model(const Arguments& a, Progress also)
             (*progress)(stage, fraction);
             if (also) also(stage, fraction);
         };
-        auto application = occt::open_occt_application(a.model_path, host);
+        cad::ApplicationPtr application;
+        if (is_freecad_document(a.model_path)) {
+            host.progress("reading", 0.0);
+            const auto document = freecad::read_freecad_document(a.model_path, a.freecad_addon);
+            host.progress("reading", 1.0);
+            application = occt::open_occt_application(freecad::occt_model_of(document), host);
+        } else {
+            application = occt::open_occt_application(a.model_path, host);
+        }
         progress->finish();
         return application;
     } catch (const std::exception& e) {

@@ -5,6 +5,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "hosts/occt/occt_model.h"
@@ -42,6 +43,11 @@ struct FreecadDocument {
     std::vector<FreecadShape> shapes;
     std::vector<FreecadNode> top;  // as the model tree shows them
 };
+
+// The add-on's snapshot (VelmoraSnapshot) as JSON: the document, or
+// {"error": why} where FreeCAD could not take it, which is thrown as a
+// std::runtime_error. Throws std::invalid_argument for anything else.
+FreecadDocument freecad_document_from_json(std::string_view json);
 
 // The document as one assembly named after it: groups are sub-assemblies,
 // shape objects parts (their solids bodies, their free edges and vertices

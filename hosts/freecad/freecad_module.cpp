@@ -14,48 +14,6 @@ using namespace velmora;
 
 namespace {
 
-std::optional<occt::Rgb> colour_of(const py::handle& value)
-{
-    if (value.is_none()) return std::nullopt;
-    const auto c = value.cast<std::vector<double>>();
-    if (c.size() < 3) throw py::value_error("a colour needs red, green and blue");
-    return occt::Rgb{c[0], c[1], c[2]};
-}
-
-freecad::FreecadNode node_of(const py::dict& d)
-{
-    freecad::FreecadNode node;
-    node.label = d["label"].cast<std::string>();
-    node.path = d["path"].cast<std::string>();
-    node.visible = d["visible"].cast<bool>();
-    const auto matrix = d["matrix"].cast<std::vector<double>>();
-    if (matrix.size() != node.matrix.size()) throw py::value_error("a placement needs 12 numbers");
-    std::copy(matrix.begin(), matrix.end(), node.matrix.begin());
-    node.shape = d["shape"].cast<int>();
-    for (const auto& child : d["children"]) node.children.push_back(node_of(child.cast<py::dict>()));
-    return node;
-}
-
-// The add-on's snapshot (VelmoraSnapshot.Snapshot.as_dict).
-freecad::FreecadDocument document_of(const py::dict& d)
-{
-    freecad::FreecadDocument document;
-    document.label = d["label"].cast<std::string>();
-    for (const auto& item : d["shapes"]) {
-        const auto s = item.cast<py::dict>();
-        freecad::FreecadShape shape;
-        shape.label = s["label"].cast<std::string>();
-        shape.brep = s["brep"].cast<std::string>();
-        shape.colour = colour_of(s["colour"]);
-        for (const auto& c : s["face_colours"]) shape.face_colours.push_back(*colour_of(c));
-        shape.line_colour = colour_of(s["line_colour"]);
-        shape.point_colour = colour_of(s["point_colour"]);
-        document.shapes.push_back(std::move(shape));
-    }
-    for (const auto& node : d["top"]) document.top.push_back(node_of(node.cast<py::dict>()));
-    return document;
-}
-
 py::dict group_of(const occt::OcctCommandGroupView& g)
 {
     py::list commands;
@@ -117,9 +75,9 @@ PYBIND11_MODULE(velmora_freecad, m)
         .def_property_readonly("running", &freecad::FreecadHost::running)
         .def(
             "start",
-            [](freecad::FreecadHost& h, const std::string& command, const py::dict& snapshot) {
+            [](freecad::FreecadHost& h, const std::string& command, const std::string& snapshot) {
                 const auto settings = freecad::settings_from();
-                const auto document = document_of(snapshot);
+                const auto document = freecad::freecad_document_from_json(snapshot);
                 py::gil_scoped_release free;
                 h.start(cad::utf16_from_utf8(command), freecad::occt_model_of(document), settings);
             },

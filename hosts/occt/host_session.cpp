@@ -19,6 +19,7 @@ platform::MessageBoxFn message_box_on(std::shared_ptr<platform::NoticeBoxService
 }
 
 std::string addin_module_in(const std::string& root) { return root + "/Velmora/lib/libVelmora.so"; }
+std::string freecad_addon_in(const std::string& root) { return root + "/FreeCAD/Mod/Velmora"; }
 
 std::optional<int> serving_port_named(std::string_view text)
 {

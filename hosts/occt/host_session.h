@@ -19,6 +19,8 @@ platform::MessageBoxFn message_box_on(std::shared_ptr<platform::NoticeBoxService
 // Where the add-in module lies in an installation (or the build tree) whose
 // top folder is `root`.
 std::string addin_module_in(const std::string& root);
+// Where the FreeCAD add-on lies there.
+std::string freecad_addon_in(const std::string& root);
 
 // A port for a run as a user writes it, whole: 0 (a free one) to 65535;
 // none for anything else.

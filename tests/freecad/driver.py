@@ -55,13 +55,18 @@ def truth_of(doc):
     FreeCAD's own placed shape."""
     nodes = []
 
-    def walk(root, sub):
-        obj = root.getSubObject(sub, retType=1) if sub else root
+    def walk(root, obj, sub):
+        # Each child from its parent: FreeCAD 0.20 resolves a path of two
+        # levels through a group to the group's child.
         children = obj.getSubObjects()
+        if obj.hasExtension("App::GroupExtension"):
+            # What the model tree shows below a group.
+            shown = {child.Name for child in obj.ViewObject.claimChildren()}
+            children = [child for child in children if child[:-1] in shown]
         path = root.Name + ("." + sub if sub else "")
         if children:
             for child in children:
-                walk(root, sub + child)
+                walk(root, obj.getSubObject(child, retType=1), sub + child)
             return
         shape = Part.getShape(root, sub, needSubElement=False, transform=True)
         leaf = obj.getLinkedObject(True)
@@ -75,7 +80,8 @@ def truth_of(doc):
         nodes.append(node)
 
     for label in tree_top(doc):
-        walk(doc.getObjectsByLabel(label)[0], "")
+        top = doc.getObjectsByLabel(label)[0]
+        walk(top, top, "")
     return {"top": tree_top(doc), "nodes": nodes}
 
 
@@ -103,10 +109,14 @@ def boxes():
 class Driver:
     def __init__(self):
         self.path = os.path.join(folder, "test.FCStd")
-        self.doc = test_document.build(App.newDocument("Velmora_test"))
+        self.doc = App.newDocument("Velmora_test")
         self.doc.saveAs(self.path)
-        # FreeCAD's own save, which leaves the document unmodified.
-        Gui.runCommand("Std_Save")
+        test_document.build(self.doc)
+        # FreeCAD's own save, which leaves a document unmodified: the
+        # document it links into first, so that FreeCAD asks nothing.
+        for doc in sorted(App.listDocuments().values(), key=lambda d: d is self.doc):
+            Gui.setActiveDocument(doc.Name)
+            Gui.runCommand("Std_Save")
         self.input = QtCore.QSocketNotifier(0, QtCore.QSocketNotifier.Read)
         self.input.activated.connect(self.read)
         self.buffer = b""
@@ -156,10 +166,28 @@ class Driver:
         answer("closed")
 
     def do_reopen(self):
-        App.closeDocument(self.doc.Name)
+        """As a user opens the saved document: its linked documents too."""
+        for name in list(App.listDocuments()):
+            App.closeDocument(name)
         self.doc = App.openDocument(self.path)
         settle()
         answer("reopened")
+
+    def do_loop(self):
+        """A saved document whose group holds a link to itself."""
+        doc = App.newDocument("Loop")
+        group = doc.addObject("App::DocumentObjectGroup", "Group")
+        group.addObject(doc.addObject("Part::Box", "Box"))
+        link = doc.addObject("App::Link", "Link")
+        link.Label = "Loop link"
+        link.LinkedObject = group
+        group.addObject(link)
+        doc.recompute()
+        path = os.path.join(folder, "loop.FCStd")
+        doc.saveAs(path)
+        App.closeDocument(doc.Name)
+        App.setActiveDocument(self.doc.Name)
+        answer("loop", path)
 
     def do_sample(self):
         import Import
@@ -204,5 +232,12 @@ class Driver:
         os._exit(0)
 
 
-driver = Driver()
+try:
+    driver = Driver()
+except Exception as error:
+    # Said at once, not left for the test's wait for "ready" to end.
+    import traceback
+    traceback.print_exc()
+    answer("error", "{}: {}".format(type(error).__name__, error))
+    os._exit(1)
 answer("ready")

@@ -23,6 +23,7 @@
 #include "cad_rpc_connection.h"
 #include "e2e/child_process.h"
 #include "e2e/zel_geometry.h"
+#include "gui/tarvik_export/export_client.h"
 
 using namespace std::chrono_literals;
 using namespace velmora::testing;
@@ -165,6 +166,12 @@ void export_everything(int port, const fs::path& out)
     connection.client().get_cad_tree(tree);
     connection.client().export_zel(tree, everything(out));
     connection.client().stop_rpc_service();
+}
+
+std::string contents(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 double size_of(const std::array<double, 6>& b) { return std::hypot(b[3] - b[0], b[4] - b[1], b[5] - b[2]); }
@@ -371,6 +378,55 @@ TEST_F(FreecadAddon, PersistentIdsSurviveSavingAndReopening)
 }
 
 // Last: it replaces the test document by the sample.
+// A document with no display: velmora-host reads it through FreeCAD's
+// freecadcmd and writes the file the command writes for the same saved
+// document (colours, groups, links into another file); a linked file that
+// is missing, and a link into its own group, are said, and nothing is written.
+TEST_F(FreecadAddon, WithoutADisplayWritesWhatTheCommandWrites)
+{
+    ask("reopen", "reopened");
+    const int port = run();
+    ASSERT_GT(port, 0);
+    const fs::path by_command = dir_ / "command.zel", headless = dir_ / "headless.zel";
+    {
+        CAD_RPC::CAD_RPC_Connection connection(port);
+        CAD_RPC::Settings settings = tarvik::default_settings();
+        settings.save_filepath = by_command.string();
+        tarvik::export_model(connection.client(), settings);
+        connection.client().stop_rpc_service();
+    }
+    auto export_headless = [](const fs::path& document, const fs::path& out) {
+        ChildProcess host({VELMORA_HOST, "--export", out.string(), document.string()});
+        return std::make_pair(host.wait(120s).value_or(-1), host.error_text());
+    };
+    const auto [code, errors] = export_headless(dir_ / "test.FCStd", headless);
+    ASSERT_EQ(code, 0) << errors;
+    const std::string got = contents(headless), expected = contents(by_command);
+    const auto [at, _] = std::mismatch(got.begin(), got.end(), expected.begin(), expected.end());
+    EXPECT_TRUE(got == expected) << "differs after: " << std::string(std::max(got.begin(), at - 300), at);
+    EXPECT_GT(zel_solids(load(headless)).size(), 20u);
+
+    // A script's document: its App::Part lists its group's box as its own
+    // too; the model tree, and the file, show it once.
+    const fs::path scripted = dir_ / "scripted.FCStd";
+    ChildProcess script({FREECADCMD, TEST_SOURCES "/scripted_document.py"}, {"VELMORA_OUT=" + scripted.string()});
+    ASSERT_EQ(script.wait(120s), 0);
+    ASSERT_EQ(export_headless(scripted, dir_ / "scripted.zel").first, 0);
+    EXPECT_EQ(zel_solids(load(dir_ / "scripted.zel")).size(), 1u);
+
+    fs::create_directory(dir_ / "moved");
+    fs::copy_file(dir_ / "test.FCStd", dir_ / "moved/test.FCStd");
+    const std::string loop = ask("loop", "loop").toString().toStdString();
+    for (const auto& [document, said] : std::vector<std::pair<fs::path, std::string>>{
+             {dir_ / "moved/test.FCStd", (dir_ / "moved/parts/fasteners.FCStd").string() + ", which could not be opened"},
+             {loop, "the model tree loops: Loop link is inside itself"}}) {
+        const auto [failed, why] = export_headless(document, dir_ / "refused.zel");
+        EXPECT_EQ(failed, 2) << why;
+        EXPECT_NE(why.find(said), std::string::npos) << why;
+        EXPECT_FALSE(fs::exists(dir_ / "refused.zel"));
+    }
+}
+
 TEST_F(FreecadAddon, TheSampleGivesWhatItsStepGivesInVelmoraHost)
 {
     ask("sample", "sample");

@@ -2,10 +2,19 @@
 # an object (App::Part, Part in Part, Body placement, links with Link
 # Transform off and on, link arrays with their own placements and a hidden
 # element, Part::Mirroring, links whose scale mirrors or enlarges), hidden
-# objects, face colours, curves and points, and Cyrillic labels. Shapes are
+# objects, face colours, curves and points, and Cyrillic labels; and what
+# users' documents hold: plain groups in groups with a link array inside,
+# an Assembly4 model (an App::Part with its LCS, links to them, groups of
+# constraints and parts) and links into another saved document. Shapes are
 # polyhedra, so a mesh's bounding box and centre are the shape's own.
+import os
+
 import FreeCAD as App
 import Part
+
+# The other document, beside the test's in a folder of its own: links keep
+# its path relative to the linking document.
+PARTS = os.path.join("parts", "fasteners.FCStd")
 
 
 def _box(doc, name, label, size, placement=None):
@@ -27,7 +36,70 @@ def _pad(body, name, points, length):
     return pad
 
 
+def _fasteners(folder):
+    """The other document: a nut in an App::Part, coloured."""
+    parts = App.newDocument("Fasteners")
+    holder = parts.addObject("App::Part", "NutPart")
+    holder.Label = "Гайка"
+    nut = parts.addObject("Part::Prism", "Nut")
+    nut.Polygon, nut.Circumradius, nut.Height = 6, 8, 6
+    nut.Placement = App.Placement(App.Vector(0, 0, 2), App.Rotation())
+    holder.addObject(nut)
+    parts.recompute()
+    if App.GuiUp:
+        nut.ViewObject.ShapeColor = (0.3, 0.6, 0.3)
+    os.makedirs(os.path.join(folder, os.path.dirname(PARTS)), exist_ok=True)
+    parts.saveAs(os.path.join(folder, PARTS))
+    return holder
+
+
+def _users_structures(doc, body, turn):
+    """Groups in groups, an Assembly4 model and links into another file."""
+    outer = doc.addObject("App::DocumentObjectGroup", "Hardware")
+    outer.Label = "Крепёж"
+    middle = doc.addObject("App::DocumentObjectGroup", "Bolts")
+    outer.addObject(middle)
+    bolt = _box(doc, "Bolt", "Bolt", (4, 4, 20), App.Placement(App.Vector(0, 200, 0), turn))
+    middle.addObject(bolt)
+    bolts = doc.addObject("App::Link", "BoltArray")
+    bolts.Label = "Bolt array"
+    bolts.LinkedObject = bolt
+    bolts.ElementCount = 3
+    middle.addObject(bolts)
+
+    model = doc.addObject("App::Part", "Model")
+    model.Label = "Assembly"
+    model.Placement = App.Placement(App.Vector(0, 0, -100), App.Rotation())
+    origin = doc.addObject("PartDesign::CoordinateSystem", "LCS_Origin")
+    model.addObject(origin)
+    lcs = doc.addObject("App::Link", "LCS_1")
+    lcs.LinkedObject = origin
+    model.addObject(lcs)
+    constraints = doc.addObject("App::DocumentObjectGroup", "Constraints")
+    model.addObject(constraints)
+    constraint = doc.addObject("App::FeaturePython", "Constraint_1")
+    constraints.addObject(constraint)
+    constraints.addObject(_box(doc, "Washer", "Washer", (8, 8, 1), App.Placement(App.Vector(0, 0, 70), turn)))
+    placed = doc.addObject("App::Link", "Bracket_1")
+    placed.LinkedObject = body
+    placed.Placement = App.Placement(App.Vector(50, 0, 0), turn)
+    model.addObject(placed)
+    nut = _fasteners(os.path.dirname(doc.FileName))
+    # The user goes on in the document they were in.
+    App.setActiveDocument(doc.Name)
+    if App.GuiUp:
+        import FreeCADGui
+        FreeCADGui.setActiveDocument(doc.Name)
+    for i, parent in enumerate((model, middle)):
+        link = doc.addObject("App::Link", "Nut_{}".format(i + 1))
+        link.LinkedObject = nut
+        link.Placement = App.Placement(App.Vector(0, 30 * i, 60), App.Rotation())
+        parent.addObject(link)
+    return bolts
+
+
 def build(doc):
+    """`doc` is saved already: links into another file are relative to it."""
     turn = App.Rotation(App.Vector(0, 0, 1), 30)
     tilt = App.Rotation(App.Vector(1, 1, 0), 40)
 
@@ -106,6 +178,7 @@ def build(doc):
     line_array.Label = "Line array"
     line_array.LinkedObject = line
     line_array.ElementCount = 2
+    bolts = _users_structures(doc, body, turn)
     doc.recompute()
 
     # After the first recompute: before it the array's elements do not exist.
@@ -115,6 +188,8 @@ def build(doc):
     for i, element in enumerate(line_array.ElementList):
         element.Placement = App.Placement(App.Vector(0, 0, 20 * i), App.Rotation())
     line_array.setElementVisible("1", False)
+    for i, element in enumerate(bolts.ElementList):
+        element.Placement = App.Placement(App.Vector(10 * i, 0, 0), App.Rotation())
     hidden_group.Visibility = False
     hidden.Visibility = False
     source.Visibility = False

@@ -4,6 +4,8 @@
 # GUI are touched on its main thread only: the run's serving thread leaves
 # what FreeCAD must show (the lock notice, highlights) as events that a
 # timer here takes.
+import json
+
 import FreeCAD as App
 import FreeCADGui as Gui
 from PySide import QtCore, QtGui
@@ -105,7 +107,7 @@ def export(doc):
         QtGui.QApplication.setOverrideCursor(QtCore.Qt.WaitCursor)
         try:
             snapshot = VelmoraSnapshot.Snapshot(doc).as_dict()
-            host.start(group["commands"][0]["name"], snapshot)
+            host.start(group["commands"][0]["name"], json.dumps(snapshot, ensure_ascii=False))
         finally:
             QtGui.QApplication.restoreOverrideCursor()
     except Exception as error:

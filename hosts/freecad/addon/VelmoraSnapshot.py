@@ -3,7 +3,12 @@
 # curves and points) with each object's label, visibility, colours and the
 # placement FreeCAD draws it with, and each distinct shape once, in its own
 # coordinates, as BREP text. Taken on FreeCAD's main thread when the command
-# starts; the run works on it alone.
+# starts, or with no GUI at all (VelmoraHeadless); the run works on it alone.
+import os
+import struct
+import xml.etree.ElementTree as ElementTree
+import zipfile
+
 import FreeCAD as App
 import Part
 
@@ -43,9 +48,42 @@ def _rigid(matrix):
     return True
 
 
-def _colour(view, name):
-    value = getattr(view, name, None) if view is not None else None
+_COLOURS = ("ShapeColor", "DiffuseColor", "LineColor", "PointColor")
+
+
+def _colour(value):
     return tuple(value[:3]) if value else None
+
+
+def _unpacked(packed):
+    """A colour as FreeCAD keeps it in memory once read from its file: each
+    channel a single-precision fraction of 255."""
+    return tuple(struct.unpack("f", struct.pack("f", ((packed >> shift) & 0xFF) / 255.0))[0]
+                 for shift in (24, 16, 8, 0))
+
+
+def _stored_views(filename):
+    """The colours FreeCAD's GUI stored with a document (its GuiDocument.xml
+    and the colour lists beside it), by object name: what the objects' view
+    objects hold once FreeCAD's GUI opens the document."""
+    views = {}
+    with zipfile.ZipFile(filename) as archive:
+        names = set(archive.namelist())
+        if "GuiDocument.xml" not in names:
+            return views
+        for provider in ElementTree.fromstring(archive.read("GuiDocument.xml")).iter("ViewProvider"):
+            colours = views.setdefault(provider.get("name"), {})
+            for prop in provider.iter("Property"):
+                if prop.get("name") not in _COLOURS:
+                    continue
+                one, many = prop.find("PropertyColor"), prop.find("ColorList")
+                if one is not None:
+                    colours[prop.get("name")] = _unpacked(int(one.get("value")))
+                elif many is not None and many.get("file") in names:
+                    data = archive.read(many.get("file"))
+                    count = struct.unpack_from("<I", data)[0]
+                    colours[prop.get("name")] = [_unpacked(v) for v in struct.unpack_from("<%dI" % count, data, 4)]
+    return views
 
 
 def _claimed(doc):
@@ -83,54 +121,64 @@ class Snapshot:
         self.doc = doc
         self.shapes = []
         self._by_key = {}
-        self.top = [node for node in (self._walk(obj, "") for obj in top_objects(doc)) if node is not None]
+        self._stored = {}  # file name: its stored colours, without a GUI
+        self.top = []
+        for obj in top_objects(doc):
+            _, placed = obj.getSubObject("", retType=1, matrix=App.Matrix(), transform=True)
+            node = self._walk(obj, obj.Name, "", placed)
+            if node is not None:
+                self.top.append(node)
 
     def as_dict(self):
         return {"label": self.doc.Label, "shapes": self.shapes, "top": self.top}
 
+    def _colours(self, leaf):
+        view = getattr(leaf, "ViewObject", None)
+        if view is not None:
+            return {name: getattr(view, name, None) for name in _COLOURS}
+        filename = leaf.Document.FileName
+        if filename not in self._stored:
+            self._stored[filename] = _stored_views(filename) if filename else {}
+        return self._stored[filename].get(leaf.Name, {})
+
     def _shape_index(self, key, leaf, shape):
         if key not in self._by_key:
-            view = getattr(leaf, "ViewObject", None)
-            faces = [tuple(c[:3]) for c in (getattr(view, "DiffuseColor", None) or [])] if view else []
+            colours = self._colours(leaf)
+            faces = [tuple(c[:3]) for c in (colours.get("DiffuseColor") or [])]
             self.shapes.append({
                 "label": leaf.Label, "brep": shape.exportBrepToString(),
-                "colour": _colour(view, "ShapeColor"),
+                "colour": _colour(colours.get("ShapeColor")),
                 "face_colours": faces if len(faces) == len(shape.Faces) and len(set(faces)) > 1 else [],
-                "line_colour": _colour(view, "LineColor"), "point_colour": _colour(view, "PointColor")})
+                "line_colour": _colour(colours.get("LineColor")), "point_colour": _colour(colours.get("PointColor"))})
             self._by_key[key] = len(self.shapes) - 1
         return self._by_key[key]
 
-    def _visible(self, root, sub, obj):
-        """Whether FreeCAD shows the node itself (what its parents hide, they hide)."""
-        if sub:
-            # As the parent shows the element: a link array's elements are
-            # hidden objects of their own, shown or not by the array.
-            elements = sub[:-1].split(".")
-            parent = root.getSubObject(".".join(elements[:-1]) + ".", retType=1) if len(elements) > 1 else root
-            shown = parent.isElementVisible(elements[-1]) if parent is not None else -1
-            if shown >= 0:
-                return shown > 0
-        return bool(getattr(obj, "Visibility", True))
-
-    def _walk(self, root, sub):
-        # The object at this place in the tree, and what it shows once its
-        # links are followed, placed as FreeCAD draws it.
-        obj = root.getSubObject(sub, retType=1) if sub else root
+    def _walk(self, obj, root, sub, placed, parent=None, element="", above=()):
+        """The node of `obj`, at `sub` ("Name.Name.") below the top-level
+        object `root`, reached from `parent` through its sub-object `element`
+        ("Name.") and placed by `placed` as FreeCAD draws it, with
+        what it shows once its links are followed. Each child is resolved
+        from its own parent: in FreeCAD 0.20 a path of two or more levels
+        through a group resolves to the group's first-level object."""
         if obj is None or _is_reference(obj):
             return None
-        found, placed = root.getSubObject(sub, retType=1, matrix=App.Matrix(), transform=True)
-        leaf, matrix = found.getLinkedObject(True, placed, False)
+        path = root + ("." + sub if sub else "")
+        key = (obj.Document.Name, obj.Name)
+        if key in above:
+            raise ValueError("the model tree loops: {} is inside itself ({})".format(obj.Label, path))
+        _check_link(obj)
+        leaf, matrix = obj.getLinkedObject(True, placed, False)
         if leaf is None or _is_reference(leaf):
             return None
-        visible = self._visible(root, sub, obj)
-        path = root.Name + ("." + sub if sub else "")
-        node = {"label": obj.Label, "path": path, "visible": visible, "matrix": _rows(matrix), "shape": -1,
-                "children": []}
+        node = {"label": obj.Label, "path": path, "visible": _visible(parent, element, obj), "matrix": _rows(matrix),
+                "shape": -1, "children": []}
         if _is_link_array(obj) or not leaf.isDerivedFrom("Part::Feature"):
             node["matrix"] = _rows(placed)
             # A group, a link to one or a link array: its children are nodes.
-            for element in obj.getSubObjects():
-                child = self._walk(root, sub + element)
+            for element_sub in _children(obj):
+                child, child_placed = obj.getSubObject(element_sub, retType=1, matrix=App.Matrix(placed),
+                                                       transform=False)
+                child = self._walk(child, root, sub + element_sub, child_placed, obj, element_sub, above + (key,))
                 if child is not None:
                     node["children"].append(child)
             return node
@@ -142,6 +190,53 @@ class Snapshot:
             node["shape"] = self._shape_index((leaf.Document.Name, leaf.Name), leaf, own)
         else:
             # A scaled link: its shape as FreeCAD draws it, placed already.
-            node["shape"] = self._shape_index(path, leaf, Part.getShape(root, sub, transform=True))
+            node["shape"] = self._shape_index(path, leaf, own.transformGeometry(matrix))
             node["matrix"] = _rows(App.Matrix())
         return node
+
+
+def _members(group):
+    """What a plain group holds, through the plain groups inside it."""
+    for member in group.Group:
+        yield member
+        if member.isDerivedFrom("App::DocumentObjectGroup"):
+            yield from _members(member)
+
+
+def _children(obj):
+    """The sub-objects FreeCAD's model tree shows below `obj`. An App::Part
+    lists the members of its plain groups as its own too, but shows them in
+    their group only: taken twice, their solids would be exported twice."""
+    subs = obj.getSubObjects()
+    inner = set()
+    for sub in subs:
+        child = obj.getSubObject(sub, retType=1)
+        if child is not None and child.isDerivedFrom("App::DocumentObjectGroup"):
+            inner.update(member.Name for member in _members(child))
+    return [sub for sub in subs if sub[:-1] not in inner]
+
+
+def _visible(parent, element, obj):
+    """Whether FreeCAD shows the node itself (what its parents hide, they hide)."""
+    if parent is not None:
+        # As the parent shows the element: a link array's elements are
+        # hidden objects of their own, shown or not by the array.
+        shown = parent.isElementVisible(element[:-1])
+        if shown >= 0:
+            return shown > 0
+    return bool(getattr(obj, "Visibility", True))
+
+
+def _check_link(obj):
+    """A link whose target could not be restored (its file missing) is an
+    error that names the file, not an empty group."""
+    if not obj.isDerivedFrom("App::Link") or obj.LinkedObject is not None or not obj.Document.FileName:
+        return
+    with zipfile.ZipFile(obj.Document.FileName) as archive:
+        stored = ElementTree.fromstring(archive.read("Document.xml"))
+    for found in stored.iterfind("ObjectData/Object[@name='{}']/Properties/Property[@name='LinkedObject']/XLink"
+                                 .format(obj.Name)):
+        if found.get("name"):
+            target = os.path.join(os.path.dirname(obj.Document.FileName), found.get("file"))
+            raise ValueError("'{}' links to '{}' in {}, which could not be opened".format(
+                obj.Label, found.get("name"), os.path.normpath(target) if found.get("file") else "its own document"))
