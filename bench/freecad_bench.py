@@ -1,6 +1,7 @@
 # Inside FreeCAD (bench/freecad_bench.sh starts it on the large machine):
 # REPS times, side by side, (1) velmora-host and velmora-client on the same
-# model as STEP, (2) the add-on's run on the open document with
+# model as STEP, and velmora-host --export on the saved document with no
+# display (FreeCAD's freecadcmd takes its snapshot), (2) the add-on's run on the open document with
 # velmora-client exporting everything, (3) FreeCAD's own meshing (MeshPart,
 # each distinct part once at the add-in's deflection) placed as FreeCAD
 # places every occurrence and written as OBJ by the Mesh module. Writes the
@@ -23,7 +24,8 @@ work = env["VELMORA_BENCH_WORK"]
 step = env["VELMORA_BENCH_STEP"]
 # The add-in's standard quality: chord 0.1 % of a part's diagonal, 0.25 rad.
 CHORD, ANGLE = 0.001, 0.25
-times = {"velmora-host": [], "freecad": [], "mesh": [], "zel_mb": 0.0, "obj_mb": 0.0, "triangles": 0}
+times = {"velmora-host": [], "freecad": [], "mesh": [], "headless": [], "zel_mb": 0.0, "obj_mb": 0.0,
+         "triangles": 0}
 
 
 def fail_fast(step):
@@ -52,6 +54,14 @@ def host_run():
                    check=True, stdout=subprocess.DEVNULL)
     host.wait()
     times["velmora-host"].append(time.monotonic() - start)
+
+
+def headless_run():
+    """velmora-host on the saved document, through freecadcmd, no display."""
+    start = time.monotonic()
+    subprocess.run([os.path.join(bin_dir, "velmora-host"), "--export", os.path.join(work, "headless.zel"),
+                    App.ActiveDocument.FileName], check=True, stdout=subprocess.DEVNULL)
+    times["headless"].append(time.monotonic() - start)
 
 
 def leaves(doc):
@@ -135,6 +145,7 @@ def rep(left):
             json.dump(times, out)
         os._exit(0)
     host_run()
+    headless_run()
     mesh_run()
     rep.current = FreecadRun(lambda: QtCore.QTimer.singleShot(0, lambda: rep(left - 1)))
 

@@ -43,11 +43,14 @@ fi
 /usr/bin/python3 - "$work/result.json" <<'PY'
 import json, statistics, sys
 r = json.load(open(sys.argv[1]))
-fc, host, mesh = (statistics.median(r[k]) for k in ("freecad", "velmora-host", "mesh"))
+fc, host, mesh, headless = (statistics.median(r[k]) for k in ("freecad", "velmora-host", "mesh", "headless"))
 print("%-34s %8.3f s %-22s %8.3f s %-22s %6.2fx  (target <= 1.5x; ZEL %.1f MB)"
       % ("17. FreeCAD run vs velmora-host", fc, "add-on run + client", host, "velmora-host+client", fc / host,
          r["zel_mb"]))
 print("%-34s %8.3f s %-22s %8.3f s %-22s %6.2fx  (target <= 0.5x; OBJ %.1f MB, %d triangles)"
       % ("18. FreeCAD run vs FreeCAD mesh", fc, "add-on run + client", mesh, "MeshPart + Mesh OBJ", fc / mesh,
          r["obj_mb"], r["triangles"]))
+print("%-34s %8.3f s %-22s %8.3f s %-22s %6.2fx  (no target)"
+      % ("19. FCStd without display vs run", headless, "velmora-host --export", fc, "add-on run + client",
+         headless / fc))
 PY

@@ -33,6 +33,7 @@ QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen} "$build/bench/gui_models_bench" "$
 # model was given (FreeCAD's documents are built from the large machine's
 # layout or the sample's generator, not from any STEP file).
 BUILD_DIR=$build "$root/bench/freecad_bench.sh" "$reps" ${1:+sample}
+BUILD_DIR=$build "$root/bench/freecad_startup.sh" "$reps"
 # The CAD window needs an X display; a virtual one where there is none.
 if [[ -n ${DISPLAY:-} ]]; then
   "$build/bench/window_bench" "$model" "$reps"
