@@ -545,9 +545,7 @@ TEST_F(FreecadAddon, LeavesNothingInFreecadsSettings)
     for (const auto& entry : fs::recursive_directory_iterator(dir_ / "home"))
         if (entry.path().filename() == "user.cfg") {
             ++settings;
-            std::ifstream in(entry.path());
-            const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-            EXPECT_EQ(text.find("Velmora"), std::string::npos) << entry.path();
+            EXPECT_EQ(contents(entry.path()).find("Velmora"), std::string::npos) << entry.path();
         }
     EXPECT_EQ(settings, 1);
 }
