@@ -15,6 +15,7 @@ packages=(
   freecad pybind11-dev python3-dev
   xvfb xauth libx11-dev libxtst-dev libgl1-mesa-dri
   locales
+  slurm-wlm munge
 )
 
 missing=()

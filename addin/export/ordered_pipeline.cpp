@@ -5,6 +5,8 @@
 #include <mutex>
 #include <thread>
 
+#include "common/cores.h"
+
 namespace velmora::zel {
 
 class OrderedPipeline::Workers {
@@ -80,7 +82,7 @@ private:
 OrderedPipeline::OrderedPipeline(TextSink& sink, unsigned threads) : sink_(sink)
 {
     // More threads than a disk can take text from would only hold more of it in memory.
-    if (threads == 0) threads = std::min(8u, std::thread::hardware_concurrency());
+    if (threads == 0) threads = std::min(8u, usable_cores());
     workers_ = std::make_unique<Workers>(threads);
 }
 

@@ -20,6 +20,8 @@
 #include <thread>
 #include <vector>
 
+#include "common/cores.h"
+
 namespace velmora::host {
 namespace {
 
@@ -101,7 +103,7 @@ int run_batch(const Arguments& a)
         std::cerr << "velmora-host: cannot make the folder " << a.export_dir << "\n";
         return 2;
     }
-    const unsigned jobs = a.jobs ? a.jobs : std::max(1u, std::thread::hardware_concurrency());
+    const unsigned jobs = a.jobs ? a.jobs : usable_cores();
     std::vector<std::atomic<pid_t>> slots(jobs);
     stopped_by = 0;
     const StopSignals signals(slots);

@@ -102,7 +102,8 @@ cad::ApplicationPtr open_model(const Arguments& a, Progress also)
         progress->finish();
         return application;
     } catch (const std::exception& e) {
-        std::cerr << "\nvelmora-host: " << e.what() << "\n";
+        // The progress line, gone with the try block, has ended its line.
+        std::cerr << "velmora-host: " << e.what() << "\n";
         return nullptr;
     }
 }

@@ -15,6 +15,7 @@
 #include <BRepGProp.hxx>
 #include <GProp_GProps.hxx>
 #include "surface_repair.h"
+#include "common/cores.h"
 #include <BRepMesh_IncrementalMesh.hxx>
 #include <BRepTools.hxx>
 #include <Bnd_Box.hxx>
@@ -163,7 +164,7 @@ std::vector<std::vector<MeshedSolid>> mesh_parts(const std::vector<TopoDS_Shape>
         if (!s.IsNull() && slot.try_emplace(s.TShape().get(), work.size()).second) work.push_back(&s);
     std::vector<std::vector<MeshedSolid>> meshed(work.size());
 
-    if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
+    if (threads == 0) threads = usable_cores();
     threads = static_cast<unsigned>(std::min<std::size_t>(threads, work.size()));
     std::atomic<std::size_t> next{0};
     std::size_t done = 0;
