@@ -36,6 +36,7 @@ EOF
   exit 2
 }
 fail() { echo "$me: $*" >&2; exit 2; }
+counted() { if [[ $1 == 1 ]]; then echo "1 $2"; else echo "$1 $2s"; fi; } # N, noun
 
 # ---- the summary of a submitted job, read from its logs folder ----------
 
@@ -79,15 +80,15 @@ summary() {
       *)
         [[ -n $running ]] && continue
         missing=$((missing + 1))
-        why="not started"
+        why="no result"
         [[ ${result[$model]:-} == cancelled* ]] && why="cancelled while exporting"
         lines+=("  not exported: $model ($why; task $task ${states[$task]:-state unknown})") ;;
     esac
   done <"$logs/models.tsv"
 
-  echo "$me: job $job: $index models: $exported exported, $failed failed$([[ $missing -gt 0 ]] && echo ", $missing not exported")"
+  echo "$me: job $job: $(counted "$index" model): $exported exported, $failed failed$([[ $missing -gt 0 ]] && echo ", $missing not exported")"
   ((${#lines[@]})) && printf '%s\n' "${lines[@]}"
-  [[ -n $running ]] && echo "$me: job $job is still running: $((index - exported - failed)) models to go"
+  [[ -n $running ]] && echo "$me: job $job is still running: $(counted $((index - exported - failed)) model) to go"
   echo "$me: ZEL files in $out; logs in $logs"
   [[ -z $running && $exported -eq $index ]]
 }
@@ -145,7 +146,10 @@ elif [[ -f $source_arg ]]; then
     [[ -f $line && -r $line ]] || unreadable+=("$line")
     models+=("$(realpath -s -m "$line")")
   done <"$source_arg"
-  ((${#unreadable[@]} == 0)) || fail "not a readable file, as $source_arg lists it: $(printf "'%s' " "${unreadable[@]}")"
+  if ((${#unreadable[@]})); then
+    listed=$(printf "'%s', " "${unreadable[@]}")
+    fail "not a readable file, as $source_arg lists it: ${listed%, }"
+  fi
   [[ ${#models[@]} -gt 0 ]] || fail "$source_arg lists no model"
   root=$(dirname "${models[0]}")
   for m in "${models[@]}"; do
@@ -178,7 +182,8 @@ if ((${#clashes[@]})); then
 fi
 
 count=${#models[@]}
-max_array=$(scontrol show config 2>/dev/null | sed -n 's/^MaxArraySize *= *\([0-9]*\).*/\1/p')
+config=$(scontrol show config 2>&1) || fail "Slurm does not answer: $(tail -n 1 <<<"$config")"
+max_array=$(sed -n 's/^MaxArraySize *= *\([0-9]*\).*/\1/p' <<<"$config")
 max_tasks=$((${max_array:-1001} - 1))
 if [[ -z $per_task ]]; then
   per_task=$(((count + max_tasks - 1) / max_tasks))
@@ -246,7 +251,7 @@ if ! job=$(sbatch --parsable --job-name=velmora-batch --array=0-$((tasks - 1)) \
 fi
 job=${job%%;*}
 printf 'job=%s\nper_task=%s\nout=%s\n' "$job" "$per_task" "$out" >"$logs/batch"
-echo "$me: submitted job $job: $count models in $tasks tasks of $cores $( ((cores == 1)) && echo core || echo cores)"
+echo "$me: submitted job $job: $(counted "$count" model) in $(counted "$tasks" task) of $(counted "$cores" core)"
 
 if [[ -z $wait ]]; then
   echo "$me: its summary, once it ends: $0 --summary $logs"
@@ -254,18 +259,21 @@ if [[ -z $wait ]]; then
 fi
 
 trap 'echo; echo "$me: stopped waiting; job $job runs on (scancel $job cancels it; $0 --summary $logs tells how it went)" >&2; exit 130' INT TERM
-done_before=-1
+# The tasks' results are watched twice a second; slurmctld is asked every
+# ten seconds (a task may end with no result: killed, out of time), and
+# twice a second once every model has its result, until the job is gone.
+done_before=-1 ticks=0
 while :; do
-  if ! pending=$(squeue -h -j "$job" -o %i 2>/dev/null); then
-    sleep 5; continue # slurmctld busy or restarting: ask again
+  done_now=$( (cat "$logs"/task-*.results 2>/dev/null || true) | wc -l)
+  if [[ -t 2 ]] && ((done_now != done_before)); then
+    printf '\r%s: %d of %d models done' "$me" "$done_now" "$count" >&2
   fi
-  [[ -z $pending ]] && break
-  if [[ -t 2 ]]; then
-    done_now=$(cat "$logs"/task-*.results 2>/dev/null | wc -l)
-    ((done_now != done_before)) && printf '\r%s: %d of %d models done' "$me" "$done_now" "$count" >&2
-    done_before=$done_now
+  done_before=$done_now
+  if ((done_now >= count || ticks % 20 == 0)) && pending=$(squeue -h -j "$job" -o %i 2>/dev/null); then
+    [[ -z $pending ]] && break
   fi
-  sleep 2
+  ticks=$((ticks + 1))
+  sleep 0.5
 done
-[[ -t 2 && $done_before -ge 0 ]] && echo >&2
+[[ -t 2 ]] && echo >&2
 summary "$logs"

@@ -509,6 +509,7 @@ TEST_F(FreecadAddon, RunsFromItsDebianPackage)
     while (auto line = list.read_line(30s)) contents += *line + "\n";
     for (const char* entry : {"./usr/share/freecad/Mod/Velmora -> /opt/velmora/FreeCAD/Mod/Velmora",
                               "./usr/bin/velmora-host -> /opt/velmora/bin/velmora-host",
+                              "./usr/bin/velmora-cluster-batch -> /opt/velmora/bin/velmora-cluster-batch",
                               "./opt/velmora/Tarvik/translations/Tarvik_ru.qm", "./opt/velmora/FreeCAD/Mod/Velmora/package.xml"})
         EXPECT_NE(contents.find(entry), std::string::npos) << entry;
     ChildProcess unpack({"/usr/bin/dpkg-deb", "--extract", deb, root.string()});
