@@ -31,7 +31,7 @@
 #include <TopoDS_Face.hxx>
 
 #include "addin/cad/cad_tree_builder.h"
-#include "addin/cad/host/host.h"
+#include "host_interface/host.h"
 #include "addin/export/export_driver.h"
 #include "hosts/occt/occt_host.h"
 #include "hosts/occt/occt_model.h"

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "addin/cad/cad_tree_builder.h"
-#include "addin/cad/host/host.h"
+#include "host_interface/host.h"
 #include "hosts/occt/occt_host.h"
 
 namespace velmora::bench {

@@ -16,10 +16,10 @@
 #include <QTest>
 
 #include "addin/cad/cad_tree_builder.h"
-#include "addin/cad/host/host.h"
+#include "host_interface/host.h"
 #include "addin/cad/node_identity.h"
 #include "apps/velmora-host/cad_window.h"
-#include "hosts/occt/host_session.h"
+#include "hosts/session/host_session.h"
 #include "apps/velmora-host/model_scene.h"
 #include "apps/velmora-host/model_view.h"
 #include "apps/velmora-host/notice_boxes.h"
@@ -56,7 +56,7 @@ struct Window {
             QCoreApplication::processEvents();
         application = reading.get();
         if (!QTest::qWaitForWindowExposed(&window)) std::fprintf(stderr, "window_bench: the window was not exposed\n");
-        session = std::make_unique<occt::HostSession>(ADDIN_MODULE, application, shell::ExportRunOptions{});
+        session = std::make_unique<occt::HostSession>(ADDIN_MODULE, application);
         window.show_model(*session);
         window.model_view().redraw();  // the first frame, drawn
     }

@@ -5,7 +5,7 @@
 
 #include "addin/export/geometry.h"
 #include "cad_object_registry.h"
-#include "host/host_fwd.h"
+#include "host_interface/host_fwd.h"
 
 namespace velmora::cad {
 

@@ -3,7 +3,7 @@
 #include <limits>
 #include <stdexcept>
 
-#include "host/host.h"
+#include "host_interface/host.h"
 
 namespace velmora::cad {
 

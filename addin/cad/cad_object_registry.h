@@ -4,7 +4,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "host/host_fwd.h"
+#include "host_interface/host_fwd.h"
 
 namespace velmora::cad {
 

@@ -5,8 +5,8 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "host/host.h"
-#include "host/host_text.h"
+#include "host_interface/host.h"
+#include "host_interface/host_text.h"
 
 namespace velmora::cad {
 namespace {

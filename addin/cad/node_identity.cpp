@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "host/host.h"
+#include "host_interface/host.h"
 
 namespace velmora::cad {
 

@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <unordered_map>
 
-#include "addin/cad/host/host.h"
+#include "host_interface/host.h"
 
 namespace velmora::exporter {
 

@@ -5,7 +5,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "addin/cad/host/host_fwd.h"
+#include "host_interface/host_fwd.h"
 #include "zel_document.h"
 
 namespace velmora::exporter {

@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "addin/cad/host/host.h"
+#include "host_interface/host.h"
 #include "geometry.h"
 
 namespace velmora::exporter {

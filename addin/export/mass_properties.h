@@ -2,7 +2,7 @@
 #include <optional>
 
 #include "addin/cad/cad_object_registry.h"
-#include "addin/cad/host/host_fwd.h"
+#include "host_interface/host_fwd.h"
 #include "geometry.h"
 #include "zel_document.h"
 

@@ -7,7 +7,7 @@
 
 #include <fmt/format.h>
 
-#include "addin/cad/host/host.h"
+#include "host_interface/host.h"
 #include "mass_properties.h"
 
 namespace velmora::exporter {

@@ -2,7 +2,7 @@
 #include <memory>
 
 #include "lock_notice.h"
-#include "notice_box_service.h"
+#include "host_interface/notice_box_service.h"
 
 namespace velmora::platform {
 

@@ -3,10 +3,10 @@
 #include <stdexcept>
 
 #include "addin/cad/cad_tree_builder.h"
-#include "addin/cad/host/application.h"
+#include "host_interface/application.h"
 #include "addin/cad/node_identity.h"
 #include "addin/export/export_driver.h"
-#include "addin/cad/host/document.h"
+#include "host_interface/document.h"
 #include "addin/platform/lock_notice.h"
 #include "current_server.h"
 #include "host_words.h"

@@ -6,7 +6,7 @@
 #include "addin/cad/body_size_cache.h"
 #include "addin/cad/cad_object_registry.h"
 #include "addin/export/geometry.h"
-#include "addin/cad/host/host_fwd.h"
+#include "host_interface/host_fwd.h"
 
 namespace velmora::shell {
 

@@ -20,8 +20,9 @@
 
 #include "CAD_RPC_Service.h"
 #include "cad_rpc_connection.h"
-#include "addin/cad/host/application.h"
-#include "addin/cad/host/document.h"
+#include "host_interface/application.h"
+#include "host_interface/document.h"
+#include "host_interface/install_layout.h"
 #include "addin/platform/box_notice.h"
 #include "addin/platform/module_path.h"
 #include "addin/platform/terminal_notice.h"
@@ -66,9 +67,24 @@ std::shared_ptr<apache::thrift::transport::TTransportFactory> make_transport_fac
 
 std::string gui_path_from_module(const std::string& module_path)
 {
-    const std::size_t cut = std::strlen(kModuleTail);
+    const std::size_t cut = std::strlen(cad::kAddinModulePath);
     if (module_path.size() < cut) throw std::runtime_error(" CreateProcess failed: add-in module path '" + module_path + "' is too short");
-    return module_path.substr(0, module_path.size() - cut) + kGuiSuffix;
+    return cad::gui_program_in(module_path.substr(0, module_path.size() - cut));
+}
+
+ExportRunOptions run_options_from(cad::RunSettings settings)
+{
+    ExportRunOptions options;
+    options.port = settings.port;
+    options.start_gui = settings.start_gui;
+    options.gui_program = std::move(settings.gui_program);
+    options.notice_boxes = std::move(settings.notice_boxes);
+    if (const auto events = settings.events) {
+        options.on_listening = [events](int port) { events->listening(port); };
+        options.on_refused = [events](const std::string& refusal) { events->refused(refusal); };
+        options.report = [events](const std::string& caption, const std::string& text) { events->failed(caption, text); };
+    }
+    return options;
 }
 
 namespace {

@@ -6,18 +6,17 @@
 #include <thrift/protocol/TBinaryProtocol.h>
 #include <thrift/transport/TTransport.h>
 
-#include "addin/cad/host/host_fwd.h"
+#include "host_interface/addin.h"
 #include "addin/platform/connection_owner.h"
 #include "addin/platform/lock_notice.h"
 #include "addin/platform/message_box.h"
-#include "addin/platform/notice_box_service.h"
 #include "rpc_constants.h"
 
 namespace velmora::shell {
 
 struct ExportRunOptions {
     // 0 takes a free port (tests); the GUI is told the bound one.
-    int port = RPC_PORT;
+    int port = cad::RunSettings::kDefaultPort;
     bool start_gui = true;
     // Empty: found from the add-in module's own path (gui_path_from_module).
     std::string gui_program;
@@ -52,7 +51,11 @@ std::shared_ptr<apache::thrift::protocol::TBinaryProtocolFactory> make_protocol_
 // The transport the service wraps each connection in.
 std::shared_ptr<apache::thrift::transport::TTransportFactory> make_transport_factory();
 
-// The GUI program next to the installed add-in module.
+// The GUI program of the installation the add-in module lies in.
 std::string gui_path_from_module(const std::string& module_path);
+
+// A run's options as the program holding the add-in set them; what it left
+// unset takes the defaults above.
+ExportRunOptions run_options_from(cad::RunSettings settings);
 
 }  // namespace velmora::shell

@@ -1,7 +1,7 @@
 #include "host_words.h"
 
-#include "addin/cad/host/application.h"
-#include "addin/cad/host/host_text.h"
+#include "host_interface/application.h"
+#include "host_interface/host_text.h"
 #include "addin_ids.h"
 #include "rpc_constants.h"
 

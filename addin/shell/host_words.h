@@ -6,7 +6,7 @@
 // by its caption, know them.
 #include <string>
 
-#include "addin/cad/host/host_fwd.h"
+#include "host_interface/host_fwd.h"
 
 namespace velmora::shell {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "addin/cad/host/host.h"
-#include "addin/cad/host/host_text.h"
+#include "host_interface/host.h"
+#include "host_interface/host_text.h"
 #include "addin_ids.h"
 #include "host_words.h"
 
@@ -102,6 +102,10 @@ bool C_Velmora::invoke(const std::u16string& method, int* result)
 
 }  // namespace velmora::shell
 
-extern "C" velmora::shell::C_Velmora* Velmora_CreateAddin() { return new velmora::shell::C_Velmora(); }
+extern "C" velmora::cad::Addin* Velmora_CreateAddin() { return new velmora::shell::C_Velmora(); }
 
-extern "C" void Velmora_DestroyAddin(velmora::shell::C_Velmora* addin) { delete addin; }
+extern "C" void Velmora_DestroyAddin(velmora::cad::Addin* addin) { delete addin; }
+
+// The entries have the types a loader calls them as.
+static_assert(velmora::cad::CreateAddin{&Velmora_CreateAddin} != nullptr);
+static_assert(velmora::cad::DestroyAddin{&Velmora_DestroyAddin} != nullptr);

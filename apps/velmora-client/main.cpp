@@ -10,8 +10,8 @@
 #include <string>
 
 #include "cad_rpc_connection.h"
-#include "gui/tarvik_export/export_client.h"
-#include "gui/tarvik_export/export_options.h"
+#include "export_client/export_client.h"
+#include "export_client/export_options.h"
 
 namespace {
 

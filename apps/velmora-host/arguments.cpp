@@ -9,7 +9,7 @@
 #include <iostream>
 #include <stdexcept>
 
-#include "hosts/occt/host_session.h"
+#include "hosts/session/host_session.h"
 #include "hosts/occt/occt_names.h"
 
 namespace velmora::host {
@@ -174,8 +174,8 @@ Arguments parse_arguments(int argc, char** argv)
     if (a.no_window && a.no_command) bad_usage("--no-window and --no-command exclude each other");
     if (a.export_path.empty() && (!a.exported.emc_path.empty() || a.exported.settings != tarvik::ExportOptions().settings))
         bad_usage("--only, --all-visible, --emc, --single-mip and --templates go with --export");
-    if (a.addin_path.empty()) a.addin_path = occt::addin_module_in(own_directory() + "/..");
-    a.freecad_addon = occt::freecad_addon_in(own_directory() + "/..");
+    if (a.addin_path.empty()) a.addin_path = cad::addin_module_in(own_directory() + "/..");
+    a.freecad_addon = cad::freecad_addon_in(own_directory() + "/..");
     return a;
 }
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "gui/tarvik_export/export_options.h"
+#include "export_client/export_options.h"
 #include "hosts/occt/occt_mesh.h"
 
 namespace velmora::host {

@@ -6,7 +6,7 @@
 #include <QStatusBar>
 #include <QToolBar>
 
-#include "hosts/occt/host_session.h"
+#include "hosts/session/host_session.h"
 #include "model_scene.h"
 #include "model_view.h"
 #include "notice_boxes.h"

@@ -13,7 +13,7 @@
 
 #include "cad_window.h"
 #include "common/signal_closer.h"
-#include "hosts/occt/host_session.h"
+#include "hosts/session/host_session.h"
 #include "model_opening.h"
 #include "notice_boxes.h"
 
@@ -22,7 +22,7 @@ namespace velmora::host {
 int run_without_window(const Arguments& a, const cad::ApplicationPtr& application)
 {
     auto outcome = std::make_shared<RunOutcome>();
-    occt::HostSession session(a.addin_path, application, run_options(a, outcome));
+    occt::HostSession session(a.addin_path, application, run_settings(a, std::make_shared<RunReports>(a, outcome)));
     const auto command = session.command(u"Export ZEL");
     if (!command) {
         std::cerr << "velmora-host: the add-in added no \"Export ZEL\" command\n";
@@ -76,16 +76,19 @@ int run_with_window(const Arguments& a)
                 return;
             }
             // "Uncaught exception!" on screen too, as the CAD system's box.
-            shell::ExportRunOptions options = run_options(a, outcome, occt::message_box_on(boxes));
-            options.notice_boxes = boxes;
-            options.on_refused = [&window, print = options.on_refused](const std::string& refusal) {
-                print(refusal);
+            auto reports = std::make_shared<RunReports>(
+                a, outcome, [boxes](const std::string& caption, const std::string& text) {
+                    occt::show_message_box(*boxes, caption, text);
+                });
+            reports->also_refused = [&window](const std::string& refusal) {
                 QMetaObject::invokeMethod(&window, [&window, text = QString::fromStdString(refusal)] {
                     window.statusBar()->showMessage(text.left(1).toUpper() + text.mid(1));
                 });
             };
+            cad::RunSettings settings = run_settings(a, reports);
+            settings.notice_boxes = boxes;
             try {
-                session = std::make_unique<occt::HostSession>(a.addin_path, application, options);
+                session = std::make_unique<occt::HostSession>(a.addin_path, application, settings);
             } catch (const std::exception& e) {
                 std::cerr << "velmora-host: " << e.what() << "\n";
                 code = 2;

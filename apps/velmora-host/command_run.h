@@ -1,7 +1,7 @@
 #pragma once
 // velmora-host as the CAD system: the add-in's "Export ZEL" command
 // performed for Tarvik, in the CAD window or on the terminal.
-#include "addin/cad/host/host_fwd.h"
+#include "host_interface/host_fwd.h"
 #include "arguments.h"
 
 namespace velmora::host {

@@ -6,10 +6,10 @@
 #include <optional>
 #include <thread>
 
-#include "addin/platform/notice_box_service.h"
+#include "host_interface/notice_box_service.h"
 #include "cad_rpc_connection.h"
-#include "gui/tarvik_export/export_client.h"
-#include "hosts/occt/host_session.h"
+#include "export_client/export_client.h"
+#include "hosts/session/host_session.h"
 #include "model_opening.h"
 
 namespace velmora::host {
@@ -80,13 +80,14 @@ int run_export(const Arguments& a)
     };
     std::thread client;
     auto outcome = std::make_shared<RunOutcome>();
-    shell::ExportRunOptions options =
-        run_options(a, outcome, [&fail](const std::string& caption, const std::string& text) { fail(caption + " " + text); });
+    auto reports = std::make_shared<RunReports>(
+        a, outcome, [&fail](const std::string& caption, const std::string& text) { fail(caption + " " + text); });
+    cad::RunSettings options = run_settings(a, reports);
     options.port = 0;
     options.start_gui = false;
     auto boxes = std::make_shared<SilentBoxes>();
     options.notice_boxes = boxes;
-    options.on_listening = [&](int port) {
+    reports->also_listening = [&](int port) {
         client = std::thread([&, port] {
             bool exported = false;
             try {

@@ -108,19 +108,40 @@ cad::ApplicationPtr open_model(const Arguments& a, Progress also)
     }
 }
 
-shell::ExportRunOptions run_options(const Arguments& a, std::shared_ptr<RunOutcome> outcome, platform::MessageBoxFn report)
+RunReports::RunReports(const Arguments& a, std::shared_ptr<RunOutcome> outcome, Report report)
+    : print_port_(a.no_gui || a.verbose), outcome_(std::move(outcome)), report_(std::move(report))
 {
-    shell::ExportRunOptions options;
-    options.port = a.port;
-    options.start_gui = !a.no_gui;
-    options.gui_program = a.gui;
-    options.on_listening = [no_gui = a.no_gui, verbose = a.verbose](int bound) {
-        if (no_gui || verbose) std::cout << "velmora-host: serving on port " << bound << std::endl;
-    };
-    options.on_refused = [](const std::string& refusal) { std::cerr << "velmora-host: " << refusal << std::endl; };
-    options.on_failed = [outcome = std::move(outcome)] { outcome->failed = true; };
-    options.report = std::move(report);
-    return options;
+}
+
+void RunReports::listening(int port)
+{
+    if (print_port_) std::cout << "velmora-host: serving on port " << port << std::endl;
+    if (also_listening) also_listening(port);
+}
+
+void RunReports::refused(const std::string& refusal)
+{
+    std::cerr << "velmora-host: " << refusal << std::endl;
+    if (also_refused) also_refused(refusal);
+}
+
+void RunReports::failed(const std::string& caption, const std::string& text)
+{
+    outcome_->failed = true;
+    if (report_)
+        report_(caption, text);
+    else
+        std::cerr << "[" << caption << "] " << text << std::endl;
+}
+
+cad::RunSettings run_settings(const Arguments& a, std::shared_ptr<RunReports> reports)
+{
+    cad::RunSettings settings;
+    settings.port = a.port;
+    settings.start_gui = !a.no_gui;
+    settings.gui_program = a.gui;
+    settings.events = std::move(reports);
+    return settings;
 }
 
 }  // namespace velmora::host

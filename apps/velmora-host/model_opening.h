@@ -6,9 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "addin/cad/host/host_fwd.h"
-#include "addin/shell/export_run.h"
 #include "arguments.h"
+#include "host_interface/addin.h"
 
 namespace velmora::host {
 
@@ -31,9 +30,28 @@ struct RunOutcome {
     std::atomic<bool> failed{false};
 };
 
-// The run's options from the arguments; a failure is noted in `outcome`
-// before `report` (default: the add-in's warning box) shows it.
-shell::ExportRunOptions run_options(const Arguments& a, std::shared_ptr<RunOutcome> outcome,
-                                    platform::MessageBoxFn report = {});
+// What velmora-host does when a run tells it something: prints the port
+// (with --no-gui or --verbose) and each refusal, notes a failure in
+// `outcome` and shows it through `report` (default: "[caption] text" on
+// standard error). The `also_` functions are told after that.
+class RunReports : public cad::RunEvents {
+public:
+    using Report = std::function<void(const std::string& caption, const std::string& text)>;
+    RunReports(const Arguments& a, std::shared_ptr<RunOutcome> outcome, Report report = {});
+    void listening(int port) override;
+    void refused(const std::string& refusal) override;
+    void failed(const std::string& caption, const std::string& text) override;
+
+    std::function<void(int port)> also_listening;
+    std::function<void(const std::string& refusal)> also_refused;
+
+private:
+    bool print_port_;
+    std::shared_ptr<RunOutcome> outcome_;
+    Report report_;
+};
+
+// The run's settings from the arguments, reported to `reports`.
+cad::RunSettings run_settings(const Arguments& a, std::shared_ptr<RunReports> reports);
 
 }  // namespace velmora::host

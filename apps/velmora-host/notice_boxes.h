@@ -6,7 +6,7 @@
 #include <QObject>
 #include <QPointer>
 
-#include "addin/platform/notice_box_service.h"
+#include "host_interface/notice_box_service.h"
 
 class QWidget;
 

@@ -9,7 +9,7 @@
 #include "gui/emc/emc_tree_model.h"
 #include "gui/common/error_reporter.h"
 #include "gui/common/node_icons.h"
-#include "gui/tarvik_export/export_client.h"
+#include "export_client/export_client.h"
 
 CAD_EMC_ProxyModel::CAD_EMC_ProxyModel(QObject* parent) : QAbstractItemModel(parent)
 {

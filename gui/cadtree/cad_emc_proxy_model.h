@@ -2,7 +2,7 @@
 #include <QAbstractItemModel>
 
 #include "CAD_RPC_Service.h"
-#include "gui/tarvik_export/emc_shape.h"
+#include "export_client/emc_shape.h"
 
 class EMC_TreeModel;
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "cad_tree_model.h"
-#include "gui/tarvik_export/export_tree.h"
+#include "export_client/export_tree.h"
 
 NameCorrectionProxyModel::NameCorrectionProxyModel(QObject* parent) : QIdentityProxyModel(parent) {}
 

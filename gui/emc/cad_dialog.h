@@ -1,7 +1,7 @@
 #pragma once
 #include <QDialog>
 
-#include "gui/tarvik_export/emc_file.h"
+#include "export_client/emc_file.h"
 
 namespace Ui {
 class CAD_Dialog;

@@ -8,7 +8,7 @@
 #include "emc_dialog.h"
 #include "emc_tree_model.h"
 #include "gui/common/error_reporter.h"
-#include "gui/tarvik_export/export_client.h"
+#include "export_client/export_client.h"
 
 EMC_Controller::EMC_Controller(EMC_TreeModel* emc_model, const CAD_RPC::Tree* cad_tree,
                                CAD_RPC::CAD_RPC_ServiceClient* rpc_client, QObject* parent)

@@ -4,7 +4,7 @@
 #include <QAbstractListModel>
 #include <QDialog>
 
-#include "gui/tarvik_export/emc_file.h"
+#include "export_client/emc_file.h"
 
 namespace Ui {
 class EMC_Dialog;

@@ -4,7 +4,7 @@
 #include <QAbstractItemModel>
 
 #include "CAD_RPC_Service.h"
-#include "gui/tarvik_export/emc_file.h"
+#include "export_client/emc_file.h"
 
 // An EMC configuration as an item model: its CAE items at the top, the CAD
 // objects each applies to below them, and with each CAD object its node id

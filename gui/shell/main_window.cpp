@@ -19,7 +19,7 @@
 #include "gui/cadtree/name_correction_proxy_model.h"
 #include "gui/emc/emc_controller.h"
 #include "gui/emc/emc_tree_model.h"
-#include "gui/tarvik_export/export_client.h"
+#include "export_client/export_client.h"
 #include "ui_main_window.h"
 
 namespace {

@@ -8,14 +8,14 @@
 #include <utility>
 #include <stdexcept>
 
-#include "addin/platform/notice_box_service.h"
+#include "host_interface/notice_box_service.h"
 
 namespace velmora::freecad {
 
 RunSettings settings_from(const std::function<const char*(const char*)>& variable)
 {
     RunSettings s;
-    s.port = shell::ExportRunOptions{}.port;
+    s.port = cad::RunSettings::kDefaultPort;
     auto value = [&](const char* name) -> std::string {
         const char* v = variable(name);
         return v ? v : "";
@@ -135,12 +135,33 @@ occt::OcctHostOptions freecad_options(const std::u16string& language)
     return options;
 }
 
+// What a run tells FreeCAD: the port on FreeCAD's standard output (not
+// its report view: scripts read it) and as an event; a failure as a box.
+class RunReports : public cad::RunEvents {
+public:
+    explicit RunReports(std::shared_ptr<EventBoxes> boxes) : boxes_(std::move(boxes)) {}
+    void listening(int port) override
+    {
+        const std::string line = "Velmora: serving on port " + std::to_string(port) + "\n";
+        [[maybe_unused]] const auto written = ::write(STDOUT_FILENO, line.data(), line.size());
+        boxes_->post({RunEvent::Serving, port, {}, {}});
+    }
+    void refused(const std::string& refusal) override { std::cerr << "Velmora: " << refusal << std::endl; }
+    void failed(const std::string& caption, const std::string& text) override
+    {
+        occt::show_message_box(*boxes_, caption, text);
+    }
+
+private:
+    std::shared_ptr<EventBoxes> boxes_;
+};
+
 }  // namespace
 
 FreecadHost::FreecadHost(const std::string& addin_path, const std::u16string& language)
     : boxes_(std::make_shared<EventBoxes>()), application_(occt::occt_application(freecad_options(language)))
 {
-    session_ = std::make_unique<occt::HostSession>(addin_path, application_, shell::ExportRunOptions{});
+    session_ = std::make_unique<occt::HostSession>(addin_path, application_);
 }
 
 FreecadHost::~FreecadHost()
@@ -171,19 +192,13 @@ void FreecadHost::start(const std::u16string& name, occt::OcctModel model, const
     occt::occt_open_document(application_, std::move(model), host);
     occt::occt_on_redraw(application_, [boxes = boxes_] { boxes->post({RunEvent::Redrawn, 0, {}, {}}); });
 
-    shell::ExportRunOptions options;
+    cad::RunSettings options;
     options.port = settings.port;
     options.start_gui = settings.start_gui;
     options.gui_program = settings.gui_program;
     options.notice_boxes = boxes_;
-    options.report = occt::message_box_on(boxes_);
-    options.on_listening = [boxes = boxes_](int port) {
-        // FreeCAD's standard output, not its report view: scripts read it.
-        const std::string line = "Velmora: serving on port " + std::to_string(port) + "\n";
-        [[maybe_unused]] const auto written = ::write(STDOUT_FILENO, line.data(), line.size());
-        boxes->post({RunEvent::Serving, port, {}, {}});
-    };
-    session_->set_run_options(std::move(options));
+    options.events = std::make_shared<RunReports>(boxes_);
+    session_->configure_runs(std::move(options));
     session_->start(*command, [boxes = boxes_] { boxes->post({RunEvent::Ended, 0, {}, {}}); });
 }
 

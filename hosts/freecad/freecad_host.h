@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "freecad_document.h"
-#include "hosts/occt/host_session.h"
+#include "hosts/session/host_session.h"
 
 namespace velmora::freecad {
 

@@ -6,7 +6,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
-#include "addin/cad/host/host_text.h"
+#include "host_interface/host_text.h"
 #include "freecad_host.h"
 
 namespace py = pybind11;
@@ -53,7 +53,7 @@ std::string default_addin_path()
         throw std::runtime_error("cannot tell where the Velmora module is");
     // <root>/FreeCAD/Mod/Velmora/velmora_freecad...so
     const auto module = std::filesystem::canonical(info.dli_fname);
-    return occt::addin_module_in(module.parent_path().parent_path().parent_path().parent_path().string());
+    return cad::addin_module_in(module.parent_path().parent_path().parent_path().parent_path().string());
 }
 
 }  // namespace

@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "addin/cad/host/application.h"
-#include "addin/cad/host/command_group.h"
-#include "addin/cad/host/command_manager.h"
+#include "host_interface/application.h"
+#include "host_interface/command_group.h"
+#include "host_interface/command_manager.h"
 #include "memory_document.h"
 #include "memory_object.h"
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "addin/cad/host/body.h"
-#include "addin/cad/host/tessellation.h"
+#include "host_interface/body.h"
+#include "host_interface/tessellation.h"
 #include "memory_object.h"
 
 namespace velmora::memory {

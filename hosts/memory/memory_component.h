@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "addin/cad/host/component.h"
+#include "host_interface/component.h"
 #include "memory_body.h"
 #include "memory_feature.h"
 #include "memory_object.h"

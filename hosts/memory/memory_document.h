@@ -3,12 +3,12 @@
 #include <string>
 #include <vector>
 
-#include "addin/cad/host/configuration.h"
-#include "addin/cad/host/display.h"
-#include "addin/cad/host/document.h"
-#include "addin/cad/host/extension.h"
-#include "addin/cad/host/part_document.h"
-#include "addin/cad/host/selection_manager.h"
+#include "host_interface/configuration.h"
+#include "host_interface/display.h"
+#include "host_interface/document.h"
+#include "host_interface/extension.h"
+#include "host_interface/part_document.h"
+#include "host_interface/selection_manager.h"
 #include "memory_component.h"
 #include "memory_object.h"
 

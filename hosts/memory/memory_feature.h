@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "addin/cad/host/feature.h"
+#include "host_interface/feature.h"
 #include "memory_object.h"
 
 namespace velmora::memory {

@@ -3,8 +3,8 @@
 #include <memory>
 #include <string>
 
-#include "addin/cad/host/array_reader.h"
-#include "addin/cad/host/host_object.h"
+#include "host_interface/array_reader.h"
+#include "host_interface/host_object.h"
 #include "call_log.h"
 
 namespace velmora::memory {

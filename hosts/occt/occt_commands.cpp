@@ -1,6 +1,6 @@
 #include "occt_commands.h"
 
-#include "addin/cad/host/host_text.h"
+#include "host_interface/host_text.h"
 
 namespace velmora::occt {
 

@@ -3,7 +3,7 @@
 #include <TopExp_Explorer.hxx>
 #include <TopoDS.hxx>
 
-#include "addin/cad/host/host_text.h"
+#include "host_interface/host_text.h"
 #include "occt_feature.h"
 #include "occt_tessellation.h"
 

@@ -8,7 +8,7 @@
 #include <TopExp_Explorer.hxx>
 #include <TopoDS.hxx>
 
-#include "addin/cad/host/host_text.h"
+#include "host_interface/host_text.h"
 
 namespace velmora::occt {
 namespace {

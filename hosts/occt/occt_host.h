@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "addin/cad/host/host_fwd.h"
+#include "host_interface/host_fwd.h"
 #include "occt_mesh.h"
 #include "occt_model.h"
 

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "addin/cad/host/host.h"
+#include "host_interface/host.h"
 #include "occt_host.h"
 #include "occt_mesh.h"
 #include "occt_model.h"

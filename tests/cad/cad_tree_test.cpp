@@ -4,7 +4,7 @@
 #include <functional>
 
 #include "addin/cad/cad_tree_builder.h"
-#include "addin/cad/host/host_text.h"
+#include "host_interface/host_text.h"
 #include "hosts/memory/memory_model.h"
 
 using namespace velmora;

@@ -23,7 +23,7 @@
 #include "cad_rpc_connection.h"
 #include "e2e/child_process.h"
 #include "e2e/zel_geometry.h"
-#include "gui/tarvik_export/export_client.h"
+#include "export_client/export_client.h"
 
 using namespace std::chrono_literals;
 using namespace velmora::testing;

@@ -8,7 +8,7 @@
 #include "cad_rpc_connection.h"
 #include "gui/cadtree/cad_tree_check.h"
 #include "gui/cadtree/cad_tree_model.h"
-#include "gui/tarvik_export/export_tree.h"
+#include "export_client/export_tree.h"
 #include "gui/cadtree/name_correction_proxy_model.h"
 #include "gui/common/node_icons.h"
 #include "served_add_in.h"

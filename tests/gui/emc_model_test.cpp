@@ -19,7 +19,7 @@
 
 #include "cad_rpc_connection.h"
 #include "gui/cadtree/cad_tree_model.h"
-#include "gui/tarvik_export/emc_file.h"
+#include "export_client/emc_file.h"
 #include "gui/emc/emc_controller.h"
 #include "gui/emc/emc_tree_model.h"
 #include "gui/common/error_reporter.h"

@@ -20,7 +20,7 @@
 #include <BRepPrimAPI_MakeCylinder.hxx>
 
 #include "cad_rpc_connection.h"
-#include "gui/tarvik_export/emc_file.h"
+#include "export_client/emc_file.h"
 #include "gui/emc/emc_controller.h"
 #include "gui/common/error_reporter.h"
 #include "gui/shell/main_window.h"

@@ -13,7 +13,7 @@
 #include <TopoDS_Compound.hxx>
 
 #include "addin/cad/cad_tree_builder.h"
-#include "addin/cad/host/host.h"
+#include "host_interface/host.h"
 #include "addin/export/export_driver.h"
 #include "addin/export/geometry.h"
 #include "addin/export/zel_writer.h"

@@ -18,7 +18,7 @@
 #include <TopoDS.hxx>
 #include <TopoDS_Compound.hxx>
 
-#include "addin/cad/host/host.h"
+#include "host_interface/host.h"
 #include "addin/export/geometry.h"
 #include "examples/edge_case_models.h"
 #include "examples/large_model.h"

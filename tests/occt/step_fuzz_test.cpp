@@ -15,7 +15,7 @@
 
 #include "addin/cad/cad_object_registry.h"
 #include "addin/cad/cad_tree_builder.h"
-#include "addin/cad/host/host.h"
+#include "host_interface/host.h"
 #include "examples/edge_case_models.h"
 #include "examples/xde_builder.h"
 #include "hosts/occt/occt_host.h"

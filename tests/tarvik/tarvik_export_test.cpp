@@ -6,9 +6,9 @@
 #include <map>
 #include <string>
 
-#include "gui/tarvik_export/emc_shape.h"
-#include "gui/tarvik_export/export_options.h"
-#include "gui/tarvik_export/export_tree.h"
+#include "export_client/emc_shape.h"
+#include "export_client/export_options.h"
+#include "export_client/export_tree.h"
 
 using tarvik::EmcItem;
 using Type = CAD_RPC::NodeType;

@@ -20,10 +20,10 @@
 #include <QtTest>
 
 #include "addin/cad/cad_tree_builder.h"
-#include "addin/cad/host/host.h"
+#include "host_interface/host.h"
 #include "addin/cad/node_identity.h"
 #include "apps/velmora-host/cad_window.h"
-#include "hosts/occt/host_session.h"
+#include "hosts/session/host_session.h"
 #include "apps/velmora-host/model_scene.h"
 #include "apps/velmora-host/model_view.h"
 #include "apps/velmora-host/notice_boxes.h"
@@ -36,9 +36,17 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Tells the test the port its run serves on.
+struct PortEvents : cad::RunEvents {
+    std::atomic<int> port{0};
+    void listening(int p) override { port = p; }
+    void refused(const std::string&) override {}
+    void failed(const std::string&, const std::string&) override {}
+};
+
 // A window on a model, as velmora-host makes it.
 struct Opened {
-    explicit Opened(const std::string& model, shell::ExportRunOptions options = {})
+    explicit Opened(const std::string& model, cad::RunSettings options = {})
         : application(open(model)), boxes(std::make_shared<host::NoticeBoxes>())
     {
         options.notice_boxes = boxes;
@@ -153,11 +161,12 @@ private slots:
 
     void the_command_runs_the_add_in_and_the_lock_box_ends_a_run()
     {
-        std::atomic<int> port{0};
-        shell::ExportRunOptions options;
+        auto events = std::make_shared<PortEvents>();
+        std::atomic<int>& port = events->port;
+        cad::RunSettings options;
         options.port = 0;
         options.gui_program = FAKE_GUI;
-        options.on_listening = [&](int p) { port = p; };
+        options.events = events;
         qputenv("FAKE_GUI_MODE", "wait");  // the GUI stays until it is killed
         Opened o(SAMPLE_MODEL, options);
         QAction* command = o.window->command_action("Export ZEL");
@@ -212,11 +221,12 @@ private slots:
     // once the run has ended.
     void closing_during_a_call_keeps_the_window_drawing()
     {
-        std::atomic<int> port{0};
-        shell::ExportRunOptions options;
+        auto events = std::make_shared<PortEvents>();
+        std::atomic<int>& port = events->port;
+        cad::RunSettings options;
         options.port = 0;
         options.start_gui = false;
-        options.on_listening = [&](int p) { port = p; };
+        options.events = events;
         Opened o(SAMPLE_MODEL, options);
         QSignalSpy ended(o.window.get(), &host::CadWindow::run_ended);
         o.window->perform("Export ZEL");

@@ -7,20 +7,16 @@
 #include <string_view>
 #include <thread>
 
-#include "addin/shell/velmora_addin.h"
-#include "occt_host.h"
+#include "host_interface/addin.h"
+#include "host_interface/install_layout.h"
+#include "hosts/occt/occt_host.h"
 
 namespace velmora::occt {
 
-// The message box a CAD system shows for the add-in (its failures): the
-// caption and text on standard error, then a box of `boxes` until it is closed.
-platform::MessageBoxFn message_box_on(std::shared_ptr<platform::NoticeBoxService> boxes);
-
-// Where the add-in module lies in an installation (or the build tree) whose
-// top folder is `root`.
-std::string addin_module_in(const std::string& root);
-// Where the FreeCAD add-on lies there.
-std::string freecad_addon_in(const std::string& root);
+// A message box as a CAD system shows one for the add-in (its failures):
+// the caption and text on standard error, then a box of `boxes` until it is
+// closed.
+void show_message_box(platform::NoticeBoxService& boxes, const std::string& caption, const std::string& text);
 
 // A port for a run as a user writes it, whole: 0 (a free one) to 65535;
 // none for anything else.
@@ -35,14 +31,12 @@ public:
     AddinModule(const AddinModule&) = delete;
     AddinModule& operator=(const AddinModule&) = delete;
 
-    std::shared_ptr<shell::C_Velmora> create();
+    std::shared_ptr<cad::Addin> create();
 
 private:
-    using Create = shell::C_Velmora* (*)();
-    using Destroy = void (*)(shell::C_Velmora*);
     void* handle_;
-    Create create_ = nullptr;
-    Destroy destroy_ = nullptr;
+    cad::CreateAddin create_ = nullptr;
+    cad::DestroyAddin destroy_ = nullptr;
 };
 
 // The add-in as the CAD system holds it: connected to the application from
@@ -52,12 +46,12 @@ private:
 class HostSession {
 public:
     // Throws std::runtime_error when the module cannot be loaded or does not connect.
-    HostSession(const std::string& addin_path, cad::ApplicationPtr application, shell::ExportRunOptions options);
+    HostSession(const std::string& addin_path, cad::ApplicationPtr application, cad::RunSettings settings = {});
     ~HostSession();  // waits for a run, then disconnects
 
     const cad::ApplicationPtr& application() const { return application_; }
     // How the add-in's next run serves; not while one runs.
-    void set_run_options(shell::ExportRunOptions options) { addin_->set_run_options(std::move(options)); }
+    void configure_runs(cad::RunSettings settings) { addin_->configure_runs(std::move(settings)); }
     // The command of that name in the add-in's groups; none when it added none.
     std::optional<OcctCommand> command(const std::u16string& name) const;
     // As the command's enable method answers (enabled when it names none).
@@ -73,7 +67,7 @@ public:
 private:
     cad::ApplicationPtr application_;
     AddinModule module_;
-    std::shared_ptr<shell::C_Velmora> addin_;
+    std::shared_ptr<cad::Addin> addin_;
     std::thread serving_;
     std::atomic<bool> running_{false};
 };

@@ -7,7 +7,7 @@
 
 #include "CAD_RPC_Service.h"
 #include "emc_shape.h"
-#include "gui/tarvik_export/emc_file.h"
+#include "export_client/emc_file.h"
 
 namespace tarvik {
 

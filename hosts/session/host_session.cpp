@@ -6,20 +6,15 @@
 #include <iostream>
 #include <stdexcept>
 
-#include "addin/cad/host/application.h"
+#include "host_interface/application.h"
 
 namespace velmora::occt {
 
-platform::MessageBoxFn message_box_on(std::shared_ptr<platform::NoticeBoxService> boxes)
+void show_message_box(platform::NoticeBoxService& boxes, const std::string& caption, const std::string& text)
 {
-    return [boxes = std::move(boxes)](const std::string& caption, const std::string& text) {
-        std::cerr << "[" << caption << "]\n" << text << std::endl;
-        boxes->open(caption, text)->wait();
-    };
+    std::cerr << "[" << caption << "]\n" << text << std::endl;
+    boxes.open(caption, text)->wait();
 }
-
-std::string addin_module_in(const std::string& root) { return root + "/Velmora/lib/libVelmora.so"; }
-std::string freecad_addon_in(const std::string& root) { return root + "/FreeCAD/Mod/Velmora"; }
 
 std::optional<int> serving_port_named(std::string_view text)
 {
@@ -33,8 +28,8 @@ std::optional<int> serving_port_named(std::string_view text)
 AddinModule::AddinModule(const std::string& path) : handle_(::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL))
 {
     if (!handle_) throw std::runtime_error("cannot load the add-in " + path + ": " + ::dlerror());
-    create_ = reinterpret_cast<Create>(::dlsym(handle_, "Velmora_CreateAddin"));
-    destroy_ = reinterpret_cast<Destroy>(::dlsym(handle_, "Velmora_DestroyAddin"));
+    create_ = reinterpret_cast<cad::CreateAddin>(::dlsym(handle_, cad::kCreateAddinEntry));
+    destroy_ = reinterpret_cast<cad::DestroyAddin>(::dlsym(handle_, cad::kDestroyAddinEntry));
     if (!create_ || !destroy_) {
         ::dlclose(handle_);
         throw std::runtime_error(path + " is no Velmora add-in");
@@ -43,13 +38,12 @@ AddinModule::AddinModule(const std::string& path) : handle_(::dlopen(path.c_str(
 
 AddinModule::~AddinModule() { ::dlclose(handle_); }
 
-std::shared_ptr<shell::C_Velmora> AddinModule::create() { return {create_(), destroy_}; }
+std::shared_ptr<cad::Addin> AddinModule::create() { return {create_(), destroy_}; }
 
-HostSession::HostSession(const std::string& addin_path, cad::ApplicationPtr application,
-                         shell::ExportRunOptions options)
+HostSession::HostSession(const std::string& addin_path, cad::ApplicationPtr application, cad::RunSettings settings)
     : application_(std::move(application)), module_(addin_path), addin_(module_.create())
 {
-    addin_->set_run_options(std::move(options));
+    addin_->configure_runs(std::move(settings));
     if (!addin_->connect(application_, 1)) throw std::runtime_error("the add-in did not connect");
 }
 
