@@ -10,16 +10,20 @@
 namespace velmora::bench {
 
 struct ServedModel {
+    static cad::ApplicationPtr open(const std::string& model, occt::OcctHostOptions options)
+    {
+        options.mesh_on_open = true;
+        return occt::open_occt_application(model, options);
+    }
+
     cad::ApplicationPtr app;
     cad::CAD_ObjectRegistry registry;
     CAD_RPC::Tree tree;
     CAD_RPC::Settings settings;
 
     ServedModel(const std::string& model, const std::string& zel_path, occt::OcctHostOptions options = {})
+        : app(open(model, options)), registry(app->get_active_document(), app)
     {
-        options.mesh_on_open = true;
-        app = occt::open_occt_application(model, options);
-        registry.set_host(app->get_active_document(), app);
         cad::build_cad_tree(registry, tree);
         settings.export_solids = settings.export_curves = settings.export_points = settings.export_MIPs = true;
         settings.save_filepath = zel_path;

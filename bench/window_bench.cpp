@@ -94,8 +94,7 @@ int main(int argc, char** argv)
     // One window for the highlights and the redraws.
     Window w(model);
     const cad::ApplicationPtr& application = w.application;
-    cad::CAD_ObjectRegistry registry;
-    registry.set_host(application->get_active_document(), application);
+    cad::CAD_ObjectRegistry registry(application->get_active_document(), application);
     CAD_RPC::Tree tree;
     cad::build_cad_tree(registry, tree);
     const int32_t component = tree.nodes.at(tree.root_id).children_ids.front();

@@ -121,6 +121,21 @@ EMC::Config read_emc(const std::string& path)
     return config;
 }
 
+EMC::Config stored_form(EMC::Config config)
+{
+    config.major = 1;
+    config.minor = 0;
+    for (EMC::M_obj& item : config.objects) {
+        if (item.method != EMC::M_obj::solidB) item.size_min.reset();
+        if (item.comment && item.comment->empty()) item.comment.reset();
+        for (EMC::CAD_obj& object : item.cad_objects) {
+            if (object.include.value_or(true)) object.include.reset();
+            if (!object.geom.value_or(false)) object.geom.reset();
+        }
+    }
+    return config;
+}
+
 std::string format_emc(const EMC::Config& config)
 {
     std::ostringstream text;

@@ -41,5 +41,10 @@ EMC::Config read_emc(const std::string& path);
 // std::logic_error for a method that has no name.
 void write_emc(const EMC::Config& config, const std::string& path);
 
+// `config` in the file's own form, as a saved configuration is written:
+// version 1.0, a size for solidB alone, no empty comment, and the flags only
+// where they differ from their meaning when absent.
+EMC::Config stored_form(EMC::Config config);
+
 // The file's text, exactly as write_emc stores it.
 std::string format_emc(const EMC::Config& config);

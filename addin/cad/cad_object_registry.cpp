@@ -7,10 +7,10 @@
 
 namespace velmora::cad {
 
-void CAD_ObjectRegistry::set_host(DocumentPtr document, ApplicationPtr application)
+CAD_ObjectRegistry::CAD_ObjectRegistry(DocumentPtr document, ApplicationPtr application)
+    : document_(std::move(document)), application_(std::move(application))
 {
-    document_ = std::move(document);
-    application_ = std::move(application);
+    if (!document_) throw std::runtime_error("Unable to get Model!");
 }
 
 int32_t CAD_ObjectRegistry::register_object(HostObjectPtr object)
@@ -31,7 +31,6 @@ const HostObjectPtr& CAD_ObjectRegistry::object_at(int32_t id) const
 
 std::string CAD_ObjectRegistry::persistent_id_text(int32_t id) const
 {
-    if (!document_) throw std::runtime_error("Unable to get Model!");
     const ExtensionPtr extension = document_->get_extension();
     if (!extension) throw std::runtime_error("ERROR: document has no extension object!");
     const HostObjectPtr& object = object_at(id);

@@ -12,7 +12,9 @@ namespace velmora::cad {
 // the id of its latest registration. Lives as long as one export run.
 class CAD_ObjectRegistry {
 public:
-    void set_host(DocumentPtr document, ApplicationPtr application);
+    // Fails with "Unable to get Model!" without a document: every user of
+    // the registry may rely on its document.
+    CAD_ObjectRegistry(DocumentPtr document, ApplicationPtr application);
 
     // Keeps a reference on `object` (which may be empty) and indexes its
     // persistent text; returns the new id.

@@ -133,7 +133,6 @@ private:
 void build_cad_tree(CAD_ObjectRegistry& registry, CAD_RPC::Tree& tree)
 {
     const DocumentPtr document = registry.document();
-    if (!document) throw std::runtime_error("Unable to get Model!");
     Builder builder(registry, tree);
     switch (document->get_document_type()) {
     case Document::kPart:

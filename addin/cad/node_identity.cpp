@@ -9,9 +9,7 @@ namespace velmora::cad {
 void set_highlight_status_of_ids(const CAD_ObjectRegistry& registry, const std::vector<int32_t>& node_ids,
                                  bool highlight)
 {
-    const DocumentPtr& document = registry.document();
-    if (!document) throw std::runtime_error("Unable to get Model!");
-    const SelectionManagerPtr manager = document->get_selection_manager();
+    const SelectionManagerPtr manager = registry.document()->get_selection_manager();
     if (!manager) throw std::runtime_error("ERROR: document has no selection manager!");
     const SelectionOptionsPtr options = manager->create_selection_options();
     if (options) options->set_mark(1);
@@ -32,9 +30,7 @@ void set_highlight_status_of_ids(const CAD_ObjectRegistry& registry, const std::
 
 void refresh_display(const CAD_ObjectRegistry& registry)
 {
-    const DocumentPtr& document = registry.document();
-    if (!document) throw std::runtime_error("Unable to get Model!");
-    if (const DisplayPtr display = document->get_display()) {
+    if (const DisplayPtr display = registry.document()->get_display()) {
         const unsigned char whole_view[16] = {};
         display->redraw(whole_view);
     }

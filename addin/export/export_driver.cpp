@@ -169,7 +169,7 @@ private:
         const BodyGeometry& geometry = geometryOf(cache_, body);
         const Placement placement = placementOf(registry_.object_at(node.parent_id));
         // A mirroring placement would turn the triangles inside out.
-        e.mesh = zel::PlacedMesh{&geometry.vertices, &geometry.faces, placement.values, zel::mirrors(placement.values)};
+        e.mesh = zel::PlacedMesh{&geometry.vertices, &geometry.faces, placement, zel::mirrors(placement)};
         if (settings_.export_MIPs) {
             if (auto mip = bodyMIP(body, document_)) {
                 placeMIP(placement, *mip);
@@ -197,7 +197,7 @@ private:
     void add_solid_ref(zel::RefElem& e, const CAD_RPC::Node& node, const Template& t)
     {
         e.name = node.name;
-        e.MCS = placementOf(registry_.object_at(node.parent_id)).values;
+        e.MCS = placementOf(registry_.object_at(node.parent_id));
         e.template_name = t.name;
         e.visible = node.is_visible;
     }
@@ -267,7 +267,6 @@ zel::ZelDocument buildZelDocument(const CAD_RPC::Tree& tree, const CAD_RPC::Sett
                                   const cad::CAD_ObjectRegistry& registry, BodyGeometryCache& cache,
                                   const cad::DocumentPtr& document)
 {
-    if (!document) throw std::runtime_error("Unable to get Model!");
     reject_structure_cycles(tree);
     return DocumentBuilder(tree, settings, registry, cache, document).build();
 }

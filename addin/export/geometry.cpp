@@ -220,15 +220,15 @@ zel::Point3 pointPosition(const cad::FeaturePtr& feature)
 
 Placement placementOf(const cad::HostObjectPtr& object)
 {
-    Placement placement;
+    Placement placement = zel::kNoPlacement;
     const cad::ComponentPtr component = object ? object->as_component() : nullptr;
     if (!component) return placement;
     const std::vector<double> transform = component->get_transform();
     if (transform.size() < 12) return placement;
-    std::copy_n(transform.begin(), 12, placement.values.begin());
+    std::copy_n(transform.begin(), 12, placement.begin());
     return placement;
 }
 
-zel::Point3 applyPlacement(const Placement& P, const zel::Point3& p) { return zel::place(P.values, p); }
+zel::Point3 applyPlacement(const Placement& P, const zel::Point3& p) { return zel::place(P, p); }
 
 }  // namespace velmora::exporter

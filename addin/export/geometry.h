@@ -42,10 +42,7 @@ private:
     std::list<Mesh> meshes_;  // a list: the addresses handed out stay valid
 };
 
-// Rotation r0..r8 in row order, then translation t0..t2.
-struct Placement {
-    std::array<double, 12> values{1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
-};
+using zel::Placement;
 
 // Numbers positions by first use, from 1. Positions are equal as doubles
 // compare them (-0.0 and +0.0 are one position; bits otherwise decide), the

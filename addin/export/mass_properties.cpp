@@ -27,7 +27,7 @@ void placeMIP(const Placement& placement, zel::MIPData& mip)
 {
     const zel::Point3 centre = applyPlacement(placement, {mip[0], mip[1], mip[2]});
     std::copy(centre.begin(), centre.end(), mip.begin());
-    const auto& r = placement.values;
+    const auto& r = placement;
     static constexpr std::array<double, 9> kIdentity{1, 0, 0, 0, 1, 0, 0, 0, 1};
     if (std::equal(kIdentity.begin(), kIdentity.end(), r.begin())) return;
     // The tensor as the file holds it: Ixx, Iyy, Izz, then Ixy, Ixz, Iyz.

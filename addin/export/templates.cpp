@@ -61,7 +61,7 @@ Templates find_templates(const CAD_RPC::Tree& tree, const cad::CAD_ObjectRegistr
         const BodyGeometry* geometry = &geometryOf(cache, body);
         const std::optional<zel::Colour> colour = solidColour(body);
         const std::optional<zel::MIPData> mip = with_mips ? bodyMIP(body, document) : std::nullopt;
-        const bool mirrored = zel::mirrors(placementOf(registry.object_at(node.parent_id)).values);
+        const bool mirrored = zel::mirrors(placementOf(registry.object_at(node.parent_id)));
         auto fits = [&](std::size_t g) {
             const Template& t = groups[g];
             return t.colour == colour && t.mirrored == mirrored && same_mip(t.MIP, mip) && same_mesh(*t.geometry, *geometry);

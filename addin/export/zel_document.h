@@ -16,6 +16,7 @@ using MIPData = std::array<double, 10>;
 using CoordSystem = std::array<double, 12>;
 // Rotation r0..r8 in row order, then translation t0..t2.
 using Placement = std::array<double, 12>;
+inline constexpr Placement kNoPlacement{1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
 
 // `p` moved by `r`: the one formula every placed position goes through.
 inline Point3 place(const Placement& r, const Point3& p)
@@ -30,7 +31,7 @@ inline Point3 place(const Placement& r, const Point3& p)
 struct PlacedMesh {
     const std::vector<Point3>* vertices = nullptr;  // in the body's frame
     const std::vector<Triangle>* faces = nullptr;   // vertex numbers from 1
-    Placement placement{1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
+    Placement placement = kNoPlacement;
     bool reversed = false;  // each triangle written with its corners the other way round
 };
 

@@ -15,11 +15,9 @@
 namespace velmora::shell {
 
 CAD_RPC_ServiceHandler::CAD_RPC_ServiceHandler(cad::ApplicationPtr application)
-    : application_(std::move(application))
+    : application_(std::move(application)),
+      registry_(application_ ? application_->get_active_document() : nullptr, application_)
 {
-    if (application_) document_ = application_->get_active_document();
-    if (!document_) throw std::runtime_error("Unable to get Model!");
-    registry_.set_host(document_, application_);
     notice_caption_ = lock_notice_words(application_).caption;
 }
 

@@ -29,13 +29,12 @@ public:
                                          const std::vector<int32_t>& node_ids) override;
     void export_zel(const CAD_RPC::Tree& tree, const CAD_RPC::Settings& settings) override;
 
-    const cad::DocumentPtr& document() const { return document_; }
+    const cad::DocumentPtr& document() const { return registry_.document(); }
     const cad::CAD_ObjectRegistry& registry() const { return registry_; }
     const exporter::BodyGeometryCache& geometry_cache() const { return geometry_cache_; }
 
 private:
     cad::ApplicationPtr application_;
-    cad::DocumentPtr document_;
     cad::CAD_ObjectRegistry registry_;
     exporter::BodyGeometryCache geometry_cache_;
     cad::BodySizeCache size_cache_;

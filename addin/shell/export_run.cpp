@@ -177,10 +177,8 @@ public:
 
 void run(const cad::ApplicationPtr& application, const ExportRunOptions& options)
 {
-    cad::DocumentPtr document = application ? application->get_active_document() : nullptr;
-    if (!document) throw std::runtime_error("Unable to get Model!");
-
     auto handler = std::make_shared<CAD_RPC_ServiceHandler>(application);
+    cad::DocumentPtr document = handler->document();
     auto processor = std::make_shared<CAD_RPC::CAD_RPC_ServiceProcessor>(handler);
     auto socket = std::make_shared<LoopbackServerSocket>(
         options.port,

@@ -5,6 +5,7 @@
 #include <QMetaType>
 
 #include "cad_rpc_types.h"
+#include "gui/common/item_roles.h"
 
 Q_DECLARE_METATYPE(CAD_RPC::Node*)
 
@@ -13,16 +14,8 @@ Q_DECLARE_METATYPE(CAD_RPC::Node*)
 class CAD_TreeModel : public QAbstractItemModel {
     Q_OBJECT
 public:
-    // Item data roles beyond the toolkit's own.
-    enum Role {
-        TypeRole = Qt::UserRole + 1,
-        NameRole = Qt::UserRole + 2,
-        IdRole = Qt::UserRole + 3,
-        ParentIdRole = Qt::UserRole + 4,
-        VisibleRole = Qt::UserRole + 5,
-        NodeAddressRole = Qt::UserRole + 13,
-    };
-    static constexpr const char* kMimeType = "application/vnd.cad_rpc_node_ptr.list";
+    using enum tarvik::ItemRole;
+    static constexpr const char* kMimeType = tarvik::kCadNodesMimeType;
 
     explicit CAD_TreeModel(QObject* parent = nullptr);
 

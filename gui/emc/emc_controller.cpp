@@ -104,26 +104,15 @@ bool EMC_Controller::load(const QString& path)
 bool EMC_Controller::save(const QString& path)
 {
     const bool saved = guarded(nullptr, tr("Unable to save EMC file!"), [&] {
-        EMC::Config config = model->config();
-        config.major = 1;
-        config.minor = 0;
-        for (EMC::M_obj& item : config.objects) {
-            // The file needs at least one CAD object per CAE item and refuses
-            // to load otherwise: such a file would lose the whole configuration.
+        const EMC::Config config = model->config();
+        // The file needs at least one CAD object per CAE item and refuses to
+        // load otherwise: such a file would lose the whole configuration.
+        for (const EMC::M_obj& item : config.objects)
             if (item.cad_objects.empty())
                 throw std::runtime_error(tr("The CAE item \"%1\" holds no CAD objects; add some or remove the item.")
                                              .arg(QString::fromStdString(item.name))
                                              .toStdString());
-            // Stored in the file's own form: a size for solidB alone, flags
-            // only where they differ from their meaning when absent.
-            if (item.method != EMC::M_obj::solidB) item.size_min.reset();
-            if (item.comment && item.comment->empty()) item.comment.reset();
-            for (EMC::CAD_obj& object : item.cad_objects) {
-                if (object.include.value_or(true)) object.include.reset();
-                if (!object.geom.value_or(false)) object.geom.reset();
-            }
-        }
-        write_emc(config, path.toLocal8Bit().toStdString());
+        write_emc(stored_form(config), path.toLocal8Bit().toStdString());
     });
     if (saved) set_modified(false);
     return saved;

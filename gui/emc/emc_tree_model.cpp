@@ -7,7 +7,6 @@
 #include <QMimeData>
 #include <QSize>
 
-#include "gui/cadtree/cad_tree_model.h"
 #include "gui/common/node_icons.h"
 
 namespace {
@@ -186,14 +185,14 @@ Qt::ItemFlags EMC_TreeModel::flags(const QModelIndex& at) const
     return QAbstractItemModel::flags(at) | Qt::ItemIsDropEnabled;
 }
 
-QStringList EMC_TreeModel::mimeTypes() const { return {QString::fromLatin1(CAD_TreeModel::kMimeType)}; }
+QStringList EMC_TreeModel::mimeTypes() const { return {QString::fromLatin1(tarvik::kCadNodesMimeType)}; }
 
 Qt::DropActions EMC_TreeModel::supportedDropActions() const { return Qt::CopyAction | Qt::MoveAction; }
 
 std::vector<int32_t> EMC_TreeModel::dropped_nodes(const QMimeData* data) const
 {
-    if (!tree || !data || !data->hasFormat(QString::fromLatin1(CAD_TreeModel::kMimeType))) return {};
-    const QByteArray payload = data->data(QString::fromLatin1(CAD_TreeModel::kMimeType));
+    if (!tree || !data || !data->hasFormat(QString::fromLatin1(tarvik::kCadNodesMimeType))) return {};
+    const QByteArray payload = data->data(QString::fromLatin1(tarvik::kCadNodesMimeType));
     if (payload.isEmpty() || payload.size() % 8 != 0) return {};
     // The addresses are only compared with this tree's own nodes, never
     // followed: a payload from elsewhere names nothing and is refused.

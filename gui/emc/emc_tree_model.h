@@ -5,6 +5,7 @@
 
 #include "CAD_RPC_Service.h"
 #include "export_client/emc_file.h"
+#include "gui/common/item_roles.h"
 
 // An EMC configuration as an item model: its CAE items at the top, the CAD
 // objects each applies to below them, and with each CAD object its node id
@@ -13,14 +14,7 @@
 class EMC_TreeModel : public QAbstractItemModel {
     Q_OBJECT
 public:
-    enum Role {
-        M_NameRole = Qt::UserRole + 6,
-        NodeIdRole = Qt::UserRole + 7,
-        IncludeRole = Qt::UserRole + 9,
-        GeomRole = Qt::UserRole + 10,
-        MethodRole = Qt::UserRole + 11,
-        MinSizeRole = Qt::UserRole + 12,
-    };
+    using enum tarvik::ItemRole;
     // What a CAD object is in the current CAD model (its icon).
     enum CAD_Type : int32_t { CAD_Structure = 0, CAD_Solid = 1, CAD_Other = 2, CAD_NotFound = 3 };
 

@@ -1,4 +1,5 @@
 // The tree walk: ids, children order, names and the registry it leaves.
+#include <optional>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -15,12 +16,12 @@ namespace {
 
 struct Fixture {
     MemoryModel model;
-    cad::CAD_ObjectRegistry registry;
-    void attach() { registry.set_host(model.application->active_document, model.application); }
+    std::optional<cad::CAD_ObjectRegistry> registry;
+    void attach() { registry.emplace(model.application->active_document, model.application); }
     CAD_RPC::Tree build()
     {
         CAD_RPC::Tree tree;
-        cad::build_cad_tree(registry, tree);
+        cad::build_cad_tree(*registry, tree);
         return tree;
     }
 };
@@ -62,7 +63,7 @@ TEST(CadTree, AssemblyIsNumberedDepthFirstLastChildFirst)
     EXPECT_EQ(n.at(4).type, CAD_RPC::NodeType::Solid);
     EXPECT_EQ(n.at(5).type, CAD_RPC::NodeType::Point);
     EXPECT_FALSE(tree.__isset.node_parent_ids);
-    EXPECT_EQ(f.registry.object_at(2), std::dynamic_pointer_cast<cad::HostObject>(b));
+    EXPECT_EQ(f.registry->object_at(2), std::dynamic_pointer_cast<cad::HostObject>(b));
     EXPECT_EQ(f.model.log->count("Component::enumerate_bodies"), 2u);  // A and B, not R
 }
 
@@ -87,10 +88,10 @@ TEST(CadTree, PartAndARepeatedWalkContinueTheNumbering)
     EXPECT_EQ(second.nodes.at(4).children_ids, (V{5, 6, 7}));
     EXPECT_EQ(second.nodes.size(), 4u);
     // The earlier ids still answer; the persistent texts now name the new ids.
-    EXPECT_EQ(f.registry.size(), 8u);
-    EXPECT_EQ(f.registry.object_at(1), f.registry.object_at(5));
+    EXPECT_EQ(f.registry->size(), 8u);
+    EXPECT_EQ(f.registry->object_at(1), f.registry->object_at(5));
     for (int32_t id = 0; id < 4; ++id)
-        EXPECT_EQ(f.registry.persistent_index().at(f.registry.persistent_id_text(id)), id + 4);
+        EXPECT_EQ(f.registry->persistent_index().at(f.registry->persistent_id_text(id)), id + 4);
 }
 
 TEST(CadTree, OnlyExactFeatureTypesBecomeNodes)
@@ -111,7 +112,7 @@ TEST(CadTree, OnlyExactFeatureTypesBecomeNodes)
     EXPECT_EQ(tree.nodes.at(6).type, CAD_RPC::NodeType::Point);
     EXPECT_FALSE(tree.nodes.at(6).is_visible);
     EXPECT_TRUE(tree.nodes.at(1).is_visible);
-    EXPECT_EQ(f.registry.size(), 7u);
+    EXPECT_EQ(f.registry->size(), 7u);
 }
 
 TEST(CadTree, Utf8NamesEmptyEntriesAndNoChildArrayForLeaves)
@@ -151,12 +152,12 @@ TEST(CadTree, UnsupportedOrIncompleteDocumentsFailClearly)
         f.attach();
         CAD_RPC::Tree tree;
         try {
-            cad::build_cad_tree(f.registry, tree);
+            cad::build_cad_tree(*f.registry, tree);
             ADD_FAILURE() << "no error for: " << message;
         } catch (const std::exception& e) {
             EXPECT_STREQ(e.what(), message);
         }
-        EXPECT_EQ(f.registry.size(), 0u);
+        EXPECT_EQ(f.registry->size(), 0u);
     }
 }
 

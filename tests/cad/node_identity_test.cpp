@@ -17,10 +17,9 @@ struct PartFixture {
     std::shared_ptr<memory::MemoryBody> b1 = model.add_body(*doc->content, u"B1");
     std::shared_ptr<memory::MemoryBody> b2 = model.add_body(*doc->content, u"B2");
     std::shared_ptr<memory::MemoryFeature> p = model.add_feature(*doc->content, u"RefPoint", u"P");
-    cad::CAD_ObjectRegistry registry;
+    cad::CAD_ObjectRegistry registry{doc, model.application};
     PartFixture()
     {
-        registry.set_host(doc, model.application);
         CAD_RPC::Tree tree;
         cad::build_cad_tree(registry, tree);
         model.log->clear();
@@ -37,8 +36,7 @@ TEST(Highlight, EachKindIsSelectedWithItsArguments)
     auto c = model.add_component(*doc->configuration->root, u"C");
     auto body = model.add_body(*c, u"B");
     auto curve = model.add_feature(*c, u"RefCurve", u"K");
-    cad::CAD_ObjectRegistry registry;
-    registry.set_host(doc, model.application);
+    cad::CAD_ObjectRegistry registry(doc, model.application);
     CAD_RPC::Tree tree;
     cad::build_cad_tree(registry, tree);  // R 0, C 1, B 2, K 3
 

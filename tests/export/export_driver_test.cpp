@@ -29,7 +29,7 @@ struct Assembly {
     std::shared_ptr<memory::MemoryFeature> k = model.add_feature(*a, u"RefCurve", u"K");
     std::shared_ptr<memory::MemoryFeature> p = model.add_feature(*a, u"RefPoint", u"P", 0);
     std::shared_ptr<memory::MemoryFeature> root_curve = model.add_feature(*doc->content, u"RefCurve", u"RootCurve");
-    cad::CAD_ObjectRegistry registry;
+    cad::CAD_ObjectRegistry registry{doc, model.application};
     exporter::BodyGeometryCache cache;
     CAD_RPC::Tree tree;  // R 0, A 1, RootCurve 2, B 3, K 4, P 5
 
@@ -47,7 +47,6 @@ struct Assembly {
         }
         p->point_definition = model.make<memory::MemoryPointDefinition>();
         p->point_definition->point = {1, 2, 3};
-        registry.set_host(doc, model.application);
         cad::build_cad_tree(registry, tree);
     }
 
@@ -178,8 +177,7 @@ TEST(SizeComparison, LargestExtentAgainstTheMinimum)
     body->add_face({Facet{{0, 0, 0}, {0.01, 0.03, 0}, {0, 0, 0.02}}});
     auto empty = model.add_body(*doc->content, u"Empty");
     model.add_feature(*doc->content, u"RefPoint", u"P");
-    cad::CAD_ObjectRegistry registry;
-    registry.set_host(doc, model.application);
+    cad::CAD_ObjectRegistry registry(doc, model.application);
     CAD_RPC::Tree tree;
     cad::build_cad_tree(registry, tree);  // root 0, B 1, Empty 2, P 3
     exporter::BodyGeometryCache cache;
@@ -224,8 +222,7 @@ TEST(ExportDriver, MirroredPlacementsAndTemplateKeys)
         for (const auto& f : tetrahedron) b->add_face({f}, {0.5, 0.5, 0.5});
         b->mass_properties = {0, {0.25, 0.25, 0.25, 1.0 / 6, 1, o.mass, 1, 1, 1, 0, 0, 0}};
     }
-    cad::CAD_ObjectRegistry registry;
-    registry.set_host(doc, model.application);
+    cad::CAD_ObjectRegistry registry(doc, model.application);
     CAD_RPC::Tree tree;
     cad::build_cad_tree(registry, tree);
     exporter::BodyGeometryCache cache;

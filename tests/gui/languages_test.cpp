@@ -62,7 +62,6 @@ private slots:
                  QString("Дерево САПР"));
         QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString("Отмена"));
         QCOMPARE(window.statusBar()->currentMessage(), QString("Дерево САПР загружено."));
-        QCOMPARE(window.windowTitle(), QString("ZEL SW 2016-2024 Plugin 2024.06.14"));
         // "ЭМС" would read as electromagnetic compatibility.
         QCOMPARE(window.findChild<QGroupBox*>("EMC_settings_groupbox")->title(), QString("Инструмент EMC"));
     }

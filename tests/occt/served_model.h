@@ -57,9 +57,8 @@ struct Served {
     cad::CAD_ObjectRegistry registry;
     CAD_RPC::Tree tree;
     explicit Served(const std::string& path, const occt::OcctHostOptions& options = {})
+        : app(occt::open_occt_application(path, options)), registry(app->get_active_document(), app)
     {
-        app = occt::open_occt_application(path, options);
-        registry.set_host(app->get_active_document(), app);
         cad::build_cad_tree(registry, tree);
     }
     int32_t id_of(const std::string& name) const

@@ -34,8 +34,7 @@ int read_in_child(const std::string& path, std::chrono::seconds limit)
         int code = 4;
         try {
             auto app = velmora::occt::open_occt_application(path);
-            velmora::cad::CAD_ObjectRegistry registry;
-            registry.set_host(app->get_active_document(), app);
+            velmora::cad::CAD_ObjectRegistry registry(app->get_active_document(), app);
             CAD_RPC::Tree tree;
             velmora::cad::build_cad_tree(registry, tree);
             code = tree.nodes.count(tree.root_id) ? 0 : 5;

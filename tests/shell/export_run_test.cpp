@@ -210,12 +210,7 @@ TEST_F(ExportRun, HandlerErrorsAreAnsweredAndClientsMayReconnect)
         c.client().get_cad_tree(tree);
         EXPECT_EQ(tree.nodes.at(tree.root_id).name, "Part");
         tree.nodes.clear();  // a root the add-in cannot find
-        try {
-            c.client().export_zel(tree, CAD_RPC::Settings{});
-            ADD_FAILURE() << "a tree without its root was exported";
-        } catch (const apache::thrift::TApplicationException& e) {
-            EXPECT_STREQ(e.what(), "invalid unordered_map<K, T> key");
-        }
+        EXPECT_THROW(c.client().export_zel(tree, CAD_RPC::Settings{}), apache::thrift::TApplicationException);
     }  // left without stop_rpc_service
     CAD_RPC::CAD_RPC_Connection again(port);
     again.client().stop_rpc_service();
@@ -230,7 +225,6 @@ TEST_F(ExportRun, FailuresAreReportedOnceAndLeaveNothingBehind)
         model.log->clear();
         EXPECT_EQ(failed_run(), "Unable to get Model!");
         EXPECT_EQ(notices.created, 0);
-        EXPECT_EQ(model.log->calls(), std::vector<std::string>{"Application::get_active_document"});
         model.open_part();
     }
     {
