@@ -7,6 +7,7 @@
 #include "addin/cad/cad_tree_builder.h"
 #include "host_interface/host_text.h"
 #include "hosts/memory/memory_model.h"
+#include "tests/error_of.h"
 
 using namespace velmora;
 using memory::MemoryModel;
@@ -151,12 +152,7 @@ TEST(CadTree, UnsupportedOrIncompleteDocumentsFailClearly)
         open(f.model);
         f.attach();
         CAD_RPC::Tree tree;
-        try {
-            cad::build_cad_tree(*f.registry, tree);
-            ADD_FAILURE() << "no error for: " << message;
-        } catch (const std::exception& e) {
-            EXPECT_STREQ(e.what(), message);
-        }
+        EXPECT_EQ(velmora::testing::error_of([&] { cad::build_cad_tree(*f.registry, tree); }), message);
         EXPECT_EQ(f.registry->size(), 0u);
     }
 }

@@ -29,6 +29,7 @@
 #include "zel_geometry.h"
 #include "tests/scratch.h"
 #include "hosts/occt/occt_model.h"
+#include "tests/loopback.h"
 
 using namespace std::chrono_literals;
 using namespace velmora::testing;
@@ -156,15 +157,9 @@ TEST(VelmoraHost, EachFailureExitsWithItsCodeSaysWhyAndWritesNothing)
                           "FILE_SCHEMA(('AUTOMOTIVE_DESIGN { 1 0 10303 214 1 1 1 1 }'));\nENDSEC;\n"
                           "DATA;\nENDSEC;\nEND-ISO-10303-21;\n");
     const std::string missing = (dir / "missing.step").string(), bad_emc = (dir / "missing.emc").string();
-    const int taken = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(taken, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(taken, 1), 0);
-    socklen_t length = sizeof address;
-    ::getsockname(taken, reinterpret_cast<sockaddr*>(&address), &length);
-    const std::string port = std::to_string(ntohs(address.sin_port));
+    const velmora::testing::LoopbackSocket taken(true);
+    ASSERT_NE(taken.port, 0);
+    const std::string port = std::to_string(taken.port);
     struct Case {
         std::vector<std::string> args;
         int code;
@@ -201,7 +196,6 @@ TEST(VelmoraHost, EachFailureExitsWithItsCodeSaysWhyAndWritesNothing)
         EXPECT_NE(host.error_text().find(c.says), std::string::npos) << host.error_text();
         EXPECT_FALSE(fs::exists(out) || fs::exists(dir / "no")) << c.says;
     }
-    ::close(taken);
 
     ChildProcess host({VELMORA_HOST, "--export", out.string(), SAMPLE_MODEL});
     ASSERT_EQ(host.wait(60s), std::optional<int>(0)) << host.error_text();
@@ -230,14 +224,9 @@ namespace {
 
 bool connects(const std::string& address, int port)
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in target{};
-    target.sin_family = AF_INET;
-    target.sin_port = htons(static_cast<uint16_t>(port));
-    ::inet_pton(AF_INET, address.c_str(), &target.sin_addr);
-    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&target), sizeof target) == 0;
-    ::close(fd);
-    return ok;
+    const int fd = velmora::testing::connect_to(address, port);
+    if (fd >= 0) ::close(fd);
+    return fd >= 0;
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "addin/export/zel_writer.h"
 #include "hosts/memory/memory_model.h"
 #include "tests/e2e/zel_geometry.h"
+#include "tests/error_of.h"
 
 using namespace velmora;
 using memory::Facet;
@@ -160,12 +161,7 @@ TEST(ExportDriver, TreesThatCannotBeExported)
     for (const auto& [damage, message] : cases) {
         Assembly f;
         damage(f.tree);
-        try {
-            f.text(all_flags());
-            ADD_FAILURE() << "exported: " << message;
-        } catch (const std::exception& e) {
-            EXPECT_STREQ(e.what(), message);
-        }
+        EXPECT_EQ(velmora::testing::error_of([&] { f.text(all_flags()); }), message);
     }
 }
 

@@ -15,6 +15,7 @@
 
 #include "addin/export/zel_writer.h"
 #include "tests/scratch.h"
+#include "tests/error_of.h"
 
 using namespace velmora::zel;
 using velmora::testing::read_text;
@@ -325,11 +326,7 @@ TEST(ZelWriter, BadDocumentsFailBeforeAnyFile)
     p.method = static_cast<MethodType>(9);
     method.point_map[1] = p;
     method.points = {1};
-    try {
-        writeZelDocument(method, path);
-        FAIL() << "no error";
-    } catch (const std::runtime_error& e) {
-        EXPECT_STREQ(e.what(), "ERROR! Unknown GeomElem::MethodType: 9");
-    }
+    EXPECT_EQ(velmora::testing::error_of<std::runtime_error>([&] { writeZelDocument(method, path); }),
+              "ERROR! Unknown GeomElem::MethodType: 9");
     EXPECT_TRUE(fs::is_empty(dir));
 }

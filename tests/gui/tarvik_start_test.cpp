@@ -1,15 +1,12 @@
 // Start-up and the end of a run, through the same entry the program uses,
 // against the add-in's handler over loopback.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <QApplication>
 #include <QLineEdit>
 #include <QTimer>
 #include <QtTest>
 
+#include "tests/loopback.h"
 #include "gui/common/error_reporter.h"
 #include "gui/shell/main_window.h"
 #include "gui/common/node_icons.h"
@@ -21,18 +18,7 @@ using tarvik::testing::ServedAddIn;
 namespace {
 
 // A loopback port on which nothing listens (it was free a moment ago).
-int closed_port()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t size = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
+int closed_port() { return velmora::testing::LoopbackSocket(false).port; }
 
 MainWindow* shown_main_window()
 {

@@ -29,6 +29,7 @@
 #include "addin/shell/loopback_server_socket.h"
 #include "cad_rpc_connection.h"
 #include "hosts/memory/memory_model.h"
+#include "tests/loopback.h"
 
 using namespace velmora;
 using namespace std::chrono_literals;
@@ -98,13 +99,8 @@ protected:
     // the connection in time (a hang).
     bool send_and_wait(const Bytes& message)
     {
-        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = htons(static_cast<uint16_t>(port));
-        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-            ::close(fd);
+        const int fd = velmora::testing::connect_to("127.0.0.1", port);
+        if (fd < 0) {
             ADD_FAILURE() << "the server took no connection: " << std::strerror(errno);
             return false;
         }

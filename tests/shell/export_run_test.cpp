@@ -19,6 +19,7 @@
 #include "addin/shell/loopback_server_socket.h"
 #include "cad_rpc_connection.h"
 #include "hosts/memory/memory_model.h"
+#include "tests/error_of.h"
 
 using namespace velmora;
 using namespace std::chrono_literals;
@@ -333,15 +334,11 @@ TEST_F(ExportRun, WhoConnectedIsToldWithoutSocketDiagnostics)
             EXPECT_GT(tree.nodes.size(), 0u);
             CAD_RPC::CAD_RPC_Connection(port).client().stop_rpc_service();
         } else {
-            try {
-                CAD_RPC::CAD_RPC_Connection(port).client().get_cad_tree(tree);
-                ADD_FAILURE() << "served a client nobody could name";
-            } catch (const apache::thrift::TApplicationException& e) {
-                EXPECT_NE(std::string(e.what()).find("could not be told: the kernel's socket diagnostics were not "
-                                                     "asked, and /nonexistent/tcp and tcp6 cannot be read"),
-                          std::string::npos)
-                    << e.what();
-            }
+            EXPECT_NE(velmora::testing::error_of<apache::thrift::TApplicationException>([&] {
+                          CAD_RPC::CAD_RPC_Connection(port).client().get_cad_tree(tree);
+                      }).find("could not be told: the kernel's socket diagnostics were not asked, and "
+                              "/nonexistent/tcp and tcp6 cannot be read"),
+                      std::string::npos);
             shell::stop_current_server();
             platform::close_notice_titled(shell::kLockCaption);
         }
