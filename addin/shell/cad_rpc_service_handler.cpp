@@ -8,15 +8,15 @@
 #include "addin/export/export_driver.h"
 #include "host_interface/document.h"
 #include "addin/platform/lock_notice.h"
-#include "current_server.h"
 #include "host_words.h"
 #include "rpc_constants.h"
 
 namespace velmora::shell {
 
-CAD_RPC_ServiceHandler::CAD_RPC_ServiceHandler(cad::ApplicationPtr application)
+CAD_RPC_ServiceHandler::CAD_RPC_ServiceHandler(cad::ApplicationPtr application, std::function<void()> stop_run)
     : application_(std::move(application)),
-      registry_(application_ ? application_->get_active_document() : nullptr, application_)
+      registry_(application_ ? application_->get_active_document() : nullptr, application_),
+      stop_run_(std::move(stop_run))
 {
     notice_caption_ = lock_notice_words(application_).caption;
 }
@@ -25,7 +25,7 @@ CAD_RPC_ServiceHandler::~CAD_RPC_ServiceHandler() = default;
 
 void CAD_RPC_ServiceHandler::stop_rpc_service()
 {
-    stop_current_server();
+    if (stop_run_) stop_run_();
     platform::close_notice_titled(notice_caption_);
 }
 

@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,8 +16,9 @@ namespace velmora::shell {
 class CAD_RPC_ServiceHandler : public CAD_RPC::CAD_RPC_ServiceIf {
 public:
     // Takes the application's active document; fails with
-    // "Unable to get Model!" when there is none.
-    explicit CAD_RPC_ServiceHandler(cad::ApplicationPtr application);
+    // "Unable to get Model!" when there is none. stop_rpc_service calls
+    // `stop_run`, which ends the run this handler serves.
+    CAD_RPC_ServiceHandler(cad::ApplicationPtr application, std::function<void()> stop_run);
     ~CAD_RPC_ServiceHandler() override;
 
     void stop_rpc_service() override;
@@ -38,6 +40,7 @@ private:
     cad::CAD_ObjectRegistry registry_;
     exporter::BodyGeometryCache geometry_cache_;
     cad::BodySizeCache size_cache_;
+    std::function<void()> stop_run_;
     std::string notice_caption_;  // the run's lock notice, which stop_rpc_service closes
 };
 

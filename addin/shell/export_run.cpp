@@ -27,7 +27,6 @@
 #include "addin/platform/module_path.h"
 #include "addin/platform/terminal_notice.h"
 #include "cad_rpc_service_handler.h"
-#include "current_server.h"
 #include "host_words.h"
 #include "loopback_server_socket.h"
 
@@ -89,15 +88,15 @@ ExportRunOptions run_options_from(cad::RunSettings settings)
 
 namespace {
 
-// The notice's thread: show until dismissed or closed, then stop the server.
+// The notice's thread: show until dismissed or closed, then stop the run.
 class MessageThread {
 public:
-    MessageThread(std::unique_ptr<platform::LockNotice> notice, LockNoticeWords words)
-        : notice_(std::move(notice)), words_(std::move(words))
+    MessageThread(std::unique_ptr<platform::LockNotice> notice, LockNoticeWords words, std::function<void()> stop)
+        : notice_(std::move(notice)), words_(std::move(words)), stop_(std::move(stop))
     {
         thread_ = std::thread([this] {
             notice_->show(words_.caption, words_.text);
-            stop_current_server();
+            stop_();
         });
     }
     // Ends the thread on the add-in's initiative (a failure after it started).
@@ -111,6 +110,7 @@ public:
 private:
     std::unique_ptr<platform::LockNotice> notice_;
     const LockNoticeWords words_;
+    const std::function<void()> stop_;
     std::thread thread_;
 };
 
@@ -164,21 +164,80 @@ void dispose_of_gui(std::optional<bp::child>& gui)
     }
 }
 
-// The current server for as long as the run lasts. Afterwards nothing may
+// Stops the run's server from any thread (the notice's, a client's call),
+// any number of times. It holds the server weakly: after the run nothing may
 // keep it, and with it the handler, the document, the registry and every
 // cached mesh, alive.
-class CurrentServerScope {
+class RunStop {
 public:
-    explicit CurrentServerScope(std::shared_ptr<TSimpleServer> server) { set_current_server(std::move(server)); }
-    ~CurrentServerScope() { set_current_server(nullptr); }
-    CurrentServerScope(const CurrentServerScope&) = delete;
-    CurrentServerScope& operator=(const CurrentServerScope&) = delete;
+    void attach(const std::shared_ptr<TSimpleServer>& server)
+    {
+        std::lock_guard lock(mutex_);
+        server_ = server;
+    }
+    void operator()()
+    {
+        std::shared_ptr<TSimpleServer> server;
+        {
+            std::lock_guard lock(mutex_);
+            server = server_.lock();
+        }
+        // Held by reference, not under the lock: stopping may take a while.
+        if (server) server->stop();
+    }
+
+private:
+    std::mutex mutex_;
+    std::weak_ptr<TSimpleServer> server_;
+};
+
+// The document locked for as long as the run serves; a failed run too must
+// not leave the CAD host locked.
+class DocumentLock {
+public:
+    explicit DocumentLock(cad::DocumentPtr document) : document_(std::move(document)) { document_->lock(); }
+    ~DocumentLock() { document_->unlock(); }
+    DocumentLock(const DocumentLock&) = delete;
+    DocumentLock& operator=(const DocumentLock&) = delete;
+
+private:
+    cad::DocumentPtr document_;
+};
+
+// The GUI child for as long as the run lasts (none when not started).
+class GuiChild {
+public:
+    GuiChild(const ExportRunOptions& options, int port)
+    {
+        if (!options.start_gui) return;
+        const std::string program =
+            options.gui_program.empty() ? gui_path_from_module(platform::own_module_path()) : options.gui_program;
+        child_ = start_gui(program, port);
+    }
+    ~GuiChild() { dispose_of_gui(child_); }
+    GuiChild(const GuiChild&) = delete;
+    GuiChild& operator=(const GuiChild&) = delete;
+
+private:
+    std::optional<bp::child> child_;
+};
+
+// The listening socket, closed when the run ends however it ends.
+class SocketScope {
+public:
+    explicit SocketScope(std::shared_ptr<LoopbackServerSocket> socket) : socket_(std::move(socket)) {}
+    ~SocketScope() { socket_->close(); }
+    SocketScope(const SocketScope&) = delete;
+    SocketScope& operator=(const SocketScope&) = delete;
+
+private:
+    std::shared_ptr<LoopbackServerSocket> socket_;
 };
 
 void run(const cad::ApplicationPtr& application, const ExportRunOptions& options)
 {
-    auto handler = std::make_shared<CAD_RPC_ServiceHandler>(application);
-    cad::DocumentPtr document = handler->document();
+    auto stop = std::make_shared<RunStop>();
+    auto handler = std::make_shared<CAD_RPC_ServiceHandler>(application, [stop] { (*stop)(); });
     auto processor = std::make_shared<CAD_RPC::CAD_RPC_ServiceProcessor>(handler);
     auto socket = std::make_shared<LoopbackServerSocket>(
         options.port,
@@ -191,44 +250,21 @@ void run(const cad::ApplicationPtr& application, const ExportRunOptions& options
         options.owner_lookup);
     auto server = std::make_shared<TSimpleServer>(processor, socket, make_transport_factory(),
                                                   make_protocol_factory());
-    const CurrentServerScope current(server);
+    stop->attach(server);
+    const SocketScope open(socket);
 
     // Listen first: a port that cannot be bound then fails the run before
     // anything is locked or started, and a GUI that connects at once finds us.
     socket->listen();
     const int port = socket->bound_port();
 
-    document->lock();
-    std::optional<bp::child> gui;
-    try {
-        MessageThread message_thread(make_notice(options), lock_notice_words(application));
-        try {
-            if (options.start_gui) {
-                const std::string program = options.gui_program.empty()
-                                                ? gui_path_from_module(platform::own_module_path())
-                                                : options.gui_program;
-                gui = start_gui(program, port);
-            }
-            if (options.on_listening) options.on_listening(port);
-            server->serve();
-        } catch (...) {
-            message_thread.close_and_join();
-            server->stop();
-            throw;
-        }
-        document->unlock();
-        // Normally the notice has gone already; if the serve loop ended on
-        // its own, the notice must not outlive the run.
-        message_thread.close_and_join();
-    } catch (...) {
-        // A failed run must not leave the CAD host locked.
-        if (document) document->unlock();
-        dispose_of_gui(gui);
-        socket->close();
-        throw;
-    }
-    dispose_of_gui(gui);
-    socket->close();
+    // Undone in reverse order, whether the run ends or fails: the GUI goes,
+    // the notice closes, the document is unlocked, the socket closes.
+    const DocumentLock lock(handler->document());
+    MessageThread message_thread(make_notice(options), lock_notice_words(application), [stop] { (*stop)(); });
+    const GuiChild gui(options, port);
+    if (options.on_listening) options.on_listening(port);
+    server->serve();
 }
 
 }  // namespace

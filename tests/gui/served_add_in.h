@@ -14,7 +14,6 @@
 
 #include "CAD_RPC_Service.h"
 #include "addin/shell/cad_rpc_service_handler.h"
-#include "addin/shell/current_server.h"
 #include "addin/shell/loopback_server_socket.h"
 #include "hosts/memory/memory_model.h"
 
@@ -61,15 +60,16 @@ public:
         : model(std::move(memory))
     {
         using namespace apache::thrift;
-        auto handler = std::make_shared<velmora::shell::CAD_RPC_ServiceHandler>(std::move(application));
+        // stop_rpc_service ends this server, as it ends the add-in's run.
+        auto handler = std::make_shared<velmora::shell::CAD_RPC_ServiceHandler>(std::move(application), [this] {
+            if (server_) server_->stop();
+        });
         socket_ = std::make_shared<velmora::shell::LoopbackServerSocket>(0);
         server_ = std::make_shared<server::TSimpleServer>(
             std::make_shared<CAD_RPC::CAD_RPC_ServiceProcessor>(handler), socket_,
             std::make_shared<transport::TBufferedTransportFactory>(),
             std::make_shared<protocol::TBinaryProtocolFactory>());
         socket_->listen();
-        // stop_rpc_service ends this server, as it ends the add-in's run.
-        velmora::shell::set_current_server(server_);
         thread_ = std::thread([this] {
             server_->serve();
             serving_ = false;
@@ -86,7 +86,6 @@ public:
         if (!thread_.joinable()) return;
         server_->stop();
         thread_.join();
-        if (velmora::shell::current_server() == server_) velmora::shell::set_current_server(nullptr);
     }
 
 private:

@@ -24,7 +24,6 @@
 #include <thrift/transport/TBufferTransports.h>
 
 #include "addin/platform/lock_notice.h"
-#include "addin/shell/current_server.h"
 #include "addin/shell/export_run.h"
 #include "addin/shell/loopback_server_socket.h"
 #include "cad_rpc_connection.h"
@@ -88,7 +87,6 @@ protected:
     void TearDown() override
     {
         if (run.valid() && run.wait_for(0s) != std::future_status::ready) {
-            shell::stop_current_server();
             platform::close_notice_titled(shell::kLockCaption);
             run.wait();
         }

@@ -14,7 +14,6 @@
 
 #include <thrift/transport/TTransportException.h>
 
-#include "addin/shell/current_server.h"
 #include "addin/shell/export_run.h"
 #include "addin/shell/loopback_server_socket.h"
 #include "cad_rpc_connection.h"
@@ -99,7 +98,6 @@ protected:
     {
         // A failed assertion must not leave the run serving (the future would block).
         if (run.valid() && run.wait_for(0s) != std::future_status::ready) {
-            shell::stop_current_server();
             platform::close_notice_titled(shell::kLockCaption);
             run.wait();
         }
@@ -136,7 +134,6 @@ protected:
         if (const auto& document = model.application->active_document) {
             EXPECT_EQ(document->lock_depth, 0);
         }
-        EXPECT_FALSE(shell::current_server());
         EXPECT_EQ(reports.boxes.size(), 1u);
         if (reports.boxes.empty()) return {};
         EXPECT_EQ(reports.boxes[0].first, "Uncaught exception!");
@@ -175,9 +172,7 @@ TEST_F(ExportRun, StopRpcServiceEndsTheRunAndReleasesEverythingOfIt)
     EXPECT_FALSE(port_accepts(port));
     EXPECT_EQ(thread_count(), threads_before);
     // The handler, its registry and the document reference went with the run.
-    EXPECT_FALSE(shell::current_server());
     EXPECT_EQ(model.application->active_document.use_count(), document_references);
-    shell::stop_current_server();  // harmless after the run
 }
 
 TEST_F(ExportRun, TheGuiGetsThePortAndDismissingTheNoticeEndsItAndTheRun)
@@ -339,7 +334,6 @@ TEST_F(ExportRun, WhoConnectedIsToldWithoutSocketDiagnostics)
                       }).find("could not be told: the kernel's socket diagnostics were not asked, and "
                               "/nonexistent/tcp and tcp6 cannot be read"),
                       std::string::npos);
-            shell::stop_current_server();
             platform::close_notice_titled(shell::kLockCaption);
         }
         ASSERT_TRUE(ended_within(10s));
