@@ -7,12 +7,7 @@
 
 namespace velmora::cad {
 
-// Adds the objects to (or removes them from) the host's selection; ids are
-// taken in order and an unknown id stops the call with those before it changed.
-void set_highlight_status_of_ids(const CAD_ObjectRegistry& registry, const std::vector<int32_t>& node_ids,
-                                 bool highlight);
-// Redraws the whole view; nothing when the document has no display.
-void refresh_display(const CAD_ObjectRegistry& registry);
+// A registered object's persistent id as text, for each node id.
 std::vector<std::string> get_persistent_ids(const CAD_ObjectRegistry& registry, const std::vector<int32_t>& node_ids);
 // -1 for a text that no registered object produced.
 std::vector<int32_t> get_node_ids(const CAD_ObjectRegistry& registry, const std::vector<std::string>& persistent_ids);

@@ -4,6 +4,7 @@
 
 #include "addin/cad/cad_tree_builder.h"
 #include "host_interface/application.h"
+#include "addin/cad/highlighting.h"
 #include "addin/cad/node_identity.h"
 #include "addin/export/export_driver.h"
 #include "host_interface/document.h"

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "CAD_RPC_Service.h"
-#include "addin/cad/body_size_cache.h"
+#include "addin/export/body_size_cache.h"
 #include "addin/cad/cad_object_registry.h"
 #include "addin/export/geometry.h"
 #include "host_interface/host_fwd.h"

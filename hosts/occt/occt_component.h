@@ -2,21 +2,12 @@
 // Components and bodies: the places of the assembly and the solids of its parts.
 #include <optional>
 
+#include "occt_face.h"
 #include "occt_state.h"
 
 namespace velmora::occt {
 
 class OcctFeatureObject;
-
-class OcctFace : public OcctObject, public cad::Face {
-public:
-    int part = -1, solid = -1;  // the part's solid the face belongs to
-    int index = 0;              // its place in the body's face list
-    std::shared_ptr<OcctFace> next;
-    std::vector<double> appearance;
-    cad::FacePtr get_next_face() override { return next; }
-    std::vector<double> get_appearance() override { return appearance; }
-};
 
 // One solid of a part, as one occurrence of the part holds it.
 class OcctBody : public OcctObject, public cad::Body {

@@ -1,6 +1,6 @@
 #include "occt_tessellation.h"
 
-#include "occt_component.h"
+#include "occt_face.h"
 
 namespace velmora::occt {
 

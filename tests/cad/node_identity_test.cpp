@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "addin/cad/cad_tree_builder.h"
+#include "addin/cad/highlighting.h"
 #include "addin/cad/node_identity.h"
 #include "hosts/memory/memory_model.h"
 

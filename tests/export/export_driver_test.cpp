@@ -8,7 +8,7 @@
 
 #include <pugixml.hpp>
 
-#include "addin/cad/body_size_cache.h"
+#include "addin/export/body_size_cache.h"
 #include "addin/cad/cad_tree_builder.h"
 #include "addin/export/export_driver.h"
 #include "addin/export/zel_writer.h"

@@ -21,6 +21,7 @@
 
 #include "addin/cad/cad_tree_builder.h"
 #include "host_interface/host.h"
+#include "addin/cad/highlighting.h"
 #include "addin/cad/node_identity.h"
 #include "apps/velmora-host/cad_window.h"
 #include "hosts/session/host_session.h"

@@ -3,8 +3,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "addin/export/geometry.h"
-#include "cad_object_registry.h"
+#include "geometry.h"
+#include "addin/cad/cad_object_registry.h"
 #include "host_interface/host_fwd.h"
 
 namespace velmora::cad {
