@@ -278,7 +278,7 @@ int main(int argc, char** argv)
     bench::mesh_xde(xde);
     // The same numbers for the limit, and the corners for merging.
     exporter::BodyGeometryCache doc_cache;
-    const zel::ZelDocument doc = exporter::buildZelDocument(tree, settings, registry, doc_cache, registry.document());
+    const zel::ZelDocument doc = exporter::build_zel_document(tree, settings, registry, doc_cache, registry.document());
     const Numbers numbers = numbers_of(doc);
     const std::vector<Corners> corners = corners_of(tree, registry);
 
@@ -287,7 +287,7 @@ int main(int argc, char** argv)
     for (int r = 0; r < reps; ++r) {
         export_s.push_back(seconds(export_once));
         obj_s.push_back(seconds([&] { bench::write_obj(xde, obj_path); }));
-        write_s.push_back(seconds([&] { zel::writeZelDocument(doc, write_path); }));
+        write_s.push_back(seconds([&] { zel::write_zel_document(doc, write_path); }));
         limit_s.push_back(seconds([&] { raw_bytes = format_and_write(numbers, raw_path); }));
         merge_s.push_back(seconds([&] { merged_vertices = number_all(corners); }));
         templated_s.push_back(seconds(export_templated));
@@ -301,7 +301,7 @@ int main(int argc, char** argv)
                 zel_bytes / 1e6, file_size(obj_path) / 1e6, raw_bytes / 1e6, reps);
     const double exp = median(export_s);
     line("1. ZEL export vs OBJ writer", exp, "export_zel", median(obj_s), "RWObj_CafWriter", "<= 0.3x");
-    line("2. ZEL write vs fmt + one write", median(write_s), "writeZelDocument", median(limit_s), "fmt + write",
+    line("2. ZEL write vs fmt + one write", median(write_s), "write_zel_document", median(limit_s), "fmt + write",
          "<= 2x");
     line("3. vertex merging in the export", median(merge_s), "merging", exp, "export_zel", "<= 0.2x");
     std::printf("%-34s %8.1f MB extra peak     %8.1f MB file %16s %6.2fx  (target <= 1.0x)\n",

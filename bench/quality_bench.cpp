@@ -83,7 +83,7 @@ Figures measure(const std::string& model, occt::MeshQuality quality, const std::
         }
     exporter::BodyGeometryCache cache;
     exporter::export_zel(tree, settings, registry, cache);
-    const zel::ZelDocument doc = exporter::buildZelDocument(tree, settings, registry, cache, registry.document());
+    const zel::ZelDocument doc = exporter::build_zel_document(tree, settings, registry, cache, registry.document());
     for (const auto& [id, e] : doc.solid_map) f.triangles += e.mesh->faces->size();
     struct stat st {};
     if (::stat(zel_path.c_str(), &st) == 0) f.zel_mb = static_cast<double>(st.st_size) / 1e6;

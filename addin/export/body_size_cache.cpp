@@ -9,7 +9,7 @@ namespace velmora::cad {
 double BodySizeCache::body_size(const BodyPtr& body, exporter::BodyGeometryCache& geometry)
 {
     if (auto it = sizes_.find(body.get()); it != sizes_.end()) return it->second.second;
-    const auto& g = exporter::geometryOf(geometry, body);
+    const auto& g = exporter::geometry_of(geometry, body);
     constexpr double inf = std::numeric_limits<double>::infinity();
     double lo[3] = {inf, inf, inf}, hi[3] = {-inf, -inf, -inf};
     for (const auto& v : g.vertices) {

@@ -82,7 +82,7 @@ zel::MIPData element_mip(const cad::CAD_ObjectRegistry& registry, const CAD_RPC:
     std::optional<zel::MIPData> result;
     auto fold = [&](int32_t body_id, int32_t placement_id) {
         // A body without mass properties is left out of the sum.
-        if (auto mip = placedMIP(registry, body_id, placement_id)) result = result ? combineMIP(*result, *mip) : *mip;
+        if (auto mip = placed_mip(registry, body_id, placement_id)) result = result ? combine_mip(*result, *mip) : *mip;
     };
     const auto& ids = node.children_ids;
     if (ids.empty()) {
@@ -164,15 +164,15 @@ private:
         e.name = node.name;
         e.method = zel::MethodType::Triangulation;
         const cad::BodyPtr body = body_of(registry_, node);
-        e.color = solidColour(body);
+        e.color = solid_colour(body);
         // The body's mesh is shared by its occurrences; the placement is applied as it is written.
-        const BodyGeometry& geometry = geometryOf(cache_, body);
-        const Placement placement = placementOf(registry_.object_at(node.parent_id));
+        const BodyGeometry& geometry = geometry_of(cache_, body);
+        const Placement placement = placement_of(registry_.object_at(node.parent_id));
         // A mirroring placement would turn the triangles inside out.
         e.mesh = zel::PlacedMesh{&geometry.vertices, &geometry.faces, placement, zel::mirrors(placement)};
         if (settings_.export_MIPs) {
-            if (auto mip = bodyMIP(body, document_)) {
-                placeMIP(placement, *mip);
+            if (auto mip = body_mip(body, document_)) {
+                place_mip(placement, *mip);
                 e.MIP = *mip;
             }
         }
@@ -197,7 +197,7 @@ private:
     void add_solid_ref(zel::RefElem& e, const CAD_RPC::Node& node, const Template& t)
     {
         e.name = node.name;
-        e.MCS = placementOf(registry_.object_at(node.parent_id));
+        e.MCS = placement_of(registry_.object_at(node.parent_id));
         e.template_name = t.name;
         e.visible = node.is_visible;
     }
@@ -218,11 +218,11 @@ private:
         e.name = node.name;
         e.method = zel::MethodType::Polyline;
         const cad::FeaturePtr feature = feature_of(registry_, node);
-        e.color = curveColour(feature, document_);
-        e.vertices = sampleCurve(feature);
+        e.color = curve_colour(feature, document_);
+        e.vertices = sample_curve(feature);
         if (placed(node)) {
-            const Placement placement = placementOf(registry_.object_at(node.parent_id));
-            for (auto& v : e.vertices) v = applyPlacement(placement, v);
+            const Placement placement = placement_of(registry_.object_at(node.parent_id));
+            for (auto& v : e.vertices) v = apply_placement(placement, v);
         }
         e.visible = node.is_visible;
     }
@@ -231,8 +231,8 @@ private:
     {
         e.name = node.name;
         e.method = zel::MethodType::PointXYZ;
-        e.center = pointPosition(feature_of(registry_, node));
-        if (placed(node)) e.center = applyPlacement(placementOf(registry_.object_at(node.parent_id)), e.center);
+        e.center = point_position(feature_of(registry_, node));
+        if (placed(node)) e.center = apply_placement(placement_of(registry_.object_at(node.parent_id)), e.center);
         e.visible = node.is_visible;
     }
 
@@ -263,7 +263,7 @@ private:
 
 }  // namespace
 
-zel::ZelDocument buildZelDocument(const CAD_RPC::Tree& tree, const CAD_RPC::Settings& settings,
+zel::ZelDocument build_zel_document(const CAD_RPC::Tree& tree, const CAD_RPC::Settings& settings,
                                   const cad::CAD_ObjectRegistry& registry, BodyGeometryCache& cache,
                                   const cad::DocumentPtr& document)
 {
@@ -274,8 +274,8 @@ zel::ZelDocument buildZelDocument(const CAD_RPC::Tree& tree, const CAD_RPC::Sett
 void export_zel(const CAD_RPC::Tree& tree, const CAD_RPC::Settings& settings, const cad::CAD_ObjectRegistry& registry,
                 BodyGeometryCache& cache)
 {
-    const zel::ZelDocument doc = buildZelDocument(tree, settings, registry, cache, registry.document());
-    zel::writeZelDocument(doc, settings.save_filepath);
+    const zel::ZelDocument doc = build_zel_document(tree, settings, registry, cache, registry.document());
+    zel::write_zel_document(doc, settings.save_filepath);
 }
 
 }  // namespace velmora::exporter

@@ -12,11 +12,11 @@ namespace velmora::exporter {
 // themselves, objects of the wrong kind) before anything is written.
 // Solids point into `cache` for their triangulations: keep it alive for as
 // long as the document is used.
-zel::ZelDocument buildZelDocument(const CAD_RPC::Tree& tree, const CAD_RPC::Settings& settings,
+zel::ZelDocument build_zel_document(const CAD_RPC::Tree& tree, const CAD_RPC::Settings& settings,
                                   const cad::CAD_ObjectRegistry& registry, BodyGeometryCache& cache,
                                   const cad::DocumentPtr& document);
 
-// buildZelDocument, then the file at settings.save_filepath.
+// build_zel_document, then the file at settings.save_filepath.
 void export_zel(const CAD_RPC::Tree& tree, const CAD_RPC::Settings& settings, const cad::CAD_ObjectRegistry& registry,
                 BodyGeometryCache& cache);
 

@@ -85,9 +85,9 @@ void VertexIndex::grow()
     slots_.swap(slots);
 }
 
-BodyGeometry tessellateBody(const cad::BodyPtr& body) { return tessellateBody(body, body->get_tessellation(0)); }
+BodyGeometry tessellate_body(const cad::BodyPtr& body) { return tessellate_body(body, body->get_tessellation(0)); }
 
-BodyGeometry tessellateBody(const cad::BodyPtr& body, const cad::TessellationPtr& tessellation)
+BodyGeometry tessellate_body(const cad::BodyPtr& body, const cad::TessellationPtr& tessellation)
 {
     BodyGeometry result;
     if (!tessellation) return result;
@@ -148,15 +148,15 @@ BodyGeometry tessellateBody(const cad::BodyPtr& body, const cad::TessellationPtr
     return result;
 }
 
-const BodyGeometry& geometryOf(BodyGeometryCache& cache, const cad::BodyPtr& body)
+const BodyGeometry& geometry_of(BodyGeometryCache& cache, const cad::BodyPtr& body)
 {
     if (const BodyGeometry* cached = cache.find(body.get())) return *cached;
     const cad::TessellationPtr tessellation = body->get_tessellation(0);
     if (const BodyGeometry* shared = cache.find(tessellation.get())) return cache.share(body, *shared);
-    return cache.insert(body, tessellation, tessellateBody(body, tessellation));
+    return cache.insert(body, tessellation, tessellate_body(body, tessellation));
 }
 
-std::optional<zel::Colour> colourFromAppearance(const std::vector<double>& values)
+std::optional<zel::Colour> colour_from_appearance(const std::vector<double>& values)
 {
     if (values.size() < 3) return std::nullopt;
     auto channel = [](double v) -> int {
@@ -170,21 +170,21 @@ std::optional<zel::Colour> colourFromAppearance(const std::vector<double>& value
     return zel::Colour{static_cast<std::uint8_t>(r), static_cast<std::uint8_t>(g), static_cast<std::uint8_t>(b)};
 }
 
-std::optional<zel::Colour> solidColour(const cad::BodyPtr& body)
+std::optional<zel::Colour> solid_colour(const cad::BodyPtr& body)
 {
     const cad::FacePtr face = body->get_first_face();
     if (!face) return std::nullopt;
-    return colourFromAppearance(face->get_appearance());
+    return colour_from_appearance(face->get_appearance());
 }
 
-std::optional<zel::Colour> curveColour(const cad::FeaturePtr& feature, const cad::DocumentPtr& document)
+std::optional<zel::Colour> curve_colour(const cad::FeaturePtr& feature, const cad::DocumentPtr& document)
 {
     const cad::ConfigurationPtr configuration = document->get_active_configuration();
     const std::u16string identifier = configuration ? configuration->get_identifier() : std::u16string{};
-    return colourFromAppearance(feature->get_appearance(4, 1, identifier));
+    return colour_from_appearance(feature->get_appearance(4, 1, identifier));
 }
 
-std::vector<zel::Point3> sampleCurve(const cad::FeaturePtr& feature)
+std::vector<zel::Point3> sample_curve(const cad::FeaturePtr& feature)
 {
     std::vector<zel::Point3> points;
     const cad::CurveDefinitionPtr definition = feature->get_curve_definition();
@@ -209,7 +209,7 @@ std::vector<zel::Point3> sampleCurve(const cad::FeaturePtr& feature)
     return points;
 }
 
-zel::Point3 pointPosition(const cad::FeaturePtr& feature)
+zel::Point3 point_position(const cad::FeaturePtr& feature)
 {
     const cad::PointDefinitionPtr definition = feature->get_point_definition();
     if (!definition) throw std::runtime_error("ERROR: reference point has no point definition!");
@@ -218,7 +218,7 @@ zel::Point3 pointPosition(const cad::FeaturePtr& feature)
     return {xyz[0], xyz[1], xyz[2]};
 }
 
-Placement placementOf(const cad::HostObjectPtr& object)
+Placement placement_of(const cad::HostObjectPtr& object)
 {
     Placement placement = zel::kNoPlacement;
     const cad::ComponentPtr component = object ? object->as_component() : nullptr;
@@ -229,6 +229,6 @@ Placement placementOf(const cad::HostObjectPtr& object)
     return placement;
 }
 
-zel::Point3 applyPlacement(const Placement& P, const zel::Point3& p) { return zel::place(P, p); }
+zel::Point3 apply_placement(const Placement& P, const zel::Point3& p) { return zel::place(P, p); }
 
 }  // namespace velmora::exporter

@@ -59,20 +59,20 @@ private:
     std::vector<std::uint32_t> slots_;  // vertex number, 0 = empty; a power of two in size
 };
 
-BodyGeometry tessellateBody(const cad::BodyPtr& body);
+BodyGeometry tessellate_body(const cad::BodyPtr& body);
 // The body's faces through `tessellation`, one the body handed out.
-BodyGeometry tessellateBody(const cad::BodyPtr& body, const cad::TessellationPtr& tessellation);
-const BodyGeometry& geometryOf(BodyGeometryCache& cache, const cad::BodyPtr& body);
-std::optional<zel::Colour> solidColour(const cad::BodyPtr& body);
-std::optional<zel::Colour> curveColour(const cad::FeaturePtr& feature, const cad::DocumentPtr& document);
-std::vector<zel::Point3> sampleCurve(const cad::FeaturePtr& feature);
-zel::Point3 pointPosition(const cad::FeaturePtr& feature);
+BodyGeometry tessellate_body(const cad::BodyPtr& body, const cad::TessellationPtr& tessellation);
+const BodyGeometry& geometry_of(BodyGeometryCache& cache, const cad::BodyPtr& body);
+std::optional<zel::Colour> solid_colour(const cad::BodyPtr& body);
+std::optional<zel::Colour> curve_colour(const cad::FeaturePtr& feature, const cad::DocumentPtr& document);
+std::vector<zel::Point3> sample_curve(const cad::FeaturePtr& feature);
+zel::Point3 point_position(const cad::FeaturePtr& feature);
 // The identity for anything that is not a component.
-Placement placementOf(const cad::HostObjectPtr& object);
-zel::Point3 applyPlacement(const Placement& placement, const zel::Point3& p);
+Placement placement_of(const cad::HostObjectPtr& object);
+zel::Point3 apply_placement(const Placement& placement, const zel::Point3& p);
 
 // Appearance values (red, green, blue in 0..1) to a colour; none unless all
 // three channels are non-zero.
-std::optional<zel::Colour> colourFromAppearance(const std::vector<double>& values);
+std::optional<zel::Colour> colour_from_appearance(const std::vector<double>& values);
 
 }  // namespace velmora::exporter

@@ -10,7 +10,7 @@
 
 namespace velmora::exporter {
 
-std::optional<zel::MIPData> bodyMIP(const cad::BodyPtr& body, const cad::DocumentPtr& document)
+std::optional<zel::MIPData> body_mip(const cad::BodyPtr& body, const cad::DocumentPtr& document)
 {
     const cad::ExtensionPtr extension = document->get_extension();
     const cad::MassPropertyPtr mass_property = extension ? extension->create_mass_property() : nullptr;
@@ -23,9 +23,9 @@ std::optional<zel::MIPData> bodyMIP(const cad::BodyPtr& body, const cad::Documen
     return zel::MIPData{v[0], v[1], v[2], v[5], v[6], v[7], v[8], v[9], v[10], v[11]};
 }
 
-void placeMIP(const Placement& placement, zel::MIPData& mip)
+void place_mip(const Placement& placement, zel::MIPData& mip)
 {
-    const zel::Point3 centre = applyPlacement(placement, {mip[0], mip[1], mip[2]});
+    const zel::Point3 centre = apply_placement(placement, {mip[0], mip[1], mip[2]});
     std::copy(centre.begin(), centre.end(), mip.begin());
     const auto& r = placement;
     static constexpr std::array<double, 9> kIdentity{1, 0, 0, 0, 1, 0, 0, 0, 1};
@@ -45,18 +45,18 @@ void placeMIP(const Placement& placement, zel::MIPData& mip)
     mip[9] = turned[1][2];
 }
 
-std::optional<zel::MIPData> placedMIP(const cad::CAD_ObjectRegistry& registry, int32_t id, int32_t placement_id)
+std::optional<zel::MIPData> placed_mip(const cad::CAD_ObjectRegistry& registry, int32_t id, int32_t placement_id)
 {
     const cad::HostObjectPtr& object = registry.object_at(id);
     const cad::BodyPtr body = object ? object->as_body() : nullptr;
     if (!body) throw std::runtime_error("ERROR: node " + std::to_string(id) + " of an element MIP is no solid body!");
-    const Placement placement = placementOf(registry.object_at(placement_id));
-    auto mip = bodyMIP(body, registry.document());
-    if (mip) placeMIP(placement, *mip);
+    const Placement placement = placement_of(registry.object_at(placement_id));
+    auto mip = body_mip(body, registry.document());
+    if (mip) place_mip(placement, *mip);
     return mip;
 }
 
-zel::MIPData combineMIP(const zel::MIPData& a, const zel::MIPData& b)
+zel::MIPData combine_mip(const zel::MIPData& a, const zel::MIPData& b)
 {
     const double M = a[3] + b[3];
     zel::Point3 g{a[0], a[1], a[2]};

@@ -58,10 +58,10 @@ Templates find_templates(const CAD_RPC::Tree& tree, const cad::CAD_ObjectRegistr
         const cad::HostObjectPtr& object = registry.object_at(node.id);
         const cad::BodyPtr body = object ? object->as_body() : nullptr;
         if (!body) throw std::runtime_error(fmt::format("ERROR: node {} ('{}') is not a solid body!", node.id, node.name));
-        const BodyGeometry* geometry = &geometryOf(cache, body);
-        const std::optional<zel::Colour> colour = solidColour(body);
-        const std::optional<zel::MIPData> mip = with_mips ? bodyMIP(body, document) : std::nullopt;
-        const bool mirrored = zel::mirrors(placementOf(registry.object_at(node.parent_id)));
+        const BodyGeometry* geometry = &geometry_of(cache, body);
+        const std::optional<zel::Colour> colour = solid_colour(body);
+        const std::optional<zel::MIPData> mip = with_mips ? body_mip(body, document) : std::nullopt;
+        const bool mirrored = zel::mirrors(placement_of(registry.object_at(node.parent_id)));
         auto fits = [&](std::size_t g) {
             const Template& t = groups[g];
             return t.colour == colour && t.mirrored == mirrored && same_mip(t.MIP, mip) && same_mesh(*t.geometry, *geometry);

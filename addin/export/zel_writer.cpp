@@ -360,7 +360,7 @@ private:
 
 }  // namespace
 
-std::string formatZelDocument(const ZelDocument& document)
+std::string format_zel_document(const ZelDocument& document)
 {
     std::string text;
     StringSink sink(text);
@@ -369,7 +369,7 @@ std::string formatZelDocument(const ZelDocument& document)
     return text;
 }
 
-void writeZelDocument(const ZelDocument& document, const std::string& path)
+void write_zel_document(const ZelDocument& document, const std::string& path)
 {
     files::AtomicFile file(path, "the ZEL file");
     {

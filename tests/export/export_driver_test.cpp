@@ -53,7 +53,7 @@ struct Assembly {
 
     std::string text(const CAD_RPC::Settings& s)
     {
-        return zel::formatZelDocument(exporter::buildZelDocument(tree, s, registry, cache, doc));
+        return zel::format_zel_document(exporter::build_zel_document(tree, s, registry, cache, doc));
     }
 };
 
@@ -225,7 +225,7 @@ TEST(ExportDriver, MirroredPlacementsAndTemplateKeys)
     auto settings = all_flags();
     for (const auto templates : {CAD_RPC::TemplatesSettings::SimpleObjectEnumeration, CAD_RPC::TemplatesSettings::SearchForTemplates}) {
         settings.templates_settings = templates;
-        const std::string text = zel::formatZelDocument(exporter::buildZelDocument(tree, settings, registry, cache, doc));
+        const std::string text = zel::format_zel_document(exporter::build_zel_document(tree, settings, registry, cache, doc));
         pugi::xml_document zel;
         ASSERT_TRUE(zel.load_string(text.c_str()));
         std::map<std::string, pugi::xml_node> by_name;

@@ -146,7 +146,7 @@ ZelDocument random_document(unsigned seed)
 TEST(ZelWriter, TextIsPugixmlsOwnLayout)
 {
     for (unsigned seed = 1; seed <= 300; ++seed) {
-        const std::string text = formatZelDocument(random_document(seed));
+        const std::string text = format_zel_document(random_document(seed));
         pugi::xml_document xml;
         // Keeps the "\n" of an empty list, which pugixml writes as it is.
         const unsigned flags = pugi::parse_default | pugi::parse_ws_pcdata_single;
@@ -184,26 +184,26 @@ TEST(ZelWriter, PlacedMeshesAndLargeFiles)
         copied.solid_map[id] = e;
         copied.solids.push_back(id);
     }
-    const std::string text = formatZelDocument(shared);
-    EXPECT_EQ(text, formatZelDocument(copied));
+    const std::string text = format_zel_document(shared);
+    EXPECT_EQ(text, format_zel_document(copied));
     EXPECT_GT(text.size(), 3u << 20);
     EXPECT_NE(text.find(fmt::format("\n{:.8}, {:.8}, ", place(placement, vertices[0])[0], place(placement, vertices[0])[1])),
               std::string::npos);
     const std::string dir = scratch("large");
-    writeZelDocument(shared, dir + "/out.zel");
+    write_zel_document(shared, dir + "/out.zel");
     EXPECT_EQ(read_text(dir + "/out.zel"), text);
 
     // A fault found after megabytes of numbers are on their way still
     // leaves no file behind.
     shared.solids.push_back(99);
     fs::remove(dir + "/out.zel");
-    EXPECT_THROW(writeZelDocument(shared, dir + "/out.zel"), std::out_of_range);
+    EXPECT_THROW(write_zel_document(shared, dir + "/out.zel"), std::out_of_range);
     EXPECT_TRUE(fs::is_empty(dir));
 }
 
 TEST(ZelWriter, WorkedExampleByteForByte)
 {
-    EXPECT_EQ(formatZelDocument(exported_header()),
+    EXPECT_EQ(format_zel_document(exported_header()),
               "<?xml version=\"1.0\"?>\n<ZEL>\n"
               "  <header inform=\"ZEL SW Plugin\" minorVersion=\"0\" majorVersion=\"1\" />\n</ZEL>\n");
     ZelDocument d = exported_header();
@@ -258,10 +258,10 @@ TEST(ZelWriter, WorkedExampleByteForByte)
         "    </line>\n"
         "  </structure>\n"
         "</ZEL>\n";
-    EXPECT_EQ(formatZelDocument(d), expected);
+    EXPECT_EQ(format_zel_document(d), expected);
 
     const std::string path = (scratch("worked") / "out.zel").string();
-    writeZelDocument(d, path);
+    write_zel_document(d, path);
     EXPECT_EQ(read_text(path), expected);
 }
 
@@ -298,7 +298,7 @@ TEST(ZelWriter, NumbersAttributeOrderAndReferences)
     sr.template_name = "ST";
     d.structure_ref_map[9] = sr;
     d.structure_refs = {9};
-    const std::string text = formatZelDocument(d);
+    const std::string text = format_zel_document(d);
     const char* expected[] = {
         "majorVersion=\"1\" producerName=\"Velmora\" />",
         "<templateLine method=\"polyline\" name=\"T\">",
@@ -320,13 +320,13 @@ TEST(ZelWriter, BadDocumentsFailBeforeAnyFile)
     const std::string path = dir + "/out.zel";
     ZelDocument missing = exported_header();
     missing.solids = {5};
-    EXPECT_THROW(writeZelDocument(missing, path), std::out_of_range);
+    EXPECT_THROW(write_zel_document(missing, path), std::out_of_range);
     ZelDocument method = exported_header();
     PointElem p;
     p.method = static_cast<MethodType>(9);
     method.point_map[1] = p;
     method.points = {1};
-    EXPECT_EQ(velmora::testing::error_of<std::runtime_error>([&] { writeZelDocument(method, path); }),
+    EXPECT_EQ(velmora::testing::error_of<std::runtime_error>([&] { write_zel_document(method, path); }),
               "ERROR! Unknown GeomElem::MethodType: 9");
     EXPECT_TRUE(fs::is_empty(dir));
 }

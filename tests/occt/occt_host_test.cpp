@@ -60,14 +60,14 @@ TEST(OcctHost, AssemblyPlacementsAndPersistentIds)
     CAD_RPC::Settings settings;
     settings.export_solids = true;
     exporter::BodyGeometryCache cache;
-    const std::string text = zel::formatZelDocument(
-        exporter::buildZelDocument(s.tree, settings, s.registry, cache, s.app->get_active_document()));
+    const std::string text = zel::format_zel_document(
+        exporter::build_zel_document(s.tree, settings, s.registry, cache, s.app->get_active_document()));
     EXPECT_NE(text.find("\n0.1, 0.05, 0;\n"), std::string::npos) << text;
     EXPECT_NE(text.find("\n0.11, 0.06, 0.01;\n"), std::string::npos) << text;
     EXPECT_NE(text.find("\n0.01, 0.01, 0.01;\n"), std::string::npos) << text;
     // Both cubes are occurrences of one part: their two bodies share one mesh, walked once.
-    EXPECT_EQ(&exporter::geometryOf(cache, s.registry.object_at(solids[0])->as_body()),
-              &exporter::geometryOf(cache, s.registry.object_at(solids[1])->as_body()));
+    EXPECT_EQ(&exporter::geometry_of(cache, s.registry.object_at(solids[0])->as_body()),
+              &exporter::geometry_of(cache, s.registry.object_at(solids[1])->as_body()));
 }
 
 // A rotated occurrence's MIP in the model's axes, as OpenCASCADE measures
@@ -111,12 +111,12 @@ TEST(OcctHost, MipsOfRotatedOccurrencesAreInTheModelsAxes)
     };
     const int32_t turned_body = s.tree.nodes.at(s.id_of("Turned")).children_ids.at(0);
     const int32_t other_body = s.tree.nodes.at(s.id_of("Other")).children_ids.at(0);
-    const auto one = exporter::placedMIP(s.registry, turned_body, s.id_of("Turned"));
+    const auto one = exporter::placed_mip(s.registry, turned_body, s.id_of("Turned"));
     ASSERT_TRUE(one);
     expect_near(*one, measured({turned}));
-    const auto two = exporter::placedMIP(s.registry, other_body, s.id_of("Other"));
+    const auto two = exporter::placed_mip(s.registry, other_body, s.id_of("Other"));
     ASSERT_TRUE(two);
-    expect_near(exporter::combineMIP(*one, *two), measured({turned, other}));
+    expect_near(exporter::combine_mip(*one, *two), measured({turned, other}));
 }
 
 // Mass properties with the density of each part's material in the file,
@@ -159,7 +159,7 @@ TEST(OcctHost, DensitiesOfTheFilesMaterials)
     const double expected[] = {7850.0, 2700.0, 500.0, 500.0};
     for (int i = 0; i < 4; ++i) {
         const int32_t body = s.tree.nodes.at(s.id_of(names[i] + std::string("-1"))).children_ids.at(0);
-        const auto mip = exporter::bodyMIP(s.registry.object_at(body)->as_body(), s.app->get_active_document());
+        const auto mip = exporter::body_mip(s.registry.object_at(body)->as_body(), s.app->get_active_document());
         ASSERT_TRUE(mip);
         EXPECT_NEAR((*mip)[3], expected[i] * 1e-6, 1e-12) << names[i];
     }
@@ -194,7 +194,7 @@ TEST(OcctHost, FilesOnlyThePlainReaderReads)
     std::vector<double> masses;
     for (const auto& [id, node] : s.tree.nodes)
         if (node.type == CAD_RPC::NodeType::Solid)
-            masses.push_back((*exporter::bodyMIP(s.registry.object_at(id)->as_body(), s.app->get_active_document()))[3]);
+            masses.push_back((*exporter::body_mip(s.registry.object_at(id)->as_body(), s.app->get_active_document()))[3]);
     std::sort(masses.begin(), masses.end());
     ASSERT_EQ(masses.size(), 2u);
     EXPECT_NEAR(masses[0], 1e-3, 1e-12);  // 1 cm^3 at 1000 kg/m^3
@@ -227,8 +227,8 @@ TEST(Templates, ReferencesExpandToThePlainExportsSolids)
             settings.export_solids = settings.export_MIPs = true;
             settings.templates_settings = templates;
             exporter::BodyGeometryCache cache;
-            return zel::formatZelDocument(
-                exporter::buildZelDocument(s.tree, settings, s.registry, cache, s.app->get_active_document()));
+            return zel::format_zel_document(
+                exporter::build_zel_document(s.tree, settings, s.registry, cache, s.app->get_active_document()));
         };
         const std::string plain = text_of(CAD_RPC::TemplatesSettings::SimpleObjectEnumeration);
         const std::string templated = text_of(CAD_RPC::TemplatesSettings::SearchForTemplates);

@@ -124,7 +124,7 @@ TEST(VertexIndex, TheExportsWalkGivesTheMapsGeometry)
     for (const auto& [id, node] : served.tree.nodes) {
         if (node.type != CAD_RPC::NodeType::Solid) continue;
         const cad::BodyPtr body = served.registry.object_at(id)->as_body();
-        const exporter::BodyGeometry expected = walked_by_map(body), got = exporter::tessellateBody(body);
+        const exporter::BodyGeometry expected = walked_by_map(body), got = exporter::tessellate_body(body);
         EXPECT_EQ(got.faces, expected.faces) << node.name;
         EXPECT_EQ(got.vertices, expected.vertices) << node.name;
         ++bodies;

@@ -76,8 +76,8 @@ struct Served {
         settings.export_curves = curves;
         settings.export_points = points;
         exporter::BodyGeometryCache cache;
-        return zel::formatZelDocument(
-            exporter::buildZelDocument(tree, settings, registry, cache, app->get_active_document()));
+        return zel::format_zel_document(
+            exporter::build_zel_document(tree, settings, registry, cache, app->get_active_document()));
     }
 };
 
