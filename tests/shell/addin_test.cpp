@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "addin/platform/registry.h"
+#include "addin/windows/registry.h"
 #include "addin/shell/host_words.h"
-#include "addin/shell/registration.h"
+#include "addin/windows/registration.h"
 #include "addin/shell/rpc_constants.h"
 #include "addin/shell/velmora_addin.h"
 #include "hosts/memory/memory_model.h"

@@ -2,7 +2,7 @@
 
 #include <set>
 
-#include "addin_ids.h"
+#include "addin/shell/addin_ids.h"
 
 namespace velmora::shell {
 namespace {

@@ -3,7 +3,7 @@
 #include <utility>
 #include <vector>
 
-#include "addin/platform/registry.h"
+#include "registry.h"
 
 namespace velmora::shell {
 
