@@ -6,6 +6,24 @@
 
 namespace velmora::occt {
 
+// A command that an add-in put into one of the host's command groups.
+struct OcctCommand {
+    std::u16string name;
+    std::u16string callback;
+    std::u16string enable_method;
+    std::u16string tooltip;
+    std::u16string hint;
+    int image_index = 0;  // into the group's icon strips
+};
+
+// A command group as its add-in made it: texts, icon files (square main
+// icons and command strips, each list in size order) and commands.
+struct OcctCommandGroupView {
+    std::u16string title, tooltip, hint;
+    std::vector<std::u16string> main_icons, icons;
+    std::vector<OcctCommand> commands;
+};
+
 class OcctCommandGroup : public OcctObject, public cad::CommandGroup {
 public:
     OcctCommandGroup(StatePtr state, OcctCommandGroupView view) : view(std::move(view)), state_(std::move(state)) {}

@@ -9,51 +9,11 @@
 #include <vector>
 
 #include "host_interface/host_fwd.h"
-#include "occt_mesh.h"
+#include "occt_commands.h"
+#include "occt_host_options.h"
 #include "occt_model.h"
 
 namespace velmora::occt {
-
-struct OcctHostOptions {
-    double density = 1000.0;  // kg/m^3, the mass-property object's setting
-    // Where the host reports its state changes (selection, redraw, lock); none when null.
-    std::ostream* log = nullptr;
-    // The meshes' accuracy.
-    MeshQuality quality = MeshQuality::Standard;
-    // Mesh every part when the model is opened, as a CAD system does to show
-    // it, instead of on the first tessellation.
-    bool mesh_on_open = false;
-    // Parts meshed at a time when meshing on open (0: one per core).
-    unsigned mesh_threads = 0;
-    // Told how far reading and meshing have come: a stage and a fraction 0..1.
-    std::function<void(const std::string& stage, double fraction)> progress;
-    // The code page of the model's 8-bit names (see read_model).
-    std::string codepage;
-    // Told what the user should know about the model as it is read.
-    std::function<void(const std::string& message)> warn;
-    // The CAD system the host plays, and the language of its user
-    // interface ("english", "russian"...), which the add-in speaks.
-    std::u16string display_name = u"velmora-host";
-    std::u16string language = u"english";
-};
-
-// A command that an add-in put into one of the host's command groups.
-struct OcctCommand {
-    std::u16string name;
-    std::u16string callback;
-    std::u16string enable_method;
-    std::u16string tooltip;
-    std::u16string hint;
-    int image_index = 0;  // into the group's icon strips
-};
-
-// A command group as its add-in made it: texts, icon files (square main
-// icons and command strips, each list in size order) and commands.
-struct OcctCommandGroupView {
-    std::u16string title, tooltip, hint;
-    std::vector<std::u16string> main_icons, icons;
-    std::vector<OcctCommand> commands;
-};
 
 // The commands added so far to the application's command groups, in order.
 // A density as a user writes it, whole: kg/m^3 above 0; none for anything else.

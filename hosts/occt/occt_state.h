@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "host_interface/host.h"
-#include "occt_host.h"
+#include "occt_host_options.h"
 #include "occt_mesh.h"
 #include "occt_model.h"
 

@@ -3,7 +3,7 @@
 #include <functional>
 #include <string>
 
-#include "occt_model.h"
+#include "occt_parts.h"
 
 namespace velmora::occt {
 
