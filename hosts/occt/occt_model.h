@@ -8,6 +8,7 @@
 
 #include <TopoDS_Shape.hxx>
 
+#include "occt_assembly.h"
 #include "occt_parts.h"
 
 namespace velmora::occt {
@@ -21,15 +22,6 @@ struct ReadOptions {
     // Hears what the user should know about the reading (a guessed code page).
     std::function<void(const std::string& message)> warn;
 };
-
-// A shape's solids, in explorer order.
-std::vector<TopoDS_Shape> solids_of(const TopoDS_Shape& shape);
-
-// A shape's reference elements, as the reader makes them of a part that the
-// file gives no names or colours: free vertices are points, free wires and
-// edges (those whose ends meet joined into one) curves, named after
-// `owner_name` when there is one of them, else numbered.
-std::vector<OcctFeature> free_features(const TopoDS_Shape& shape, const std::string& owner_name);
 
 // Reads STEP (.step, .stp), IGES (.igs, .iges) or BREP (.brep, millimetres)
 // with lengths in metres. A missing, empty, unreadable or shape-less file
