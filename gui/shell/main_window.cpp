@@ -20,18 +20,10 @@
 #include "gui/emc/emc_controller.h"
 #include "gui/emc/emc_tree_model.h"
 #include "export_client/export_client.h"
+#include "languages.h"
 #include "ui_main_window.h"
 
 namespace {
-
-// The language code of a locale name: de_DE gives de; a name without "_" stays whole.
-QString language_of(const QString& locale_name)
-{
-    const qsizetype cut = locale_name.lastIndexOf(u'_');
-    return cut < 0 ? locale_name : locale_name.left(cut);
-}
-
-QString english_language_name(const QString& code) { return QLocale::languageToString(QLocale(code).language()); }
 
 }  // namespace
 
@@ -61,7 +53,12 @@ MainWindow::MainWindow(CAD_RPC::CAD_RPC_ServiceClient* rpc_client, const std::st
 {
     ui->setupUi(this);
     connect(ui->action_about, &QAction::triggered, this, &MainWindow::show_about);
-    create_language_menu();
+    languages = new Languages(ui->menu_language);
+    connect(languages, &Languages::changed, this, [this](const QString& name, const QIcon& flag) {
+        if (!flag.isNull()) setWindowIcon(flag);
+        statusBar()->showMessage(tr("Current Language changed to %1").arg(name));
+    });
+    languages->fill();
     ui->ZEL_filepath->setText(QString::fromUtf8(initial_path.c_str()));
 
     load_cad_tree();
@@ -338,62 +335,12 @@ void MainWindow::show_about()
                            .arg(QStringLiteral(TARVIK_VERSION)));
 }
 
-void MainWindow::create_language_menu()
-{
-    auto* group = new QActionGroup(ui->menu_language);
-    group->setExclusive(true);
-    connect(group, &QActionGroup::triggered, this, &MainWindow::on_language_change);
-
-    const QString default_language = language_of(QLocale::system().name());
-    language_path = QApplication::applicationDirPath() + QStringLiteral("/../translations");
-
-    const QStringList files = QDir(language_path).entryList({QStringLiteral("Tarvik_*.qm")});
-    for (const QString& file : files) {
-        QString code = file.left(file.lastIndexOf(u'.'));
-        code.remove(0, code.lastIndexOf(u'_') + 1);
-        const QIcon icon(QStringLiteral("%1/%2.png").arg(language_path, code));
-        auto* action = new QAction(icon, english_language_name(code), this);
-        action->setCheckable(true);
-        action->setData(code);
-        ui->menu_language->addAction(action);
-        group->addAction(action);
-        if (code == default_language) {
-            action->setChecked(true);
-            action->trigger();
-        }
-    }
-}
-
-void MainWindow::on_language_change(QAction* action)
-{
-    if (!action) return;
-    load_language(action->data().toString());
-    setWindowIcon(action->icon());
-}
-
-void MainWindow::load_language(const QString& language)
-{
-    if (language == current_language) return;
-    current_language = language;
-    QLocale::setDefault(QLocale(language));
-    switch_translator(translator, QStringLiteral("Tarvik_%1.qm").arg(language));
-    switch_translator(qt_translator, QStringLiteral("qt_%1.qm").arg(language));
-    statusBar()->showMessage(tr("Current Language changed to %1").arg(english_language_name(language)));
-}
-
-void MainWindow::switch_translator(QTranslator& t, const QString& filename)
-{
-    QApplication::removeTranslator(&t);
-    if (t.load(QApplication::applicationDirPath() + QStringLiteral("/../translations/") + filename))
-        QApplication::installTranslator(&t);
-}
-
 void MainWindow::changeEvent(QEvent* event)
 {
     if (event) {
         switch (event->type()) {
         case QEvent::LocaleChange:
-            load_language(language_of(QLocale::system().name()));
+            languages->load(Languages::system_language());
             break;
         case QEvent::LanguageChange:
             ui->retranslateUi(this);

@@ -4,7 +4,6 @@
 
 #include <QItemSelection>
 #include <QMainWindow>
-#include <QTranslator>
 
 #include "CAD_RPC_Service.h"
 
@@ -16,6 +15,7 @@ class NameCorrectionProxyModel;
 class EMC_TreeModel;
 class EMC_Controller;
 class CAD_EMC_ProxyModel;
+class Languages;
 class QAction;
 
 // The program's only window: the CAD tree on the left, the export settings
@@ -53,7 +53,6 @@ public:
     bool maybe_save_emc();
 
 public slots:
-    void on_language_change(QAction* action);
     void set_facet_quality_menu();
     void export_cad();
     void on_tabwidget_currentChanged(int index);
@@ -73,9 +72,6 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void create_language_menu();
-    void load_language(const QString& language);
-    void switch_translator(QTranslator& translator, const QString& filename);
     void load_cad_tree();
     void show_about();
     QString ask_for_zel_path();
@@ -83,10 +79,6 @@ private:
     void apply_emc_configuration();
 
     Ui::MainWindow* ui;
-    QTranslator translator;
-    QTranslator qt_translator;
-    QString language_path;
-    QString current_language;
     CAD_RPC::Tree cad_tree;
     CAD_RPC::CAD_RPC_ServiceClient* client;
     CAD_TreeModel* cad_tree_model;
@@ -94,6 +86,7 @@ private:
     EMC_Controller* emc = nullptr;
     CAD_EMC_ProxyModel* cad_emc_proxy = nullptr;
     NameCorrectionProxyModel* name_proxy;
+    Languages* languages = nullptr;
 
     bool loaded = false;
     // The EMC model changed since the proxy was last built.
