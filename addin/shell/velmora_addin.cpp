@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <type_traits>
 
 #include "host_interface/host.h"
 #include "host_interface/host_text.h"
@@ -107,5 +108,5 @@ extern "C" velmora::cad::Addin* Velmora_CreateAddin() { return new velmora::shel
 extern "C" void Velmora_DestroyAddin(velmora::cad::Addin* addin) { delete addin; }
 
 // The entries have the types a loader calls them as.
-static_assert(velmora::cad::CreateAddin{&Velmora_CreateAddin} != nullptr);
-static_assert(velmora::cad::DestroyAddin{&Velmora_DestroyAddin} != nullptr);
+static_assert(std::is_same_v<decltype(&Velmora_CreateAddin), velmora::cad::CreateAddin>);
+static_assert(std::is_same_v<decltype(&Velmora_DestroyAddin), velmora::cad::DestroyAddin>);
