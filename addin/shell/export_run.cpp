@@ -99,13 +99,12 @@ public:
             stop_();
         });
     }
-    // Ends the thread on the add-in's initiative (a failure after it started).
-    void close_and_join()
+    // The notice goes with the run, however the run ends.
+    ~MessageThread()
     {
         notice_->close();
         if (thread_.joinable()) thread_.join();
     }
-    ~MessageThread() { close_and_join(); }
 
 private:
     std::unique_ptr<platform::LockNotice> notice_;
@@ -275,10 +274,8 @@ void perform_export_run(const cad::ApplicationPtr& application, const ExportRunO
     try {
         run(application, options);
     } catch (const std::exception& e) {
-        if (options.on_failed) options.on_failed();
         report(kUncaughtCaption, e.what());
     } catch (...) {
-        if (options.on_failed) options.on_failed();
         report(kUncaughtCaption, "unknown error");
     }
 }

@@ -26,9 +26,6 @@ struct ExportRunOptions {
     std::shared_ptr<platform::NoticeBoxService> notice_boxes;
     // Where "Uncaught exception!" goes; default: the warning box.
     platform::MessageBoxFn report;
-    // Told that the run ended in an exception, before it is reported (so a
-    // host program can say so in its exit code).
-    std::function<void()> on_failed;
     // Called on the serving thread once the server listens, with its port.
     std::function<void(int port)> on_listening;
     // Told of each connection refused because another user's program made
