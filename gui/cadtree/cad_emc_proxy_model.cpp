@@ -1,48 +1,31 @@
 #include "cad_emc_proxy_model.h"
 
 #include <algorithm>
-#include <stdexcept>
+#include <exception>
 
 #include <QSize>
 
 #include "cad_tree_model.h"
-#include "gui/emc/emc_tree_model.h"
-#include "gui/common/error_reporter.h"
 #include "gui/common/node_icons.h"
-#include "export_client/export_client.h"
 
 CAD_EMC_ProxyModel::CAD_EMC_ProxyModel(QObject* parent) : QAbstractItemModel(parent)
 {
     qRegisterMetaType<CAD_RPC::Node*>("CAD_RPC::Node*");
 }
 
-void CAD_EMC_ProxyModel::MIP_for_each()
-{
-    single_mip = false;
-    update_model();
-}
-
-void CAD_EMC_ProxyModel::single_MIP_for_all()
-{
-    single_mip = true;
-    update_model();
-}
-
-void CAD_EMC_ProxyModel::update_model()
+void CAD_EMC_ProxyModel::rebuild(const std::function<void(tarvik::EmcShape&)>& build)
 {
     beginResetModel();
     shape.clear();
-    built = true;
-    std::optional<QString> failure;
-    if (emc_model && tree) {
-        failure = failure_of([&] {
-            if (!client) throw std::runtime_error("No connection to the CAD plugin.");
-            shape.build(*tree, tarvik::emc_items(emc_model->config(), emc_model->node_ids()), single_mip,
-                        tarvik::size_comparison(*client));
-        });
+    std::exception_ptr failure;
+    try {
+        build(shape);
+    } catch (...) {
+        shape.clear();
+        failure = std::current_exception();
     }
     endResetModel();
-    if (failure) report_failure(nullptr, tr("Unable to apply the EMC configuration!"), *failure);
+    if (failure) std::rethrow_exception(failure);
 }
 
 const tarvik::ShownItem* CAD_EMC_ProxyModel::item_of(const QModelIndex& index)

@@ -5,12 +5,11 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QPushButton>
 #include <QDir>
 #include <QEvent>
-#include <QFileDialog>
 #include <QLocale>
 #include <QMessageBox>
+#include <QPushButton>
 
 #include "gui/common/error_reporter.h"
 #include "gui/cadtree/cad_emc_proxy_model.h"
@@ -23,33 +22,12 @@
 #include "languages.h"
 #include "ui_main_window.h"
 
-namespace {
-
-}  // namespace
-
 MainWindow::MainWindow(CAD_RPC::CAD_RPC_ServiceClient* rpc_client, const std::string& initial_path, QWidget* parent)
     : QMainWindow(parent),
       ui(new Ui::MainWindow),
       client(rpc_client),
       cad_tree_model(new CAD_TreeModel(this)),
-      name_proxy(new NameCorrectionProxyModel(this)),
-      ask_save_file([](QWidget* p, const QString& caption, const QString& dir, const QString& filter) {
-          return QFileDialog::getSaveFileName(p, caption, dir, filter);
-      }),
-      ask_open_file([](QWidget* p, const QString& caption, const QString& dir, const QString& filter) {
-          return QFileDialog::getOpenFileName(p, caption, dir, filter);
-      }),
-      ask_save_changes([](QWidget* p) {
-          QMessageBox box(QMessageBox::Question, tr("Do you want to save your changes?"),
-                          tr("The EMC tree has been modified."), QMessageBox::NoButton, p);
-          box.setInformativeText(tr("Do you want to save your changes?"));
-          box.setStandardButtons(QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
-          box.button(QMessageBox::Save)->setText(tr("Save"));
-          box.button(QMessageBox::Discard)->setText(tr("Discard"));
-          box.button(QMessageBox::Cancel)->setText(tr("Cancel"));
-          box.setDefaultButton(QMessageBox::Save);
-          return box.exec();
-      })
+      name_proxy(new NameCorrectionProxyModel(this))
 {
     ui->setupUi(this);
     connect(ui->action_about, &QAction::triggered, this, &MainWindow::show_about);
@@ -75,13 +53,15 @@ MainWindow::MainWindow(CAD_RPC::CAD_RPC_ServiceClient* rpc_client, const std::st
     emc_model = new EMC_TreeModel(this);
     emc = new EMC_Controller(emc_model, &cad_tree, client, this);
     cad_emc_proxy = new CAD_EMC_ProxyModel(this);
-    cad_emc_proxy->set_tree(&cad_tree);
-    cad_emc_proxy->set_client(client);
-    cad_emc_proxy->set_emc_model(emc_model);
     ui->EMC_tree_view->setModel(emc_model);
     connect(ui->EMC_add_m_button, &QPushButton::clicked, emc, &EMC_Controller::add_item);
     connect(ui->EMC_erase_button, &QPushButton::clicked, emc, &EMC_Controller::clear);
     connect(ui->EMC_tree_view, &QTreeView::doubleClicked, emc, &EMC_Controller::edit);
+    emc_files = new EmcFiles(emc, ui->EMC_filepath, questions,
+                             [this](const QString& text) { statusBar()->showMessage(text); }, this);
+    connect(ui->open_button, &QPushButton::clicked, emc_files, &EmcFiles::open);
+    connect(ui->save_button, &QPushButton::clicked, emc_files, &EmcFiles::save);
+    connect(ui->save_as_button, &QPushButton::clicked, emc_files, &EmcFiles::save_as);
     connect(emc, &EMC_Controller::modified_changed, this, [this](bool modified) {
         if (modified)
             enable_EMC_save_button();
@@ -90,10 +70,10 @@ MainWindow::MainWindow(CAD_RPC::CAD_RPC_ServiceClient* rpc_client, const std::st
     });
     connect(emc_model, &EMC_TreeModel::changed, this, &MainWindow::apply_emc_configuration);
     connect(ui->MIP_for_each, &QRadioButton::toggled, this, [this](bool on) {
-        if (on && ui->EMC_settings_groupbox->isChecked()) cad_emc_proxy->MIP_for_each();
+        if (on && ui->EMC_settings_groupbox->isChecked()) rebuild_emc_proxy(false);
     });
     connect(ui->signle_MIP_for_all, &QRadioButton::toggled, this, [this](bool on) {
-        if (on && ui->EMC_settings_groupbox->isChecked()) cad_emc_proxy->single_MIP_for_all();
+        if (on && ui->EMC_settings_groupbox->isChecked()) rebuild_emc_proxy(true);
     });
 
     // Not offered; the widgets keep their states, which the settings still read.
@@ -146,7 +126,7 @@ CAD_RPC::Settings MainWindow::settings_from_form() const
 
 QString MainWindow::ask_for_zel_path()
 {
-    return ask_save_file(this, tr("Save ZEL file"), ui->ZEL_filepath->text(), tr("ZEL Files (*.zel);;All Files (*)"));
+    return questions.save_file(this, tr("Save ZEL file"), ui->ZEL_filepath->text(), tr("ZEL Files (*.zel);;All Files (*)"));
 }
 
 void MainWindow::export_cad()
@@ -221,13 +201,7 @@ void MainWindow::on_EMC_settings_groupbox_toggled(bool on)
         set_cad_dragging(false);
         return;
     }
-    if (!cad_emc_proxy->is_built() || emc_proxy_stale) {
-        if (ui->signle_MIP_for_all->isChecked())
-            cad_emc_proxy->single_MIP_for_all();
-        else
-            cad_emc_proxy->MIP_for_each();
-        emc_proxy_stale = false;
-    }
+    if (emc_proxy_stale) rebuild_emc_proxy(ui->signle_MIP_for_all->isChecked());
     name_proxy->setSourceModel(cad_emc_proxy);
     if (ui->EMC_edit_config_groupbox->isChecked()) set_cad_dragging(true);
 }
@@ -236,12 +210,22 @@ void MainWindow::on_EMC_edit_config_groupbox_toggled(bool on) { set_cad_dragging
 
 void MainWindow::apply_emc_configuration()
 {
-    if (ui->EMC_settings_groupbox->isChecked()) {
-        cad_emc_proxy->update_model();
-        emc_proxy_stale = false;
-    } else {
+    if (ui->EMC_settings_groupbox->isChecked())
+        rebuild_emc_proxy(ui->signle_MIP_for_all->isChecked());
+    else
         emc_proxy_stale = true;
-    }
+}
+
+// A failure (an unknown node, the add-in gone) leaves the proxy empty.
+void MainWindow::rebuild_emc_proxy(bool single_mip)
+{
+    emc_proxy_stale = false;
+    guarded(this, QCoreApplication::translate("CAD_EMC_ProxyModel", "Unable to apply the EMC configuration!"), [&] {
+        cad_emc_proxy->rebuild([&](tarvik::EmcShape& shape) {
+            shape.build(cad_tree, tarvik::emc_items(emc_model->config(), emc_model->node_ids()), single_mip,
+                        tarvik::size_comparison(*client));
+        });
+    });
 }
 
 void MainWindow::on_EMC_delete_button_clicked()
@@ -256,63 +240,10 @@ void MainWindow::enable_EMC_save_button() { ui->save_button->setEnabled(ui->EMC_
 
 void MainWindow::disable_EMC_save_button() { ui->save_button->setEnabled(false); }
 
-bool MainWindow::maybe_save_emc()
-{
-    if (!emc->is_modified()) return true;
-    switch (ask_save_changes(this)) {
-    case QMessageBox::Save:
-        on_save_button_clicked();
-        // A save that was cancelled or failed must not let the changes go.
-        return !emc->is_modified();
-    case QMessageBox::Discard: return true;
-    default: return false;
-    }
-}
-
-void MainWindow::on_open_button_clicked()
-{
-    if (!maybe_save_emc()) return;
-    const QString path = ask_open_file(this, tr("Open EMC file"), ui->EMC_filepath->text(),
-                                       tr("EMC Files (*.emc);;All Files (*)"));
-    if (path.isEmpty()) return;
-    if (emc->load(path)) {
-        ui->EMC_filepath->setText(path);
-        statusBar()->showMessage(tr("The EMC file has been loaded."));
-    } else {
-        statusBar()->showMessage(tr("Unable to load the EMC file!"));
-    }
-}
-
-void MainWindow::on_save_button_clicked()
-{
-    if (!ui->EMC_filepath->text().isEmpty()) {
-        emc->save(ui->EMC_filepath->text());
-        return;
-    }
-    const QString path = ask_save_file(this, tr("Save EMC file"), ui->EMC_filepath->text(),
-                                       tr("EMC Files (*.emc);;All Files (*)"));
-    if (path.isEmpty()) return;
-    if (emc->save(path)) {
-        ui->EMC_filepath->setText(path);
-        statusBar()->showMessage(tr("The EMC file has been saved."));
-    } else {
-        statusBar()->showMessage(tr("Unable to save the EMC file!"));
-    }
-}
-
-void MainWindow::on_save_as_button_clicked()
-{
-    const QString path = ask_save_file(this, tr("Save EMC file"), ui->EMC_filepath->text(),
-                                       tr("EMC Files (*.emc);;All Files (*)"));
-    if (path.isEmpty()) return;
-    ui->EMC_filepath->setText(path);
-    emc->save(path);
-}
-
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     // Closing must not lose an unsaved EMC configuration without a word.
-    if (emc && loaded && !maybe_save_emc()) {
+    if (emc_files && loaded && !emc_files->maybe_save()) {
         event->ignore();
         return;
     }

@@ -6,6 +6,7 @@
 #include <QMainWindow>
 
 #include "CAD_RPC_Service.h"
+#include "gui/emc/emc_files.h"
 
 namespace Ui {
 class MainWindow;
@@ -31,15 +32,12 @@ public:
     // False when the CAD tree could not be fetched; the window is then not to be shown.
     bool tree_loaded() const { return loaded; }
 
-    // The save-file question of "Export" and "Browse..." (tests answer it themselves).
-    using SaveFileDialog =
-        std::function<QString(QWidget* parent, const QString& caption, const QString& dir, const QString& filter)>;
-    void set_save_file_dialog(SaveFileDialog dialog) { ask_save_file = std::move(dialog); }
-    // The open-file question of the EMC tools, same arguments.
-    void set_open_file_dialog(SaveFileDialog dialog) { ask_open_file = std::move(dialog); }
+    // The save-file question of "Export", "Browse..." and the EMC tools.
+    void set_save_file_dialog(FileQuestions::FileDialog dialog) { questions.save_file = std::move(dialog); }
+    // The open-file question of the EMC tools.
+    void set_open_file_dialog(FileQuestions::FileDialog dialog) { questions.open_file = std::move(dialog); }
     // The Save / Discard / Cancel question about an unsaved EMC configuration.
-    using SaveChangesQuestion = std::function<int(QWidget* parent)>;
-    void set_save_changes_question(SaveChangesQuestion question) { ask_save_changes = std::move(question); }
+    void set_save_changes_question(std::function<int(QWidget*)> question) { questions.save_changes = std::move(question); }
 
     CAD_RPC::Settings settings_from_form() const;
     CAD_TreeModel* get_cad_tree_model() const { return cad_tree_model; }
@@ -47,10 +45,6 @@ public:
     EMC_TreeModel* get_emc_model() const { return emc_model; }
     EMC_Controller* get_emc() const { return emc; }
     CAD_EMC_ProxyModel* get_cad_emc_proxy() const { return cad_emc_proxy; }
-
-    // Whether the caller may go on: true unless the user keeps an unsaved
-    // EMC configuration (Cancel, or a save that did not happen).
-    bool maybe_save_emc();
 
 public slots:
     void set_facet_quality_menu();
@@ -60,9 +54,6 @@ public slots:
     void on_EMC_settings_groupbox_toggled(bool on);
     void on_EMC_edit_config_groupbox_toggled(bool on);
     void on_EMC_delete_button_clicked();
-    void on_save_button_clicked();
-    void on_open_button_clicked();
-    void on_save_as_button_clicked();
     void enable_EMC_save_button();
     void disable_EMC_save_button();
     void highlight_selection(const QItemSelection& selected, const QItemSelection& deselected);
@@ -77,6 +68,7 @@ private:
     QString ask_for_zel_path();
     void set_cad_dragging(bool on);
     void apply_emc_configuration();
+    void rebuild_emc_proxy(bool single_mip);
 
     Ui::MainWindow* ui;
     CAD_RPC::Tree cad_tree;
@@ -87,11 +79,10 @@ private:
     CAD_EMC_ProxyModel* cad_emc_proxy = nullptr;
     NameCorrectionProxyModel* name_proxy;
     Languages* languages = nullptr;
+    FileQuestions questions = standard_file_questions();
+    EmcFiles* emc_files = nullptr;
 
     bool loaded = false;
-    // The EMC model changed since the proxy was last built.
+    // The EMC model changed since the proxy was last built (or it never was).
     bool emc_proxy_stale = true;
-    SaveFileDialog ask_save_file;
-    SaveFileDialog ask_open_file;
-    SaveChangesQuestion ask_save_changes;
 };

@@ -117,6 +117,57 @@
     </message>
 </context>
 <context>
+    <name>EmcFiles</name>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Do you want to save your changes?</source>
+        <translation>Do you want to save your changes?</translation>
+    </message>
+    <message>
+        <source>The EMC tree has been modified.</source>
+        <translation>The EMC tree has been modified.</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>Discard</source>
+        <translation>Discard</translation>
+    </message>
+    <message>
+        <source>Open EMC file</source>
+        <translation>Open EMC file</translation>
+    </message>
+    <message>
+        <source>EMC Files (*.emc);;All Files (*)</source>
+        <translation>EMC Files (*.emc);;All Files (*)</translation>
+    </message>
+    <message>
+        <source>The EMC file has been loaded.</source>
+        <translation>The EMC file has been loaded.</translation>
+    </message>
+    <message>
+        <source>Unable to load the EMC file!</source>
+        <translation>Unable to load the EMC file!</translation>
+    </message>
+    <message>
+        <source>Save EMC file</source>
+        <translation>Save EMC file</translation>
+    </message>
+    <message>
+        <source>The EMC file has been saved.</source>
+        <translation>The EMC file has been saved.</translation>
+    </message>
+    <message>
+        <source>Unable to save the EMC file!</source>
+        <translation>Unable to save the EMC file!</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>Main settings</source>
@@ -293,50 +344,6 @@
     <message>
         <source>Current Language changed to %1</source>
         <translation>Current Language changed to %1</translation>
-    </message>
-    <message>
-        <source>Do you want to save your changes?</source>
-        <translation>Do you want to save your changes?</translation>
-    </message>
-    <message>
-        <source>The EMC tree has been modified.</source>
-        <translation>The EMC tree has been modified.</translation>
-    </message>
-    <message>
-        <source>Save</source>
-        <translation>Save</translation>
-    </message>
-    <message>
-        <source>Discard</source>
-        <translation>Discard</translation>
-    </message>
-    <message>
-        <source>Open EMC file</source>
-        <translation>Open EMC file</translation>
-    </message>
-    <message>
-        <source>EMC Files (*.emc);;All Files (*)</source>
-        <translation>EMC Files (*.emc);;All Files (*)</translation>
-    </message>
-    <message>
-        <source>The EMC file has been loaded.</source>
-        <translation>The EMC file has been loaded.</translation>
-    </message>
-    <message>
-        <source>Unable to load the EMC file!</source>
-        <translation>Unable to load the EMC file!</translation>
-    </message>
-    <message>
-        <source>Save EMC file</source>
-        <translation>Save EMC file</translation>
-    </message>
-    <message>
-        <source>The EMC file has been saved.</source>
-        <translation>The EMC file has been saved.</translation>
-    </message>
-    <message>
-        <source>Unable to save the EMC file!</source>
-        <translation>Unable to save the EMC file!</translation>
     </message>
 </context>
 <context>

@@ -117,6 +117,57 @@
     </message>
 </context>
 <context>
+    <name>EmcFiles</name>
+    <message>
+        <source>Cancel</source>
+        <translation>Отмена</translation>
+    </message>
+    <message>
+        <source>Do you want to save your changes?</source>
+        <translation>Сохранить изменения?</translation>
+    </message>
+    <message>
+        <source>The EMC tree has been modified.</source>
+        <translation>Дерево EMC изменено.</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>Сохранить</translation>
+    </message>
+    <message>
+        <source>Discard</source>
+        <translation>Не сохранять</translation>
+    </message>
+    <message>
+        <source>Open EMC file</source>
+        <translation>Открыть файл EMC</translation>
+    </message>
+    <message>
+        <source>EMC Files (*.emc);;All Files (*)</source>
+        <translation>Файлы EMC (*.emc);;Все файлы (*)</translation>
+    </message>
+    <message>
+        <source>The EMC file has been loaded.</source>
+        <translation>Файл EMC загружен.</translation>
+    </message>
+    <message>
+        <source>Unable to load the EMC file!</source>
+        <translation>Не удалось загрузить файл EMC!</translation>
+    </message>
+    <message>
+        <source>Save EMC file</source>
+        <translation>Сохранить файл EMC</translation>
+    </message>
+    <message>
+        <source>The EMC file has been saved.</source>
+        <translation>Файл EMC сохранён.</translation>
+    </message>
+    <message>
+        <source>Unable to save the EMC file!</source>
+        <translation>Не удалось сохранить файл EMC!</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>Main settings</source>
@@ -293,50 +344,6 @@
     <message>
         <source>Current Language changed to %1</source>
         <translation>Язык интерфейса изменён: %1</translation>
-    </message>
-    <message>
-        <source>Do you want to save your changes?</source>
-        <translation>Сохранить изменения?</translation>
-    </message>
-    <message>
-        <source>The EMC tree has been modified.</source>
-        <translation>Дерево EMC изменено.</translation>
-    </message>
-    <message>
-        <source>Save</source>
-        <translation>Сохранить</translation>
-    </message>
-    <message>
-        <source>Discard</source>
-        <translation>Не сохранять</translation>
-    </message>
-    <message>
-        <source>Open EMC file</source>
-        <translation>Открыть файл EMC</translation>
-    </message>
-    <message>
-        <source>EMC Files (*.emc);;All Files (*)</source>
-        <translation>Файлы EMC (*.emc);;Все файлы (*)</translation>
-    </message>
-    <message>
-        <source>The EMC file has been loaded.</source>
-        <translation>Файл EMC загружен.</translation>
-    </message>
-    <message>
-        <source>Unable to load the EMC file!</source>
-        <translation>Не удалось загрузить файл EMC!</translation>
-    </message>
-    <message>
-        <source>Save EMC file</source>
-        <translation>Сохранить файл EMC</translation>
-    </message>
-    <message>
-        <source>The EMC file has been saved.</source>
-        <translation>Файл EMC сохранён.</translation>
-    </message>
-    <message>
-        <source>Unable to save the EMC file!</source>
-        <translation>Не удалось сохранить файл EMC!</translation>
     </message>
 </context>
 <context>

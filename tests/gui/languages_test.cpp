@@ -61,6 +61,7 @@ private slots:
         QCOMPARE(window.findChild<QTreeView*>("CAD_tree_view")->model()->headerData(0, Qt::Horizontal).toString(),
                  QString("Дерево САПР"));
         QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString("Отмена"));
+        QCOMPARE(EmcFiles::tr("Save EMC file"), QString("Сохранить файл EMC"));
         QCOMPARE(window.statusBar()->currentMessage(), QString("Дерево САПР загружено."));
         // "ЭМС" would read as electromagnetic compatibility.
         QCOMPARE(window.findChild<QGroupBox*>("EMC_settings_groupbox")->title(), QString("Инструмент EMC"));
