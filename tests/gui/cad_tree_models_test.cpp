@@ -13,36 +13,12 @@
 #include "gui/common/node_icons.h"
 #include "served_add_in.h"
 #include "tree_rows.h"
+#include "tests/tree_maker.h"
 
 using tarvik::testing::ServedAddIn;
+using velmora::testing::TreeMaker;
 
 namespace {
-
-// Builds trees as the add-in does: ids are keys, children list their parent.
-struct TreeMaker {
-    CAD_RPC::Tree tree;
-    int32_t next = 1;
-    TreeMaker()
-    {
-        tree.root_id = 0;
-        tree.nodes[0].id = 0;
-        tree.nodes[0].parent_id = -1;
-        tree.nodes[0].name = "Root";
-    }
-    int32_t add(int32_t parent, const char* name, CAD_RPC::NodeType::type type = CAD_RPC::NodeType::Solid,
-                bool visible = true)
-    {
-        const int32_t id = next++;
-        CAD_RPC::Node& node = tree.nodes[id];
-        node.id = id;
-        node.parent_id = parent;
-        node.name = name;
-        node.type = type;
-        node.is_visible = visible;
-        tree.nodes.at(parent).children_ids.push_back(id);
-        return id;
-    }
-};
 
 QStringList shown_names(const QAbstractItemModel& model, const QModelIndex& parent = {})
 {

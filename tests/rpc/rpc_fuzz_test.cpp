@@ -29,6 +29,7 @@
 #include "cad_rpc_connection.h"
 #include "hosts/memory/memory_model.h"
 #include "tests/loopback.h"
+#include "tests/tree_maker.h"
 
 using namespace velmora;
 using namespace std::chrono_literals;
@@ -287,24 +288,14 @@ class BigTreeHandler : public CAD_RPC::CAD_RPC_ServiceNull {
 public:
     explicit BigTreeHandler(int32_t count)
     {
-        tree_.root_id = 0;
-        CAD_RPC::Node& root = tree_.nodes[0];
-        root.name = "Root";
-        root.parent_id = -1;
-        for (int32_t id = 1; id <= count; ++id) {
-            CAD_RPC::Node& node = tree_.nodes[id];
-            node.id = id;
-            node.type = CAD_RPC::NodeType::Solid;
-            node.name = "Body" + std::to_string(id);
-            root.children_ids.push_back(id);
-        }
+        for (int32_t id = 1; id <= count; ++id) tree_.add(0, "Body" + std::to_string(id));
     }
-    void get_cad_tree(CAD_RPC::Tree& tree) override { tree = tree_; }
+    void get_cad_tree(CAD_RPC::Tree& tree) override { tree = tree_.tree; }
     void export_zel(const CAD_RPC::Tree& tree, const CAD_RPC::Settings&) override { received = tree.nodes.size(); }
     std::size_t received = 0;
 
 private:
-    CAD_RPC::Tree tree_;
+    velmora::testing::TreeMaker tree_;
 };
 
 }  // namespace

@@ -9,52 +9,15 @@
 #include "export_client/emc_shape.h"
 #include "export_client/export_options.h"
 #include "export_client/export_tree.h"
+#include "tests/tree_maker.h"
 
 using tarvik::EmcItem;
 using Type = CAD_RPC::NodeType;
 
 namespace {
 
-// Machine: Frame (Bolts (Bolt 1, Bolt 2), Beam, Plate, point Mark), Motor
-// (Rotor), the root's curve Axis; each solid's size in metres.
-struct Machine {
-    CAD_RPC::Tree tree;
-    std::map<int32_t, double> size;
-    std::map<std::string, int32_t> id;
-    int32_t add(int32_t parent, const std::string& name, Type::type type, double metres = 0)
-    {
-        const auto key = static_cast<int32_t>(tree.nodes.size());
-        CAD_RPC::Node& node = tree.nodes[key];
-        node.id = key;
-        node.name = name;
-        node.type = type;
-        node.parent_id = parent;
-        node.is_visible = true;
-        if (parent >= 0) tree.nodes[parent].children_ids.push_back(key);
-        size[key] = metres;
-        return id[name] = key;
-    }
-    Machine()
-    {
-        tree.root_id = add(-1, "Machine", Type::Structure);
-        const int32_t frame = add(0, "Frame", Type::Structure), bolts = add(frame, "Bolts", Type::Structure);
-        add(bolts, "Bolt 1", Type::Solid, 0.01);
-        add(bolts, "Bolt 2", Type::Solid, 0.01);
-        add(frame, "Beam", Type::Solid, 2.0);
-        add(frame, "Plate", Type::Solid, 0.5);
-        add(frame, "Mark", Type::Point);
-        add(add(0, "Motor", Type::Structure), "Rotor", Type::Solid, 0.3);
-        add(0, "Axis", Type::Curve);
-    }
-    // The add-in's answer: whether each solid reaches the size.
-    tarvik::SizeComparison sizes()
-    {
-        return [this](double min, const std::vector<int32_t>& ids) {
-            std::vector<bool> out;
-            for (const int32_t s : ids) out.push_back(size.at(s) >= min);
-            return out;
-        };
-    }
+// The machine with EMC items made by name.
+struct Machine : velmora::testing::Machine {
     EmcItem item(int method, double min_mm, std::vector<std::tuple<const char*, bool, bool>> objects)
     {
         EmcItem item{"Item", method, min_mm, {}};
