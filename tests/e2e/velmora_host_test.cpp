@@ -205,21 +205,6 @@ TEST(VelmoraHost, EachFailureExitsWithItsCodeSaysWhyAndWritesNothing)
     EXPECT_EQ(host.error_text(), "");
 }
 
-TEST(VelmoraHost, TheGuiGetsThePortAndNoBlockedSignals)
-{
-    const fs::path report = scratch("gui") / "gui.txt";
-    fs::remove(report);
-    ChildProcess host({VELMORA_HOST, "--no-window", "--gui", FAKE_GUI, "--port", "0", "--verbose", SAMPLE_MODEL},
-                      {"FAKE_GUI_OUT=" + report.string(), "FAKE_GUI_MODE=wait"});
-    const int port = start(host);
-    ASSERT_GT(port, 0);
-    for (int i = 0; i < 500 && !fs::exists(report); ++i) std::this_thread::sleep_for(20ms);
-    ::kill(host.pid(), SIGTERM);
-    ASSERT_TRUE(host.wait(30s).has_value());
-    const std::string record = read_text(report);
-    EXPECT_EQ(record.substr(record.find('\n') + 1), "1\n" + std::to_string(port) + "\nsignals open\n");  // after the pid
-}
-
 namespace {
 
 bool connects(const std::string& address, int port)

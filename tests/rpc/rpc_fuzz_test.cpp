@@ -23,12 +23,10 @@
 #include <thrift/server/TSimpleServer.h>
 #include <thrift/transport/TBufferTransports.h>
 
-#include "addin/platform/lock_notice.h"
-#include "addin/shell/export_run.h"
 #include "addin/shell/loopback_server_socket.h"
 #include "cad_rpc_connection.h"
-#include "hosts/memory/memory_model.h"
 #include "tests/loopback.h"
+#include "tests/shell/started_run.h"
 #include "tests/tree_maker.h"
 
 using namespace velmora;
@@ -67,7 +65,7 @@ struct Message {
 };
 using namespace apache::thrift::protocol;
 
-class FuzzedRun : public ::testing::Test {
+class FuzzedRun : public ::testing::Test, protected velmora::testing::StartedRun {
 protected:
     void SetUp() override
     {
@@ -75,22 +73,8 @@ protected:
         auto a = model.add_component(*doc->configuration->root, u"A");
         model.add_body(*a, u"Body")->add_face({{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}});
         model.add_body(*a, u"Body 2");
-        options.port = 0;
-        options.start_gui = false;
-        options.make_notice = [] { return std::make_unique<platform::LockNotice>(); };
-        options.report = [](const std::string&, const std::string&) {};
-        options.on_listening = [this](int p) { port_promise.set_value(p); };
-        run = std::async(std::launch::async, [this] { shell::perform_export_run(model.application, options); });
-        auto f = port_promise.get_future();
-        ASSERT_EQ(f.wait_for(10s), std::future_status::ready);
-        port = f.get();
-    }
-    void TearDown() override
-    {
-        if (run.valid() && run.wait_for(0s) != std::future_status::ready) {
-            platform::close_notice_titled(shell::kLockCaption);
-            run.wait();
-        }
+        port = start();
+        ASSERT_GT(port, 0);
     }
 
     // Sends one message on its own connection, stops writing, and waits for
@@ -131,10 +115,6 @@ protected:
         EXPECT_EQ(tree.nodes.size(), 4u);
     }
 
-    memory::MemoryModel model;
-    shell::ExportRunOptions options;
-    std::promise<int> port_promise;
-    std::future<void> run;
     int port = 0;
 };
 
@@ -278,7 +258,7 @@ TEST_F(FuzzedRun, MalformedMessagesAreDroppedAndTheServerKeepsServing)
 
     CAD_RPC::CAD_RPC_Connection connection(port);
     connection.client().stop_rpc_service();
-    EXPECT_EQ(run.wait_for(10s), std::future_status::ready);
+    EXPECT_TRUE(ended_within(10s));
 }
 
 namespace {

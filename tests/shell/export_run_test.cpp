@@ -17,8 +17,8 @@
 #include "addin/shell/export_run.h"
 #include "addin/shell/loopback_server_socket.h"
 #include "cad_rpc_connection.h"
-#include "hosts/memory/memory_model.h"
 #include "tests/error_of.h"
+#include "tests/shell/started_run.h"
 
 using namespace velmora;
 using namespace std::chrono_literals;
@@ -78,7 +78,7 @@ struct Reports {
     }
 };
 
-class ExportRun : public ::testing::Test {
+class ExportRun : public ::testing::Test, protected velmora::testing::StartedRun {
 protected:
     void SetUp() override
     {
@@ -87,31 +87,12 @@ protected:
         ::setenv("FAKE_GUI_OUT", out_file.c_str(), 1);
         ::setenv("FAKE_GUI_MODE", "wait", 1);
         model.open_part();
-        options.port = 0;
+        options.start_gui = true;
         options.gui_program = FAKE_GUI;
         options.make_notice = notices.factory();
         options.report = reports.fn();
-        options.on_listening = [this](int p) { port_promise.set_value(p); };
     }
-
-    void TearDown() override
-    {
-        // A failed assertion must not leave the run serving (the future would block).
-        if (run.valid() && run.wait_for(0s) != std::future_status::ready) {
-            platform::close_notice_titled(shell::kLockCaption);
-            run.wait();
-        }
-    }
-
-    // Starts the run on its own thread (the host's UI thread) and waits until it listens.
-    int start()
-    {
-        run = std::async(std::launch::async, [this] { shell::perform_export_run(model.application, options); });
-        auto f = port_promise.get_future();
-        if (f.wait_for(10s) != std::future_status::ready) return -1;
-        return f.get();
-    }
-    bool ended_within(std::chrono::seconds s) { return run.wait_for(s) == std::future_status::ready; }
+    void TearDown() override { end(); }
 
     // How the fake GUI was started: its pid, argument count, arguments and signals.
     // It writes them whole, once it runs.
@@ -140,12 +121,8 @@ protected:
         return reports.boxes[0].second;
     }
 
-    memory::MemoryModel model;
-    shell::ExportRunOptions options;
     NoticeProbe notices;
     Reports reports;
-    std::promise<int> port_promise;
-    std::future<void> run;
     std::string out_file;
 };
 
@@ -320,7 +297,6 @@ TEST_F(ExportRun, WhoConnectedIsToldWithoutSocketDiagnostics)
     };
     for (const char* tables : {"/proc/net", "/nonexistent"}) {
         options.owner_lookup = {false, tables};
-        port_promise = {};
         const int port = start();
         ASSERT_GT(port, 0);
         CAD_RPC::Tree tree;

@@ -15,8 +15,6 @@
 #include <QAction>
 #include <QElapsedTimer>
 #include <QMessageBox>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QtTest>
 
 #include "addin/cad/cad_tree_builder.h"
@@ -30,6 +28,7 @@
 #include "apps/velmora-host/notice_boxes.h"
 #include "cad_rpc_connection.h"
 #include "examples/sample_model.h"
+#include "tests/e2e/child_process.h"
 #include "tests/scratch.h"
 
 using namespace velmora;
@@ -254,39 +253,27 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!o.window->isVisible(), 5000);
     }
 
-    // velmora-host itself: the window opens and performs the command; SIGTERM
-    // closes the window, which ends the run first; nothing is left.
+    // velmora-host itself: the window opens and performs the command, its
+    // GUI gets the port and no blocked signals; SIGTERM closes the window,
+    // which ends the run first; nothing is left.
     void closing_the_window_ends_the_run_and_the_program()
     {
-        const fs::path tmp = folder / "tmp";
+        const fs::path tmp = folder / "tmp", gui_record = folder / "gui.txt";
         fs::create_directories(tmp);
-        const fs::path gui_record = folder / "gui.txt";
-        QProcess host;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("TMPDIR", QString::fromStdString(tmp.string()));
-        env.insert("FAKE_GUI_MODE", "wait");
-        env.insert("FAKE_GUI_OUT", QString::fromStdString(gui_record.string()));
-        host.setProcessEnvironment(env);
-        host.start(VELMORA_HOST, {"--gui", FAKE_GUI, "--port", "0", "--verbose", SAMPLE_MODEL});
-        QVERIFY(host.waitForStarted());
-        int port = 0;
-        QByteArray out;
-        const QRegularExpression serving("serving on port (\\d+)");
-        for (int i = 0; i < 600 && port == 0 && host.state() == QProcess::Running; ++i) {
-            host.waitForReadyRead(100);
-            out += host.readAllStandardOutput();
-            if (const auto m = serving.match(QString::fromLatin1(out)); m.hasMatch()) port = m.captured(1).toInt();
-        }
-        QVERIFY2(port > 0, host.readAllStandardError().constData());
-        ::kill(static_cast<pid_t>(host.processId()), SIGTERM);
-        QVERIFY(host.waitForFinished(60000));
-        QCOMPARE(host.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(host.exitCode(), 0);
-        // No GUI left running (it was killed and reaped), no bitmap file, no port.
+        testing::ChildProcess host({VELMORA_HOST, "--gui", FAKE_GUI, "--port", "0", "--verbose", SAMPLE_MODEL},
+                                   {"TMPDIR=" + tmp.string(), "FAKE_GUI_MODE=wait", "FAKE_GUI_OUT=" + gui_record.string()});
+        const int port = testing::serving_port(host);
+        QVERIFY2(port > 0, host.error_text().c_str());
+        QTRY_VERIFY_WITH_TIMEOUT(fs::exists(gui_record), 10000);
+        ::kill(host.pid(), SIGTERM);
+        QCOMPARE(host.wait(std::chrono::seconds(60)), std::optional<int>(0));
+        // The GUI's pid, its one argument, the port; then no GUI left (killed
+        // and reaped), no bitmap file, no port.
         std::ifstream record(gui_record);
-        pid_t gui = 0;
-        QVERIFY(record >> gui);
-        QCOMPARE(::kill(gui, 0), -1);
+        std::string gui, rest;
+        QVERIFY(std::getline(record, gui) && std::getline(record, rest, '\0'));
+        QCOMPARE(rest, "1\n" + std::to_string(port) + "\nsignals open\n");
+        QCOMPARE(::kill(std::stoi(gui), 0), -1);
         for (const auto& entry : fs::directory_iterator(tmp))
             QVERIFY2(entry.path().filename().string().rfind("swt", 0) != 0, entry.path().c_str());
         QVERIFY_THROWS_EXCEPTION(apache::thrift::transport::TTransportException,
