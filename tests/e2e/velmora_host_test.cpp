@@ -99,10 +99,7 @@ TEST(VelmoraHost, ExportsTheSampleOverRpcWatertightAndWithTheModelsVolume)
         EXPECT_EQ(boundary->parent_id, tree.root_id);
         EXPECT_EQ(tree.nodes.at(find(tree, "Point2")->parent_id).name, "Rail-1");
 
-        CAD_RPC::Settings settings;
-        settings.save_filepath = out.string();
-        settings.export_solids = settings.export_curves = settings.export_points = settings.export_MIPs = true;
-        connection.client().export_zel(tree, settings);
+        connection.client().export_zel(tree, every_kind(out.string()));
         connection.client().stop_rpc_service();
     }
     const auto code = host.wait(30s);

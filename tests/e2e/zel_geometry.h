@@ -9,7 +9,18 @@
 
 #include <pugixml.hpp>
 
+#include "cad_rpc_types.h"
+
 namespace velmora::testing {
+
+// Settings that export every kind of object, into `path`.
+inline CAD_RPC::Settings every_kind(const std::string& path = {})
+{
+    CAD_RPC::Settings settings;
+    settings.save_filepath = path;
+    settings.export_solids = settings.export_curves = settings.export_points = settings.export_MIPs = true;
+    return settings;
+}
 
 using Point = std::array<double, 3>;
 using Triangle = std::array<long, 3>;

@@ -57,13 +57,6 @@ struct Assembly {
     }
 };
 
-CAD_RPC::Settings all_flags()
-{
-    CAD_RPC::Settings s;
-    s.export_solids = s.export_curves = s.export_points = s.export_MIPs = true;
-    return s;
-}
-
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 }  // namespace
@@ -71,7 +64,7 @@ bool contains(const std::string& text, const std::string& part) { return text.fi
 TEST(ExportDriver, WholeAssemblyWithPlacementsAndMIPs)
 {
     Assembly f;
-    const std::string text = f.text(all_flags());
+    const std::string text = f.text(velmora::testing::every_kind());
     // The solid and its MIP centre move with A; the inertia does not.
     EXPECT_TRUE(contains(text, "<structure name=\"A\">\n    <solid method=\"triangulation\" MIP=\"MIP, 11, 2, 3, 4, 5, 6, "
                                "7, 8, 9, 10\" name=\"B\" color=\"RGB, 127, 127, 127\">\n      <vertices>\n10, 0, 0;\n11, "
@@ -94,7 +87,7 @@ TEST(ExportDriver, FlagsSelectAndUnreadSettingsChangeNothing)
               "<?xml version=\"1.0\"?>\n<ZEL>\n"
               "  <header inform=\"ZEL SW Plugin\" minorVersion=\"0\" majorVersion=\"1\" />\n"
               "  <structure name=\"A\" />\n</ZEL>\n");
-    auto s = all_flags();
+    auto s = velmora::testing::every_kind();
     s.export_MIPs = false;
     const std::string base = f.text(s);
     EXPECT_FALSE(contains(base, "MIP"));
@@ -130,7 +123,7 @@ TEST(ExportDriver, SolidListedTwiceAndComposedElementMIP)
     f.tree.nodes[0].children_ids.push_back(50);
     f.tree.nodes[0].children_ids.push_back(3);  // B also directly under R
 
-    const std::string text = f.text(all_flags());
+    const std::string text = f.text(velmora::testing::every_kind());
     // B's centre (1,2,3) moved by A: (11,2,3) mass 4; B2 at (3,0,0) mass 3: centre x = (44+9)/7.
     EXPECT_TRUE(contains(text, "<elementMIP method=\"MIP\" MIP=\"MIP, 7.5714286, 1.1428571, 1.7142857, 7,"))
         << text;
@@ -140,7 +133,7 @@ TEST(ExportDriver, SolidListedTwiceAndComposedElementMIP)
     EXPECT_EQ(count, 2u);
 
     f.tree.nodes[50].children_ids = {3};
-    EXPECT_THROW(f.text(all_flags()), std::out_of_range);
+    EXPECT_THROW(f.text(velmora::testing::every_kind()), std::out_of_range);
 }
 
 TEST(ExportDriver, TreesThatCannotBeExported)
@@ -161,7 +154,7 @@ TEST(ExportDriver, TreesThatCannotBeExported)
     for (const auto& [damage, message] : cases) {
         Assembly f;
         damage(f.tree);
-        EXPECT_EQ(velmora::testing::error_of([&] { f.text(all_flags()); }), message);
+        EXPECT_EQ(velmora::testing::error_of([&] { f.text(velmora::testing::every_kind()); }), message);
     }
 }
 
@@ -222,7 +215,7 @@ TEST(ExportDriver, MirroredPlacementsAndTemplateKeys)
     CAD_RPC::Tree tree;
     cad::build_cad_tree(registry, tree);
     exporter::BodyGeometryCache cache;
-    auto settings = all_flags();
+    auto settings = velmora::testing::every_kind();
     for (const auto templates : {CAD_RPC::TemplatesSettings::SimpleObjectEnumeration, CAD_RPC::TemplatesSettings::SearchForTemplates}) {
         settings.templates_settings = templates;
         const std::string text = zel::format_zel_document(exporter::build_zel_document(tree, settings, registry, cache, doc));

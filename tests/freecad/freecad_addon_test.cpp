@@ -23,6 +23,7 @@
 #include "cad_rpc_connection.h"
 #include "e2e/child_process.h"
 #include "e2e/zel_geometry.h"
+#include "scratch.h"
 #include "export_client/export_client.h"
 
 using namespace std::chrono_literals;
@@ -143,14 +144,6 @@ void walk(const CAD_RPC::Tree& tree, int32_t id, const std::string& path,
     }
 }
 
-CAD_RPC::Settings everything(const fs::path& out)
-{
-    CAD_RPC::Settings settings;
-    settings.save_filepath = out.string();
-    settings.export_solids = settings.export_curves = settings.export_points = settings.export_MIPs = true;
-    return settings;
-}
-
 pugi::xml_document load(const fs::path& path)
 {
     pugi::xml_document zel;
@@ -164,14 +157,8 @@ void export_everything(int port, const fs::path& out)
     CAD_RPC::CAD_RPC_Connection connection(port);
     CAD_RPC::Tree tree;
     connection.client().get_cad_tree(tree);
-    connection.client().export_zel(tree, everything(out));
+    connection.client().export_zel(tree, every_kind(out.string()));
     connection.client().stop_rpc_service();
-}
-
-std::string contents(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 double size_of(const std::array<double, 6>& b) { return std::hypot(b[3] - b[0], b[4] - b[1], b[5] - b[2]); }
@@ -230,7 +217,7 @@ TEST_F(FreecadAddon, ARunServesWhatFreecadShowsAndLocksTheDocument)
     {
         CAD_RPC::CAD_RPC_Connection connection(port);
         connection.client().get_cad_tree(tree);
-        connection.client().export_zel(tree, everything(out));
+        connection.client().export_zel(tree, every_kind(out.string()));
         connection.client().stop_rpc_service();
     }
     // The top level as FreeCAD's model tree shows it.
@@ -401,7 +388,7 @@ TEST_F(FreecadAddon, WithoutADisplayWritesWhatTheCommandWrites)
     };
     const auto [code, errors] = export_headless(dir_ / "test.FCStd", headless);
     ASSERT_EQ(code, 0) << errors;
-    const std::string got = contents(headless), expected = contents(by_command);
+    const std::string got = read_text(headless), expected = read_text(by_command);
     const auto [at, _] = std::mismatch(got.begin(), got.end(), expected.begin(), expected.end());
     EXPECT_TRUE(got == expected) << "differs after: " << std::string(std::max(got.begin(), at - 300), at);
     EXPECT_GT(zel_solids(load(headless)).size(), 20u);
@@ -546,7 +533,7 @@ TEST_F(FreecadAddon, LeavesNothingInFreecadsSettings)
     for (const auto& entry : fs::recursive_directory_iterator(dir_ / "home"))
         if (entry.path().filename() == "user.cfg") {
             ++settings;
-            EXPECT_EQ(contents(entry.path()).find("Velmora"), std::string::npos) << entry.path();
+            EXPECT_EQ(read_text(entry.path()).find("Velmora"), std::string::npos) << entry.path();
         }
     EXPECT_EQ(settings, 1);
 }

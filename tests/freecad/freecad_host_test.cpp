@@ -89,7 +89,7 @@ TEST(FreecadHost, BadSettingsAndShapesAreNamed)
     }
 }
 
-TEST(FreecadHost, ARunTellsItsBoxHighlightsAndEndByEvents)
+TEST(FreecadHost, ARunTellsItsBoxAndEndByEvents)
 {
     freecad::FreecadHost host(ADDIN_MODULE);
     Events events(host);
@@ -105,24 +105,8 @@ TEST(FreecadHost, ARunTellsItsBoxHighlightsAndEndByEvents)
     ASSERT_TRUE(box);
     // FreeCAD's own name, which stop_rpc_service below finds the box by.
     EXPECT_EQ(box->caption, "FreeCAD is locked.");
-    {
-        CAD_RPC::CAD_RPC_Connection connection(serving->number);
-        CAD_RPC::Tree tree;
-        connection.client().get_cad_tree(tree);
-        int32_t body = -1;
-        for (const auto& [id, node] : tree.nodes)
-            if (node.name == "Body2") body = id;
-        connection.client().set_highlight_status_of_ids({body}, true);
-        connection.client().refresh_display();
-        ASSERT_TRUE(events.next(freecad::RunEvent::Redrawn));
-        // The second solid: its faces in FreeCAD's numbering.
-        const auto shown = host.highlighted();
-        ASSERT_EQ(shown.size(), 1u);
-        EXPECT_EQ(shown[0].path, "Pair");
-        EXPECT_EQ(shown[0].elements,
-                  (std::vector<std::string>{"Face7", "Face8", "Face9", "Face10", "Face11", "Face12"}));
-        connection.client().stop_rpc_service();
-    }
+    // (What a highlight selects: freecad_addon_test, in a real FreeCAD.)
+    CAD_RPC::CAD_RPC_Connection(serving->number).client().stop_rpc_service();
     // stop_rpc_service closes the box, and the run ends.
     EXPECT_TRUE(events.next(freecad::RunEvent::BoxClosed));
     EXPECT_TRUE(events.next(freecad::RunEvent::Ended));

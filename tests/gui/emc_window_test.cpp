@@ -16,29 +16,24 @@
 #include <QTreeView>
 #include <QtTest>
 
-#include "cad_rpc_connection.h"
 #include "gui/cadtree/cad_emc_proxy_model.h"
 #include "gui/cadtree/cad_tree_model.h"
 #include "gui/cadtree/name_correction_proxy_model.h"
 #include "gui/emc/emc_controller.h"
 #include "gui/emc/emc_tree_model.h"
-#include "gui/common/error_reporter.h"
 #include "gui/shell/main_window.h"
-#include "gui/common/node_icons.h"
 #include "served_add_in.h"
 #include "tree_rows.h"
 #include "tests/scratch.h"
 
-using tarvik::testing::ServedAddIn;
 using tarvik::testing::child;
 namespace fs = std::filesystem;
 
 class EmcWindowTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<ServedAddIn> add_in;
-    std::unique_ptr<CAD_RPC::CAD_RPC_Connection> connection;
-    QStringList reports;
+    tarvik::testing::ServedTarvik served;
+    QStringList& reports = served.reports;
     QTemporaryDir folder;
     QString answer;      // what the file dialogs answer
     int question = 0;    // what the Save / Discard / Cancel box answers
@@ -46,7 +41,7 @@ class EmcWindowTest : public QObject {
 
     std::unique_ptr<MainWindow> open_window()
     {
-        auto window = std::make_unique<MainWindow>(&connection->client(), "");
+        auto window = std::make_unique<MainWindow>(served.client(), "");
         window->set_save_file_dialog([this](QWidget*, const QString&, const QString&, const QString&) { return answer; });
         window->set_open_file_dialog([this](QWidget*, const QString&, const QString&, const QString&) { return answer; });
         window->set_save_changes_question([this](QWidget*) {
@@ -62,13 +57,6 @@ class EmcWindowTest : public QObject {
     }
 
 private slots:
-    void initTestCase()
-    {
-        load_node_icons();
-        set_error_reporter([this](QWidget*, const QString&, const QString& text) { reports << text; });
-        add_in = std::make_unique<ServedAddIn>();
-        connection = std::make_unique<CAD_RPC::CAD_RPC_Connection>(add_in->port());
-    }
     void init()
     {
         reports.clear();

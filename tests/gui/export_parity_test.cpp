@@ -11,7 +11,6 @@
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QtTest>
@@ -28,6 +27,7 @@
 #include "examples/xde_builder.h"
 #include "hosts/occt/occt_host.h"
 #include "served_add_in.h"
+#include "tests/e2e/child_process.h"
 #include "tests/scratch.h"
 
 namespace fs = std::filesystem;
@@ -87,16 +87,14 @@ class ExportParityTest : public QObject {
     fs::path export_headless(const Case& c, const std::string& name)
     {
         const fs::path out = folder / (name + "-headless.zel");
-        QStringList arguments{"--export", QString::fromStdString(out.string())};
-        if (c.all_visible) arguments << "--all-visible";
-        if (c.single_mip) arguments << "--single-mip";
-        if (c.templates) arguments << "--templates";
-        if (!c.emc.empty()) arguments << "--emc" << QString::fromStdString(c.emc);
-        arguments << QString::fromStdString(c.model);
-        QProcess host;
-        host.start(VELMORA_HOST, arguments);
-        if (!host.waitForFinished(120000) || host.exitCode() != 0)
-            qWarning("velmora-host: %s", host.readAllStandardError().constData());
+        std::vector<std::string> arguments{VELMORA_HOST, "--export", out.string()};
+        for (const auto& [on, option] : {std::pair{c.all_visible, "--all-visible"}, {c.single_mip, "--single-mip"},
+                                         {c.templates, "--templates"}})
+            if (on) arguments.push_back(option);
+        if (!c.emc.empty()) arguments.insert(arguments.end(), {"--emc", c.emc});
+        arguments.push_back(c.model);
+        velmora::testing::ChildProcess host(arguments);
+        if (host.wait(std::chrono::minutes(2)) != 0) qWarning("velmora-host: %s", host.error_text().c_str());
         return out;
     }
 

@@ -9,19 +9,14 @@
 #include <QTreeView>
 #include <QtTest>
 
-#include "cad_rpc_connection.h"
-#include "gui/common/error_reporter.h"
 #include "gui/shell/main_window.h"
-#include "gui/common/node_icons.h"
 #include "served_add_in.h"
 
-using tarvik::testing::ServedAddIn;
 
 class LanguagesTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<ServedAddIn> add_in;
-    std::unique_ptr<CAD_RPC::CAD_RPC_Connection> connection;
+    tarvik::testing::ServedTarvik served;
 
     // The toolkit posts the language-change event; the program's loop delivers it.
     static void deliver_events() { QCoreApplication::processEvents(); }
@@ -32,18 +27,12 @@ class LanguagesTest : public QObject {
     }
 
 private slots:
-    void initTestCase()
-    {
-        QCOMPARE(QLocale::system().name(), QString("ru_RU"));
-        load_node_icons();
-        set_error_reporter([](QWidget*, const QString&, const QString& text) { QFAIL(qPrintable(text)); });
-        add_in = std::make_unique<ServedAddIn>();
-        connection = std::make_unique<CAD_RPC::CAD_RPC_Connection>(add_in->port());
-    }
+    void initTestCase() { QCOMPARE(QLocale::system().name(), QString("ru_RU")); }
+    void cleanup() { QVERIFY2(served.reports.isEmpty(), qPrintable(served.reports.join('\n'))); }
 
     void the_system_language_is_chosen_at_start()
     {
-        MainWindow window(&connection->client(), "");
+        MainWindow window(served.client(), "");
         deliver_events();
         const QList<QAction*> actions = language_actions(window);
         QCOMPARE(actions.size(), 2);
@@ -69,7 +58,7 @@ private slots:
 
     void switching_languages_retranslates_and_says_so()
     {
-        MainWindow window(&connection->client(), "");
+        MainWindow window(served.client(), "");
         const QList<QAction*> actions = language_actions(window);
         actions[0]->trigger();
         deliver_events();

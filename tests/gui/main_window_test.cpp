@@ -15,11 +15,8 @@
 #include <QTreeView>
 #include <QtTest>
 
-#include "cad_rpc_connection.h"
 #include "gui/cadtree/cad_tree_model.h"
 #include "gui/cadtree/name_correction_proxy_model.h"
-#include "gui/common/error_reporter.h"
-#include "gui/common/node_icons.h"
 #include "gui/emc/emc_controller.h"
 #include "gui/emc/emc_tree_model.h"
 #include "gui/shell/main_window.h"
@@ -30,16 +27,11 @@
 using namespace tarvik::testing;
 namespace fs = std::filesystem;
 
-namespace {
-
-}  // namespace
-
 class MainWindowTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<ServedAddIn> add_in;
-    std::unique_ptr<CAD_RPC::CAD_RPC_Connection> connection;
-    QStringList reports;
+    tarvik::testing::ServedTarvik served;
+    QStringList& reports = served.reports;
     fs::path folder;
 
     // A plain click on a row of the CAD tree, as the user makes it.
@@ -55,7 +47,7 @@ class MainWindowTest : public QObject {
     QStringList host_selection() const
     {
         QStringList out;
-        auto& root = *add_in->model->application->active_document->configuration->root;
+        auto& root = *served.add_in.model->application->active_document->configuration->root;
         for (const auto& child : root.children) {
             const auto c = std::dynamic_pointer_cast<velmora::memory::MemoryComponent>(child);
             if (!c) continue;
@@ -67,25 +59,13 @@ class MainWindowTest : public QObject {
     }
 
 private slots:
-    void initTestCase()
-    {
-        load_node_icons();
-        set_error_reporter([this](QWidget*, const QString& title, const QString& text) { reports << title + ": " + text; });
-        add_in = std::make_unique<ServedAddIn>();
-        connection = std::make_unique<CAD_RPC::CAD_RPC_Connection>(add_in->port());
-        folder = velmora::testing::scratch("tarvik-window");
-    }
+    void initTestCase() { folder = velmora::testing::scratch("tarvik-window"); }
     void init() { reports.clear(); }
-    void cleanupTestCase()
-    {
-        connection.reset();
-        add_in.reset();
-        fs::remove_all(folder);
-    }
+    void cleanupTestCase() { fs::remove_all(folder); }
 
     void the_selection_is_what_the_host_highlights()
     {
-        MainWindow window(&connection->client(), "");
+        MainWindow window(served.client(), "");
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         child<QTreeView>(window, "CAD_tree_view")->expandAll();
@@ -103,7 +83,7 @@ private slots:
     void export_writes_what_the_form_says()
     {
         const fs::path out = folder / "Станок.zel";
-        MainWindow window(&connection->client(), out.string());
+        MainWindow window(served.client(), out.string());
         child<QCheckBox>(window, "export_curves")->setChecked(false);
         child<QRadioButton>(window, "all_as_visible")->setChecked(true);
         QTest::mouseClick(child<QPushButton>(window, "export_button"), Qt::LeftButton);
@@ -128,7 +108,7 @@ private slots:
     void failures_show_their_cause()
     {
         // A folder that is not there: the add-in's message.
-        MainWindow window(&connection->client(), (folder / "no such folder" / "out.zel").string());
+        MainWindow window(served.client(), (folder / "no such folder" / "out.zel").string());
         window.export_cad();
         QCOMPARE(reports.size(), 1);
         QVERIFY2(reports[0].startsWith("Error!: Unable to export a CAD tree!\n") && reports[0].contains("no such folder"),

@@ -12,9 +12,14 @@
 #include <thrift/server/TSimpleServer.h>
 #include <thrift/transport/TBufferTransports.h>
 
+#include <QStringList>
+
 #include "CAD_RPC_Service.h"
 #include "addin/shell/cad_rpc_service_handler.h"
 #include "addin/shell/loopback_server_socket.h"
+#include "cad_rpc_connection.h"
+#include "gui/common/error_reporter.h"
+#include "gui/common/node_icons.h"
 #include "hosts/memory/memory_model.h"
 
 namespace tarvik::testing {
@@ -105,6 +110,22 @@ private:
     std::shared_ptr<apache::thrift::server::TSimpleServer> server_;
     std::thread thread_;
     std::atomic<bool> serving_{true};
+};
+
+// Tarvik as its window tests start it: the node icons loaded, the standard
+// model served, a connection to it, and each error box kept as "title: text".
+struct ServedTarvik {
+    ServedAddIn add_in;
+    CAD_RPC::CAD_RPC_Connection connection{add_in.port()};
+    QStringList reports;
+
+    ServedTarvik()
+    {
+        load_node_icons();
+        set_error_reporter([this](QWidget*, const QString& title, const QString& text) { reports << title + ": " + text; });
+    }
+    ~ServedTarvik() { set_error_reporter({}); }
+    CAD_RPC::CAD_RPC_ServiceClient* client() { return &connection.client(); }
 };
 
 }  // namespace tarvik::testing

@@ -181,8 +181,7 @@ TEST(OcctHost, FilesOnlyThePlainReaderReads)
     b.colour(b.part(two, "Pair"), 0.8, 0.1, 0.1);
     const std::string path = temp_path("bad-style.step");
     b.write(path);
-    std::ifstream in(path);
-    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    const std::string text = velmora::testing::read_text(path);
     std::smatch direction;
     ASSERT_TRUE(std::regex_search(text, direction, std::regex("#(\\d+) = DIRECTION")));
     velmora::testing::rewrite(path, {{"FILL_AREA_STYLE\\('',\\(#\\d+\\)\\)", "FILL_AREA_STYLE('',(#" + direction.str(1) + "))"}});

@@ -19,6 +19,7 @@
 #include "addin/export/geometry.h"
 #include "addin/export/zel_writer.h"
 #include "hosts/occt/occt_host.h"
+#include "tests/scratch.h"
 
 
 namespace velmora::testing {
@@ -36,8 +37,7 @@ inline std::string temp_path(const std::string& name)
 // format ($1 for a group) at its first match after the previous edit.
 inline void rewrite(const std::string& path, const std::vector<std::pair<std::string, std::string>>& edits)
 {
-    std::ifstream in(path, std::ios::binary);
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string text = read_text(path);
     std::size_t from_here = 0;
     for (const auto& [pattern, format] : edits) {
         std::smatch match;

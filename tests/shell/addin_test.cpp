@@ -11,6 +11,7 @@
 #include "addin/shell/rpc_constants.h"
 #include "addin/shell/velmora_addin.h"
 #include "hosts/memory/memory_model.h"
+#include "tests/scratch.h"
 
 using namespace velmora;
 namespace fs = std::filesystem;
@@ -26,8 +27,7 @@ struct BmpInfo {
 
 BmpInfo read_bmp(const std::u16string& path16)
 {
-    std::ifstream f(std::string(path16.begin(), path16.end()), std::ios::binary);
-    std::string data((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    const std::string data = velmora::testing::read_text(std::string(path16.begin(), path16.end()));
     BmpInfo info;
     info.size = data.size();
     if (data.size() < 54 || data.compare(0, 2, "BM") != 0) return info;

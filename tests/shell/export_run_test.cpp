@@ -91,6 +91,10 @@ protected:
         options.gui_program = FAKE_GUI;
         options.make_notice = notices.factory();
         options.report = reports.fn();
+        options.on_refused = [this](const std::string& refusal) {
+            std::lock_guard lock(refused_mutex);
+            refused.push_back(refusal);
+        };
     }
     void TearDown() override { end(); }
 
@@ -123,6 +127,8 @@ protected:
 
     NoticeProbe notices;
     Reports reports;
+    std::vector<std::string> refused;
+    std::mutex refused_mutex;
     std::string out_file;
 };
 
@@ -228,12 +234,6 @@ TEST_F(ExportRun, FailuresAreReportedOnceAndLeaveNothingBehind)
 // own clients are served before and after, and the refusal leaves nothing.
 TEST_F(ExportRun, OnlyTheUsersOwnProgramsAreServed)
 {
-    std::vector<std::string> refused;
-    std::mutex refused_mutex;
-    options.on_refused = [&](const std::string& refusal) {
-        std::lock_guard lock(refused_mutex);
-        refused.push_back(refusal);
-    };
     const int port = start();
     ASSERT_GT(port, 0);
     auto served = [port] {
@@ -289,12 +289,6 @@ TEST_F(ExportRun, OnlyTheUsersOwnProgramsAreServed)
 // with the reason (what Tarvik shows) and the refusal line says it too.
 TEST_F(ExportRun, WhoConnectedIsToldWithoutSocketDiagnostics)
 {
-    std::vector<std::string> refused;
-    std::mutex refused_mutex;
-    options.on_refused = [&](const std::string& refusal) {
-        std::lock_guard lock(refused_mutex);
-        refused.push_back(refusal);
-    };
     for (const char* tables : {"/proc/net", "/nonexistent"}) {
         options.owner_lookup = {false, tables};
         const int port = start();
