@@ -27,7 +27,6 @@ struct PartFixture {
     }
 };
 
-
 }  // namespace
 
 TEST(Highlight, EachKindIsSelectedWithItsArguments)
@@ -59,7 +58,7 @@ TEST(Highlight, EachKindIsSelectedWithItsArguments)
 }
 
 // The part's root is no object to select; an unknown id stops the call
-// where it stands; without a display nothing is redrawn.
+// where it stands.
 TEST(Highlight, ThePartsRootIsIgnoredAndAnUnknownIdStopsTheCall)
 {
     PartFixture f;
@@ -69,8 +68,6 @@ TEST(Highlight, ThePartsRootIsIgnoredAndAnUnknownIdStopsTheCall)
     EXPECT_TRUE(f.p->selected);
     cad::refresh_display(f.registry);
     EXPECT_EQ(f.model.log->count("Display::redraw"), 1u);
-    f.doc->display.reset();
-    cad::refresh_display(f.registry);
 }
 
 TEST(PersistentIds, DecimalBytesLookedUpBothWaysAndSharedTextsToTheLatest)

@@ -1,10 +1,10 @@
 // The committed pictures are what the drawing program draws.
 #include <QDir>
 #include <QImage>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "tests/e2e/child_process.h"
 
 class ImagesTest : public QObject {
     Q_OBJECT
@@ -27,10 +27,9 @@ private slots:
     {
         QTemporaryDir out;
         QVERIFY(out.isValid());
-        QProcess draw;
-        draw.start(DRAW_IMAGES, {out.filePath("images"), out.filePath("flags")});
-        QVERIFY(draw.waitForFinished(60000));
-        QCOMPARE(draw.exitCode(), 0);
+        velmora::testing::ChildProcess draw(
+            {DRAW_IMAGES, out.filePath("images").toStdString(), out.filePath("flags").toStdString()});
+        QCOMPARE(draw.wait(std::chrono::minutes(1)), std::optional<int>(0));
 
         int compared = 0;
         for (const auto& [drawn_dir, committed_dir] :
