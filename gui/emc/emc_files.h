@@ -22,7 +22,8 @@ FileQuestions standard_file_questions();
 
 // The EMC configuration's file in the window: open, save, save as, and the
 // question before unsaved changes go. `path` shows the current file;
-// `status` takes what the status bar says.
+// `status` takes what the status bar says; `questions` are the window's
+// (tests replace them) and must outlive this.
 class EmcFiles : public QObject {
     Q_OBJECT
 public:
