@@ -236,7 +236,8 @@ private:
 void run(const cad::ApplicationPtr& application, const ExportRunOptions& options)
 {
     auto stop = std::make_shared<RunStop>();
-    auto handler = std::make_shared<CAD_RPC_ServiceHandler>(application, [stop] { (*stop)(); });
+    const std::function<void()> stop_run = [stop] { (*stop)(); };
+    auto handler = std::make_shared<CAD_RPC_ServiceHandler>(application, stop_run);
     auto processor = std::make_shared<CAD_RPC::CAD_RPC_ServiceProcessor>(handler);
     auto socket = std::make_shared<LoopbackServerSocket>(
         options.port,
@@ -260,7 +261,7 @@ void run(const cad::ApplicationPtr& application, const ExportRunOptions& options
     // Undone in reverse order, whether the run ends or fails: the GUI goes,
     // the notice closes, the document is unlocked, the socket closes.
     const DocumentLock lock(handler->document());
-    MessageThread message_thread(make_notice(options), lock_notice_words(application), [stop] { (*stop)(); });
+    MessageThread message_thread(make_notice(options), lock_notice_words(application), stop_run);
     const GuiChild gui(options, port);
     if (options.on_listening) options.on_listening(port);
     server->serve();
